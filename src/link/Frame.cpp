@@ -1,0 +1,63 @@
+#include "Frame.h"
+
+std::uint8_t FrameChecksum(const std::uint8_t* pBytes, std::int32_t nCount)
+{
+    std::uint8_t btSum = 0;
+    for (std::int32_t i = 0; pBytes != nullptr && i < nCount; ++i)
+        btSum = static_cast<std::uint8_t>(btSum + pBytes[i]);
+    return btSum;
+}
+
+bool FindFrame(const CRawString& strBuf, std::int32_t& nHead, std::int32_t& nTail)
+{
+    static constexpr std::uint8_t btStart = 0xAC;
+    nHead = -1;
+    nTail = -1;
+    std::int32_t nSearch = 0;
+    const std::int32_t nLength = strBuf.GetLength();
+    while (nSearch < nLength) {
+        nHead = strBuf.Find(&btStart, 1, nSearch);
+        if (nHead < 0)
+            return false;
+        nSearch = nHead + 1;
+        const std::int32_t nLen = strBuf.At(nHead + 1);
+        if (nLen < 5)
+            continue;
+        nTail = nHead + nLen;
+        if (nTail > nLength)
+            continue;
+        const std::uint8_t btCommand = strBuf.At(nHead + 3);
+        if (btCommand == 0 || btCommand > 0x51)
+            continue;
+        if (FrameChecksum(strBuf.GetData() + nHead + 3, nLen - 4) == strBuf.At(nTail - 1))
+            return true;
+    }
+    return false;
+}
+
+namespace {
+
+void BoundReceiveBuffer(CRawString& strReceive)
+{
+    const std::int32_t nLength = strReceive.GetLength();
+    if (nLength > kReceiveLimit)
+        strReceive.Erase(0, nLength - kReceiveKeep);
+}
+
+} // namespace
+
+int CutFrames(CRawString& strReceive, std::span<const std::uint8_t> Chunk,
+              const std::function<void(const CRawString&)>& OnFrame)
+{
+    if (!Chunk.empty())
+        strReceive.Append(Chunk.data(), static_cast<std::int32_t>(Chunk.size()));
+    int nFrames = 0;
+    CRawString strFrame;
+    while (strReceive.Extract(&FindFrame, strFrame, true)) {
+        ++nFrames;
+        if (OnFrame)
+            OnFrame(strFrame);
+    }
+    BoundReceiveBuffer(strReceive);
+    return nFrames;
+}

@@ -1,0 +1,55 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <shared_mutex>
+#include <span>
+
+#include "AutoThread.h"
+#include "MuTexObject.h"
+#include "SerialBackend.h"
+#include "SerialObject.h"
+
+// The one serial port to the device: opens COM<n>, sets the line up, proves
+// with the probe that a device answers, then reads on its own thread and
+// hands every chunk to its receiver; writes whole frames on request.
+class CSerial : public CAutoThread, public CMuTexObject {
+public:
+    CSerial(CSerialObject* pOwner, std::uint32_t dwReadPause);
+    ~CSerial() override;
+
+    bool SetOwner(CSerialObject* pOwner);
+    int Open(std::uint8_t btPort, std::uint32_t dwBaud, std::uint8_t btDataBits,
+             std::uint8_t btParity, std::uint8_t btStopBits);
+    int Reconfigure(std::uint32_t dwBaud, std::uint8_t btDataBits, std::uint8_t btParity,
+                    std::uint8_t btStopBits);
+    bool Write(const std::uint8_t* pBytes, std::uint32_t dwCount);
+    bool Purge();
+    bool IsOpen() const;
+    void Close();
+    bool Probe(std::uint8_t btPort);
+
+    // The read loop reads as soon as bytes arrive. With the polling pause it
+    // sleeps the whole read pause after every read instead, as a plain
+    // polling reader would; only the benchmarks compare the two.
+    void SetPollingPause(bool bPolling) { m_bPollingPause = bPolling; }
+    std::uint8_t GetPortNumber() const { return m_btPort; }
+
+    static constexpr std::uint32_t kProbeReadSize = 1024;
+    static constexpr std::uint32_t kProbeInterval = 1;
+    static constexpr std::uint32_t kProbeTotal = kProbeReadSize + 1;
+
+protected:
+    int Run() override;
+
+private:
+    void ClosePort();
+
+    CSerialObject* m_pOwner;
+    std::uint32_t m_dwReadPause;
+    std::unique_ptr<CSerialBackend> m_pPort;
+    // Keeps a write from using the port while another thread closes it.
+    mutable std::shared_mutex m_PortLock;
+    bool m_bProbing = false;
+    bool m_bPollingPause = false;
+    std::uint8_t m_btPort = 0;
+};

@@ -1,0 +1,42 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+// The operating system's side of a serial port. One back end per platform
+// (Serial_Posix.cpp, Serial_Win32.cpp); CSerial holds the protocol rules.
+class CSerialBackend {
+public:
+    struct CLine {
+        std::uint32_t dwBaud = 256000;
+        std::uint8_t btDataBits = 8;
+        std::uint8_t btParity = 0;   // 0 none, 1 odd, 2 even
+        std::uint8_t btStopBits = 0; // 0 one, 2 two
+        bool bDtr = false;
+        bool bRts = true;
+    };
+    enum class EReadResult { Data, Nothing, Gone };
+
+    virtual ~CSerialBackend() = default;
+
+    // Opens COM<n> for exclusive use.
+    virtual bool OpenPort(unsigned nPort) = 0;
+    virtual bool IsOpen() const = 0;
+    virtual void ClosePort() = 0;
+    virtual bool SetLine(const CLine& Line) = 0;
+    virtual bool Purge() = 0;
+    // Writes every byte or answers false; dwTimeoutMs 0 means no limit.
+    virtual bool WriteAll(std::span<const std::uint8_t> Bytes, std::uint32_t dwTimeoutMs) = 0;
+    // One read that ends dwIntervalMs after the last byte received, or after
+    // dwTotalMs when nothing arrives; answers the byte count, -1 on error.
+    virtual int ReadTimed(std::span<std::uint8_t> Buffer, std::uint32_t dwIntervalMs,
+                          std::uint32_t dwTotalMs) = 0;
+    // Waits up to dwWaitMs for data and reads what is there.
+    virtual EReadResult ReadAvailable(std::span<std::uint8_t> Buffer, std::uint32_t dwWaitMs,
+                                      std::uint32_t& dwRead) = 0;
+    // A short, human-readable name of what is open (for the trace).
+    virtual std::string GetPath() const = 0;
+
+    static std::unique_ptr<CSerialBackend> Create();
+};

@@ -1,0 +1,209 @@
+// POSIX back end of the serial port. The line is set through termios2 so
+// that rates which are not standard termios speeds (256000) work; this file
+// must therefore not include <termios.h>.
+#include "SerialBackend.h"
+
+#include <asm/termbits.h>
+#include <cerrno>
+#include <chrono>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include "PortTable.h"
+
+namespace {
+
+using ASteady = std::chrono::steady_clock;
+
+int RemainingMs(ASteady::time_point tDeadline)
+{
+    const auto nLeft =
+        std::chrono::duration_cast<std::chrono::milliseconds>(tDeadline - ASteady::now()).count();
+    return nLeft < 0 ? 0 : static_cast<int>(nLeft);
+}
+
+bool IsGoneError(int nError)
+{
+    return nError == EIO || nError == ENXIO || nError == ENODEV || nError == EBADF;
+}
+
+class CSerial_Posix final : public CSerialBackend {
+public:
+    ~CSerial_Posix() override { ClosePort(); }
+
+    bool OpenPort(unsigned nPort) override
+    {
+        ClosePort();
+        const std::string strPath = GetPortPath(nPort);
+        if (strPath.empty())
+            return false;
+        const int fd = ::open(strPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        // No sharing: another program (or another copy of this one) that has
+        // the port keeps it.
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            ::close(fd);
+            return false;
+        }
+        ::ioctl(fd, TIOCEXCL);
+        m_fd = fd;
+        m_strPath = strPath;
+        return true;
+    }
+
+    bool IsOpen() const override { return m_fd >= 0; }
+
+    void ClosePort() override
+    {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+            m_fd = -1;
+        }
+    }
+
+    bool SetLine(const CLine& Line) override
+    {
+        if (m_fd < 0)
+            return false;
+        termios2 tio{};
+        if (::ioctl(m_fd, TCGETS2, &tio) != 0)
+            return false;
+        // Raw mode: no line editing, no translation, no flow control.
+        tio.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR |
+                                              ICRNL | IXON | IXOFF | IXANY | INPCK);
+        tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+        tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+        tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS | CBAUD);
+        tio.c_cflag |= CLOCAL | CREAD | BOTHER | DataBitsFlag(Line.btDataBits);
+        if (Line.btParity == 1)
+            tio.c_cflag |= PARENB | PARODD;
+        else if (Line.btParity == 2)
+            tio.c_cflag |= PARENB;
+        if (Line.btStopBits == 2)
+            tio.c_cflag |= CSTOPB;
+        tio.c_ispeed = Line.dwBaud;
+        tio.c_ospeed = Line.dwBaud;
+        tio.c_cc[VMIN] = 0;
+        tio.c_cc[VTIME] = 0;
+        if (::ioctl(m_fd, TCSETS2, &tio) != 0)
+            return false;
+        SetModemLine(TIOCM_DTR, Line.bDtr);
+        SetModemLine(TIOCM_RTS, Line.bRts);
+        return true;
+    }
+
+    bool Purge() override { return m_fd >= 0 && ::ioctl(m_fd, TCFLSH, TCIOFLUSH) == 0; }
+
+    bool WriteAll(std::span<const std::uint8_t> Bytes, std::uint32_t dwTimeoutMs) override
+    {
+        if (m_fd < 0)
+            return false;
+        const auto tDeadline = ASteady::now() + std::chrono::milliseconds(dwTimeoutMs);
+        std::size_t nDone = 0;
+        while (nDone < Bytes.size()) {
+            const ssize_t nWritten = ::write(m_fd, Bytes.data() + nDone, Bytes.size() - nDone);
+            if (nWritten > 0) {
+                nDone += static_cast<std::size_t>(nWritten);
+                continue;
+            }
+            if (nWritten < 0 && errno != EAGAIN && errno != EINTR)
+                return false;
+            pollfd pfd{m_fd, POLLOUT, 0};
+            const int nWait = dwTimeoutMs == 0 ? -1 : RemainingMs(tDeadline);
+            if (dwTimeoutMs != 0 && nWait == 0)
+                return false;
+            if (::poll(&pfd, 1, nWait) < 0 && errno != EINTR)
+                return false;
+            if (pfd.revents & (POLLERR | POLLHUP | POLLNVAL))
+                return false;
+        }
+        return true;
+    }
+
+    int ReadTimed(std::span<std::uint8_t> Buffer, std::uint32_t dwIntervalMs,
+                  std::uint32_t dwTotalMs) override
+    {
+        if (m_fd < 0)
+            return -1;
+        const auto tDeadline = ASteady::now() + std::chrono::milliseconds(dwTotalMs);
+        std::size_t nGot = 0;
+        while (nGot < Buffer.size()) {
+            int nWait = RemainingMs(tDeadline);
+            if (nGot > 0)
+                nWait = std::min<int>(nWait, static_cast<int>(dwIntervalMs));
+            pollfd pfd{m_fd, POLLIN, 0};
+            const int nReady = ::poll(&pfd, 1, nWait);
+            if (nReady < 0 && errno == EINTR)
+                continue;
+            if (nReady <= 0 || !(pfd.revents & POLLIN))
+                break;
+            const ssize_t nRead = ::read(m_fd, Buffer.data() + nGot, Buffer.size() - nGot);
+            if (nRead <= 0)
+                break;
+            nGot += static_cast<std::size_t>(nRead);
+        }
+        return static_cast<int>(nGot);
+    }
+
+    EReadResult ReadAvailable(std::span<std::uint8_t> Buffer, std::uint32_t dwWaitMs,
+                              std::uint32_t& dwRead) override
+    {
+        dwRead = 0;
+        if (m_fd < 0)
+            return EReadResult::Gone;
+        pollfd pfd{m_fd, POLLIN, 0};
+        const int nReady = ::poll(&pfd, 1, static_cast<int>(dwWaitMs));
+        if (nReady < 0)
+            return errno == EINTR ? EReadResult::Nothing : EReadResult::Gone;
+        if (nReady == 0)
+            return EReadResult::Nothing;
+        if (pfd.revents & POLLIN) {
+            const ssize_t nRead = ::read(m_fd, Buffer.data(), Buffer.size());
+            if (nRead > 0) {
+                dwRead = static_cast<std::uint32_t>(nRead);
+                return EReadResult::Data;
+            }
+            if (nRead < 0 && (errno == EAGAIN || errno == EINTR))
+                return EReadResult::Nothing;
+            if (nRead < 0 && !IsGoneError(errno))
+                return EReadResult::Nothing;
+            return EReadResult::Gone;
+        }
+        if (pfd.revents & (POLLERR | POLLHUP | POLLNVAL))
+            return EReadResult::Gone;
+        return EReadResult::Nothing;
+    }
+
+    std::string GetPath() const override { return m_strPath; }
+
+private:
+    static tcflag_t DataBitsFlag(std::uint8_t btBits)
+    {
+        switch (btBits) {
+        case 5: return CS5;
+        case 6: return CS6;
+        case 7: return CS7;
+        default: return CS8;
+        }
+    }
+
+    // A port without modem lines (a pseudo-terminal) refuses; that is fine.
+    void SetModemLine(int nLine, bool bOn)
+    {
+        ::ioctl(m_fd, bOn ? TIOCMBIS : TIOCMBIC, &nLine);
+    }
+
+    int m_fd = -1;
+    std::string m_strPath;
+};
+
+} // namespace
+
+std::unique_ptr<CSerialBackend> CSerialBackend::Create()
+{
+    return std::make_unique<CSerial_Posix>();
+}

@@ -1,0 +1,217 @@
+#pragma once
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <optional>
+#include <utility>
+
+#include "AutoThread.h"
+#include "DebugPrint.h"
+#include "EventObject.h"
+#include "MuTexObject.h"
+#include "Singleton.h"
+#include "Tick.h"
+
+// The send queue with one command in flight. Producers on any thread queue
+// copies of finished packets; the manager's thread sends the front packet,
+// which stays queued until an answer for its command (OnAnswer), the
+// time-out decision of the owner (OnTimeout), ClearTasks or Stop removes it.
+//
+// The owner derives from this template and supplies SendData, SendTask and
+// OnTimeout; it must call Stop in its own destructor, while those still
+// exist. No owner operation is ever called with the queue lock held, so an
+// owner may block (on a window, on the port) without holding up producers.
+template <class TPacket, class TOwner>
+class CTaskManager : public CAutoThread, public CMuTexObject, public Singleton<TOwner> {
+public:
+    CTaskManager() : CAutoThread(2000) {}
+    ~CTaskManager() override { CTaskManager::Stop(); }
+
+    virtual bool AddTask(const TPacket& APacket)
+    {
+        CGuard ALock(*this);
+        if (!ALock.Owns())
+            return false;
+        m_Queue.push_back({++m_nNextId, APacket});
+        if (m_pEvent && m_Queue.size() == 1)
+            m_pEvent->Set();
+        return true;
+    }
+
+    virtual bool ClearTasks()
+    {
+        CGuard ALock(*this);
+        if (!ALock.Owns())
+            return false;
+        m_Queue.clear();
+        return true;
+    }
+
+    virtual int OnAnswer(std::uint8_t btCommand)
+    {
+        CGuard ALock(*this);
+        if (!ALock.Owns() || m_Queue.empty())
+            return 0;
+        const std::uint8_t btFront = m_Queue.front().APacket.GetCommand();
+        DebugPrint(L"[CMD %02X %02X\r\n", btFront, btCommand);
+        if (btFront == btCommand) {
+            m_Queue.pop_front();
+            if (m_pEvent && !m_Queue.empty())
+                m_pEvent->Set();
+        }
+        return 0;
+    }
+
+    virtual bool Restart()
+    {
+        CAutoThread::Terminate();
+        ResetQueue();
+        {
+            CGuard ALock(*this);
+            m_pEvent = std::make_unique<CEventObject>(nullptr, false, false);
+        }
+        CAutoThread::Start();
+        DebugPrint(L"[CTaskManager]Thread:0x%x\r\n", GetThreadId());
+        return true;
+    }
+
+    virtual bool Start()
+    {
+        Stop();
+        {
+            CGuard ALock(*this);
+            m_pEvent = std::make_unique<CEventObject>(nullptr, false, false);
+        }
+        CAutoThread::Start();
+        DebugPrint(L"[CTaskManager]Thread:0x%x\r\n", GetThreadId());
+        return true;
+    }
+
+    virtual bool Stop()
+    {
+        if (IsCurrentThread()) {
+            // Asked from the manager's own thread (an owner callback): the
+            // flag ends the loop; the event stays until a later Start or
+            // Stop from another thread has joined the thread.
+            CAutoThread::Stop(0);
+            ResetQueue();
+            return true;
+        }
+        {
+            CGuard ALock(*this);
+            if (m_pEvent)
+                m_pEvent->Set();
+        }
+        CAutoThread::Stop(2000);
+        ResetQueue();
+        CGuard ALock(*this);
+        m_pEvent.reset();
+        return true;
+    }
+
+    virtual int SendData(const std::uint8_t* pBytes, std::uint32_t dwCount) = 0;
+    virtual int SendTask(TPacket& APacket, std::uint32_t dwTriesUsed) = 0;
+    virtual bool OnTimeout(TPacket& APacket) = 0;
+
+    // How long the thread waits for an answer before it asks OnTimeout.
+    void SetWaitTime(std::uint32_t dwMilliseconds) { m_dwWaitTime = dwMilliseconds; }
+    std::uint32_t GetWaitTime() const { return m_dwWaitTime; }
+
+    std::size_t GetTaskCount()
+    {
+        CGuard ALock(*this);
+        return m_Queue.size();
+    }
+
+protected:
+    int Run() override
+    {
+        // The event only changes while this thread does not run.
+        CEventObject* pEvent = m_pEvent.get();
+        while (!StopRequested() && pEvent != nullptr) {
+            if (!pEvent->Wait(m_dwWaitTime))
+                OnWaitTimedOut();
+            else if (!StopRequested())
+                SendFront();
+        }
+        return 0;
+    }
+
+private:
+    using CGuard = CMuTexObject::CGuard;
+
+    struct CEntry {
+        std::uint64_t nId;
+        TPacket APacket;
+    };
+
+    std::optional<CEntry> CopyFront()
+    {
+        CGuard ALock(*this);
+        if (!ALock.Owns() || m_Queue.empty())
+            return std::nullopt;
+        return m_Queue.front();
+    }
+
+    // No answer within the wait: the owner decides whether the front packet
+    // is dropped; the packet behind it is then sent at once, as a raw send
+    // that does not count a try.
+    void OnWaitTimedOut()
+    {
+        std::optional<CEntry> AFront = CopyFront();
+        if (!AFront || !OnTimeout(AFront->APacket))
+            return;
+        std::optional<TPacket> ANext;
+        {
+            CGuard ALock(*this);
+            if (!ALock.Owns() || m_Queue.empty() || m_Queue.front().nId != AFront->nId)
+                return;
+            m_Queue.pop_front();
+            if (!m_Queue.empty())
+                ANext = m_Queue.front().APacket;
+        }
+        if (ANext)
+            SendData(ANext->GetData(), static_cast<std::uint32_t>(ANext->GetSize()));
+    }
+
+    // Sends the front packet. A packet woken for again while it is still at
+    // the front has used its tries: it is sent a last time and dropped.
+    void SendFront()
+    {
+        std::optional<CEntry> ACopy;
+        std::uint32_t dwTriesUsed = 0;
+        bool bExhausted = false;
+        std::size_t nQueued = 0;
+        {
+            CGuard ALock(*this);
+            if (!ALock.Owns() || m_Queue.empty())
+                return;
+            CEntry& AFront = m_Queue.front();
+            dwTriesUsed = AFront.APacket.GetTriesUsed();
+            bExhausted = !AFront.APacket.NextTry();
+            ACopy = AFront;
+            nQueued = m_Queue.size();
+        }
+        DebugPrint(L"[TaskManager] thread run :%d size=%d\r\n", static_cast<int>(GetTickCount()),
+                   static_cast<int>(nQueued));
+        SendTask(ACopy->APacket, dwTriesUsed);
+        if (bExhausted) {
+            // Only the packet that was sent leaves: an answer may already
+            // have removed it, and the next one must not be lost in its place.
+            CGuard ALock(*this);
+            if (ALock.Owns() && !m_Queue.empty() && m_Queue.front().nId == ACopy->nId)
+                m_Queue.pop_front();
+        }
+    }
+
+    void ResetQueue()
+    {
+        CGuard ALock(*this);
+        m_Queue.clear();
+    }
+
+    std::unique_ptr<CEventObject> m_pEvent;
+    std::list<CEntry> m_Queue;
+    std::uint64_t m_nNextId = 0;
+    std::uint32_t m_dwWaitTime = 5000;
+};
