@@ -23,6 +23,8 @@ public:
     bool Terminate();
 
     bool StopRequested() const { return m_nStop.load() != 0; }
+    // Raises the stop flag without waiting, so that a body woken next sees it.
+    void RequestStop() { m_nStop = 1; }
     bool HasThread() const { return m_bHasThread; }
     std::uint32_t GetThreadId() const { return m_dwThreadId; }
     std::int32_t GetExitCode() const { return m_nExitCode.load(); }

@@ -97,6 +97,8 @@ public:
             ResetQueue();
             return true;
         }
+        // The flag first: the woken thread must see it, or it would wait again.
+        RequestStop();
         {
             CGuard ALock(*this);
             if (m_pEvent)

@@ -1,0 +1,194 @@
+#include <chrono>
+#include <condition_variable>
+#include <future>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <vector>
+
+#include "Packet_ISP.h"
+#include "TaskManager.h"
+
+using namespace std::chrono_literals;
+using CBytes = std::vector<std::uint8_t>;
+
+namespace {
+
+// An owner that records what would go to the port and answers the three
+// end commands itself, as the worker does.
+class CRecordingOwner final : public CTaskManager<CPacket_ISP, CRecordingOwner> {
+public:
+    ~CRecordingOwner() override { Stop(); }
+
+    int SendData(const std::uint8_t* pBytes, std::uint32_t dwCount) override
+    {
+        {
+            std::lock_guard<std::mutex> ALock(m_Mutex);
+            m_Sent.emplace_back(pBytes, pBytes + dwCount);
+        }
+        m_Cond.notify_all();
+        if (m_OnSend)
+            m_OnSend();
+        const std::uint8_t btCommand = dwCount > 3 ? pBytes[3] : 0;
+        if (btCommand == 0x20 || btCommand == 0x30 || btCommand == 0x40)
+            OnAnswer(btCommand);
+        return 1;
+    }
+    int SendTask(CPacket_ISP& APacket, std::uint32_t) override
+    {
+        SendData(APacket.GetData(), static_cast<std::uint32_t>(APacket.GetSize()));
+        return 0;
+    }
+    bool OnTimeout(CPacket_ISP& APacket) override
+    {
+        return APacket.GetCommand() == 0x47 || APacket.GetCommand() == 0x49;
+    }
+
+    std::vector<std::uint8_t> SentCommands()
+    {
+        std::lock_guard<std::mutex> ALock(m_Mutex);
+        std::vector<std::uint8_t> Commands;
+        for (const CBytes& Frame : m_Sent)
+            Commands.push_back(Frame[3]);
+        return Commands;
+    }
+    bool WaitSent(std::size_t nCount, std::chrono::milliseconds tTimeout = 10s)
+    {
+        std::unique_lock<std::mutex> ALock(m_Mutex);
+        return m_Cond.wait_for(ALock, tTimeout, [&] { return m_Sent.size() >= nCount; });
+    }
+    std::function<void()> m_OnSend;
+
+private:
+    std::mutex m_Mutex;
+    std::condition_variable m_Cond;
+    std::vector<CBytes> m_Sent;
+};
+
+CPacket_ISP Packet(std::uint8_t btCommand)
+{
+    CPacket_ISP APacket;
+    APacket.SetCommand(btCommand, nullptr, 0);
+    return APacket;
+}
+
+// Lets the manager's thread run long enough to have sent anything it would.
+void Settle() { Sleep(100); }
+
+} // namespace
+
+TEST(TaskManager, OneCommandInFlightUntilItsAnswer)
+{
+    CRecordingOwner AOwner;
+    AOwner.Start();
+    AOwner.AddTask(Packet(0x06));
+    ASSERT_TRUE(AOwner.WaitSent(1));
+    AOwner.AddTask(Packet(0x1A));
+    Settle();
+    EXPECT_EQ(AOwner.SentCommands(), (std::vector<std::uint8_t>{0x06}));
+
+    AOwner.OnAnswer(0x1A);  // not the front packet's command
+    Settle();
+    EXPECT_EQ(AOwner.SentCommands().size(), 1u);
+    EXPECT_EQ(AOwner.GetTaskCount(), 2u);
+
+    AOwner.OnAnswer(0x06);
+    ASSERT_TRUE(AOwner.WaitSent(2));
+    EXPECT_EQ(AOwner.SentCommands(), (std::vector<std::uint8_t>{0x06, 0x1A}));
+    EXPECT_EQ(AOwner.GetTaskCount(), 1u);
+}
+
+TEST(TaskManager, AnswerOnEmptyQueueWritesNoTraceLine)
+{
+    CRecordingOwner AOwner;
+    AOwner.Start();
+    testing::internal::CaptureStdout();
+    AOwner.OnAnswer(0x06);
+    AOwner.AddTask(Packet(0x06));
+    AOwner.WaitSent(1);
+    AOwner.OnAnswer(0x06);
+    const std::string strOut = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(strOut.find("[CMD"), strOut.rfind("[CMD")) << strOut;
+    EXPECT_NE(strOut.find("[CMD 06 06\r\n"), std::string::npos) << strOut;
+    EXPECT_NE(strOut.find("[TaskManager] thread run :"), std::string::npos) << strOut;
+}
+
+TEST(TaskManager, UnansweredSettingsReadIsDroppedAndTheNextSentAtOnce)
+{
+    CRecordingOwner AOwner;
+    AOwner.SetWaitTime(100);
+    AOwner.Start();
+    AOwner.AddTask(Packet(0x47));
+    AOwner.AddTask(Packet(0x49));
+    AOwner.AddTask(Packet(0x06));
+    ASSERT_TRUE(AOwner.WaitSent(3));
+    EXPECT_EQ(AOwner.SentCommands(), (std::vector<std::uint8_t>{0x47, 0x49, 0x06}));
+    // 0x06 is never dropped: the queue waits on, sending nothing more.
+    Sleep(350);
+    EXPECT_EQ(AOwner.SentCommands().size(), 3u);
+    EXPECT_EQ(AOwner.GetTaskCount(), 1u);
+}
+
+TEST(TaskManager, EndCommandsLeaveTheQueueOnceWritten)
+{
+    CRecordingOwner AOwner;
+    AOwner.Start();
+    AOwner.AddTask(Packet(0x20));
+    AOwner.AddTask(Packet(0x30));
+    AOwner.AddTask(Packet(0x40));
+    AOwner.AddTask(Packet(0x06));
+    ASSERT_TRUE(AOwner.WaitSent(4));
+    EXPECT_EQ(AOwner.SentCommands(), (std::vector<std::uint8_t>{0x20, 0x30, 0x40, 0x06}));
+    EXPECT_EQ(AOwner.GetTaskCount(), 1u);
+}
+
+TEST(TaskManager, ClearTasksDropsTheFrameInFlight)
+{
+    CRecordingOwner AOwner;
+    AOwner.Start();
+    AOwner.AddTask(Packet(0x21));
+    ASSERT_TRUE(AOwner.WaitSent(1));
+    EXPECT_TRUE(AOwner.ClearTasks());
+    EXPECT_EQ(AOwner.GetTaskCount(), 0u);
+    AOwner.OnAnswer(0x21);
+    AOwner.AddTask(Packet(0x23));
+    ASSERT_TRUE(AOwner.WaitSent(2));
+    EXPECT_EQ(AOwner.GetTaskCount(), 1u);
+}
+
+TEST(TaskManager, StartDiscardsWhatWasQueuedBefore)
+{
+    CRecordingOwner AOwner;
+    AOwner.AddTask(Packet(0x06));
+    AOwner.AddTask(Packet(0x1A));
+    EXPECT_EQ(AOwner.GetTaskCount(), 2u);
+    AOwner.Start();
+    EXPECT_EQ(AOwner.GetTaskCount(), 0u);
+    Settle();
+    EXPECT_TRUE(AOwner.SentCommands().empty());
+    AOwner.Restart();
+    AOwner.AddTask(Packet(0x45));
+    EXPECT_TRUE(AOwner.WaitSent(1));
+}
+
+// A send that needs another thread to reach the queue (a window handling a
+// notification, say) must not find the queue locked by the sender.
+TEST(TaskManager, SendsWithoutHoldingTheQueueLock)
+{
+    CRecordingOwner AOwner;
+    AOwner.SetWaitTime(100);
+    std::atomic<int> nBlocked{0};
+    AOwner.m_OnSend = [&] {
+        auto AOther = std::async(std::launch::async, [&] { return AOwner.GetTaskCount(); });
+        if (AOther.wait_for(10s) != std::future_status::ready)
+            ++nBlocked;
+    };
+    AOwner.Start();
+    AOwner.AddTask(Packet(0x47));  // dropped on time-out: the raw-send path
+    AOwner.AddTask(Packet(0x06));  // then sent from the time-out path
+    ASSERT_TRUE(AOwner.WaitSent(2, 30s));
+    AOwner.OnAnswer(0x06);
+    AOwner.AddTask(Packet(0x1A));  // the normal path
+    ASSERT_TRUE(AOwner.WaitSent(3, 30s));
+    AOwner.m_OnSend = nullptr;
+    EXPECT_EQ(nBlocked, 0);
+}
