@@ -33,6 +33,10 @@ public:
     // polling reader would; only the benchmarks compare the two.
     void SetPollingPause(bool bPolling) { m_bPollingPause = bPolling; }
     std::uint8_t GetPortNumber() const { return m_btPort; }
+    // Why the last Open failed before the probe (NoSuchPort, Denied, InUse),
+    // or None when the port opened.
+    CSerialBackend::EOpenError GetOpenError() const { return m_pPort->GetOpenError(); }
+    std::string GetPortPath() const { return m_pPort->GetPath(); }
 
     static constexpr std::uint32_t kProbeReadSize = 1024;
     static constexpr std::uint32_t kProbeInterval = 1;

@@ -17,11 +17,14 @@ public:
         bool bRts = true;
     };
     enum class EReadResult { Data, Nothing, Gone };
+    // Why the last OpenPort failed.
+    enum class EOpenError { None, NoSuchPort, Denied, InUse, Other };
 
     virtual ~CSerialBackend() = default;
 
     // Opens COM<n> for exclusive use.
     virtual bool OpenPort(unsigned nPort) = 0;
+    virtual EOpenError GetOpenError() const = 0;
     virtual bool IsOpen() const = 0;
     virtual void ClosePort() = 0;
     virtual bool SetLine(const CLine& Line) = 0;

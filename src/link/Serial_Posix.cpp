@@ -37,24 +37,34 @@ public:
     bool OpenPort(unsigned nPort) override
     {
         ClosePort();
+        m_eOpenError = EOpenError::NoSuchPort;
         const std::string strPath = GetPortPath(nPort);
         if (strPath.empty())
             return false;
+        m_strPath = strPath;
         const int fd = ::open(strPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0)
+        if (fd < 0) {
+            m_eOpenError = errno == EACCES || errno == EPERM ? EOpenError::Denied
+                         : errno == EBUSY                    ? EOpenError::InUse
+                         : errno == ENOENT || errno == ENXIO || errno == ENODEV
+                             ? EOpenError::NoSuchPort
+                             : EOpenError::Other;
             return false;
+        }
         // No sharing: another program (or another copy of this one) that has
         // the port keeps it.
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             ::close(fd);
+            m_eOpenError = EOpenError::InUse;
             return false;
         }
+        m_eOpenError = EOpenError::None;
         ::ioctl(fd, TIOCEXCL);
         m_fd = fd;
-        m_strPath = strPath;
         return true;
     }
 
+    EOpenError GetOpenError() const override { return m_eOpenError; }
     bool IsOpen() const override { return m_fd >= 0; }
 
     void ClosePort() override
@@ -199,6 +209,7 @@ private:
 
     int m_fd = -1;
     std::string m_strPath;
+    EOpenError m_eOpenError = EOpenError::None;
 };
 
 } // namespace

@@ -56,6 +56,7 @@ public:
         DebugPrint(L"[CMD %02X %02X\r\n", btFront, btCommand);
         if (btFront == btCommand) {
             m_Queue.pop_front();
+            ++m_nAnswered;
             if (m_pEvent && !m_Queue.empty())
                 m_pEvent->Set();
         }
@@ -123,6 +124,18 @@ public:
     {
         CGuard ALock(*this);
         return m_Queue.size();
+    }
+    // The command byte of the packet in flight, 0 when the queue is empty.
+    std::uint8_t GetFrontCommand()
+    {
+        CGuard ALock(*this);
+        return m_Queue.empty() ? 0 : m_Queue.front().APacket.GetCommand();
+    }
+    // How many packets have left the queue through a matching answer.
+    std::uint64_t GetAnsweredCount()
+    {
+        CGuard ALock(*this);
+        return m_nAnswered;
     }
 
 protected:
@@ -215,5 +228,6 @@ private:
     std::unique_ptr<CEventObject> m_pEvent;
     std::list<CEntry> m_Queue;
     std::uint64_t m_nNextId = 0;
+    std::uint64_t m_nAnswered = 0;
     std::uint32_t m_dwWaitTime = 5000;
 };
