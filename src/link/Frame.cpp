@@ -35,29 +35,57 @@ bool FindFrame(const CRawString& strBuf, std::int32_t& nHead, std::int32_t& nTai
     return false;
 }
 
+bool FindFrameWide(const CRawString& strBuf, std::int32_t& nHead, std::int32_t& nTail)
+{
+    static constexpr std::uint8_t btStart = 0xAC;
+    nHead = -1;
+    nTail = -1;
+    std::int32_t nSearch = 0;
+    const std::int32_t nLength = strBuf.GetLength();
+    while (nSearch < nLength) {
+        nHead = strBuf.Find(&btStart, 1, nSearch);
+        if (nHead < 0)
+            return false;
+        nSearch = nHead + 1;
+        const std::int32_t nLen = strBuf.At(nHead + 1) | strBuf.At(nHead + 2) << 8;
+        if (nLen < 5)
+            continue;
+        nTail = nHead + nLen;
+        if (nTail > nLength || strBuf.At(nHead + 3) == 0)
+            continue;
+        if (FrameChecksum(strBuf.GetData() + nHead + 3, nLen - 4) == strBuf.At(nTail - 1))
+            return true;
+    }
+    return false;
+}
+
 namespace {
 
-void BoundReceiveBuffer(CRawString& strReceive)
+void BoundReceiveBuffer(CRawString& strReceive, FrameFinder pFinder)
 {
+    // A frame still arriving is at most 255 bytes long on the host's side,
+    // 65535 on the device's.
+    const std::int32_t nKeep = pFinder == &FindFrame ? kReceiveKeep : 65535;
+    const std::int32_t nLimit = pFinder == &FindFrame ? kReceiveLimit : 2 * 65536;
     const std::int32_t nLength = strReceive.GetLength();
-    if (nLength > kReceiveLimit)
-        strReceive.Erase(0, nLength - kReceiveKeep);
+    if (nLength > nLimit)
+        strReceive.Erase(0, nLength - nKeep);
 }
 
 } // namespace
 
 int CutFrames(CRawString& strReceive, std::span<const std::uint8_t> Chunk,
-              const std::function<void(const CRawString&)>& OnFrame)
+              const std::function<void(const CRawString&)>& OnFrame, FrameFinder pFinder)
 {
     if (!Chunk.empty())
         strReceive.Append(Chunk.data(), static_cast<std::int32_t>(Chunk.size()));
     int nFrames = 0;
     CRawString strFrame;
-    while (strReceive.Extract(&FindFrame, strFrame, true)) {
+    while (strReceive.Extract(pFinder, strFrame, true)) {
         ++nFrames;
         if (OnFrame)
             OnFrame(strFrame);
     }
-    BoundReceiveBuffer(strReceive);
+    BoundReceiveBuffer(strReceive, pFinder);
     return nFrames;
 }

@@ -117,7 +117,8 @@ void CPtyPeer::ReadLoop()
                       [&](const CRawString& strFrame) {
                           NewFrames.emplace_back(strFrame.GetData(),
                                                  strFrame.GetData() + strFrame.GetLength());
-                      });
+                      },
+                      &FindFrameWide);
             m_Frames.insert(m_Frames.end(), NewFrames.begin(), NewFrames.end());
             AHandler = m_Handler;
         }

@@ -1,0 +1,65 @@
+#include "CliOptions.h"
+
+#include <cstdlib>
+
+namespace {
+
+bool ParseSeconds(const std::string& strValue, unsigned& nOut)
+{
+    if (strValue.empty() || strValue.size() > 6 || strValue.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    nOut = static_cast<unsigned>(std::strtoul(strValue.c_str(), nullptr, 10));
+    return nOut > 0;
+}
+
+} // namespace
+
+std::optional<CCliOptions> CCliOptions::Parse(const std::vector<std::string>& Args, std::string& strError)
+{
+    CCliOptions AOptions;
+    for (std::size_t i = 0; i < Args.size(); ++i) {
+        const std::string& strArg = Args[i];
+        const bool bHasValue = i + 1 < Args.size();
+        if (strArg == "--trace") {
+            AOptions.bTrace = true;
+        } else if (strArg == "--list-ports") {
+            AOptions.bListPorts = true;
+        } else if (strArg == "--help" || strArg == "-h") {
+            AOptions.bHelp = true;
+        } else if (strArg == "--folder" && bHasValue) {
+            AOptions.strFolder = Args[++i];
+        } else if (strArg == "--settings" && bHasValue) {
+            AOptions.strSettings = Args[++i];
+        } else if (strArg == "--stall-timeout" && bHasValue) {
+            if (!ParseSeconds(Args[++i], AOptions.nStallSeconds)) {
+                strError = "--stall-timeout needs a positive number of seconds";
+                return std::nullopt;
+            }
+        } else if (strArg == "--wait" && bHasValue) {
+            if (!ParseSeconds(Args[++i], AOptions.nWaitSeconds)) {
+                strError = "--wait needs a positive number of seconds";
+                return std::nullopt;
+            }
+        } else {
+            strError = "unknown or incomplete option: " + strArg;
+            return std::nullopt;
+        }
+    }
+    return AOptions;
+}
+
+const char* CCliOptions::Usage()
+{
+    return "usage: iap-cli [--folder DIR] [--settings FILE] [--stall-timeout S] [--wait S]\n"
+           "               [--trace] [--list-ports]\n"
+           "Updates the device on the first COM port that answers with the update files\n"
+           "of DIR (default: the current folder): AC7811_project.hex, flagdata.bin,\n"
+           "audioHead.bin, rdfw.bin; ver.txt gives the versions shown.\n"
+           "  --settings FILE     73-byte device menu to write when it differs from the device's\n"
+           "  --stall-timeout S   fail an update that makes no progress for S seconds (30)\n"
+           "  --wait S            search the ports for at most S seconds (10)\n"
+           "  --trace             write the debug trace to standard error\n"
+           "  --list-ports        print the COM port table and exit\n"
+           "Exit status: 0 updated (or nothing to update), 1 the update failed,\n"
+           "2 no device answered, 64 usage error.\n";
+}

@@ -1,0 +1,19 @@
+#pragma once
+#include <optional>
+#include <string>
+#include <vector>
+
+// The command line of iap-cli.
+struct CCliOptions {
+    std::string strFolder = ".";
+    std::string strSettings;
+    unsigned nStallSeconds = 30;
+    unsigned nWaitSeconds = 10;
+    bool bTrace = false;
+    bool bListPorts = false;
+    bool bHelp = false;
+
+    // Answers no options, with strError set, on a usage error.
+    static std::optional<CCliOptions> Parse(const std::vector<std::string>& Args, std::string& strError);
+    static const char* Usage();
+};

@@ -1,0 +1,47 @@
+#pragma once
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <deque>
+#include <mutex>
+
+#include "NotifyWindow.h"
+
+// The terminal's stand-in for the update window: receives the worker's
+// notifications on the worker's threads and shows them on the main thread,
+// with the window's texts. On a terminal the progress line redraws in place.
+class CCliWindow final : public CNotifyWindow {
+public:
+    struct CEvent {
+        std::uint32_t uMessage;
+        std::uintptr_t wParam;
+        std::intptr_t lParam;
+    };
+
+    CCliWindow(std::FILE* pOut, bool bTerminal);
+
+    std::intptr_t SendMessage(std::uint32_t uMessage, std::uintptr_t wParam, std::intptr_t lParam) override;
+
+    // Takes the next notification, waiting until tDeadline at most.
+    bool WaitEvent(CEvent& AEvent, std::chrono::steady_clock::time_point tDeadline);
+    // Shows one notification of a running update; answers true once the
+    // whole update has ended, with nResult its result.
+    bool Show(const CEvent& AEvent, int& nResult);
+    void StartClock() { m_tStart = std::chrono::steady_clock::now(); }
+    void Print(const char* szText);
+
+private:
+    void DrawProgress(int nPercent);
+    void EndLine();
+    std::string Elapsed() const;
+
+    std::FILE* m_pOut;
+    bool m_bTerminal;
+    std::mutex m_Mutex;
+    std::condition_variable m_Cond;
+    std::deque<CEvent> m_Events;
+    std::chrono::steady_clock::time_point m_tStart = std::chrono::steady_clock::now();
+    int m_nStage = 0;
+    int m_nLastPercent = -1;
+    bool m_bLineOpen = false;
+};

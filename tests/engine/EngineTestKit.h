@@ -1,0 +1,109 @@
+#pragma once
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "DealMsg.h"
+#include "NotifyWindow.h"
+#include "PtyPeer.h"
+#include "TempPortDir.h"
+#include "Work_BK.h"
+
+// One notification as the window would have received it.
+struct CNote {
+    std::uint32_t uMessage;
+    std::uintptr_t wParam;
+    std::intptr_t lParam;
+    bool operator==(const CNote&) const = default;
+};
+
+// A notification window that records every message, in order.
+class CNoteRecorder final : public CNotifyWindow {
+public:
+    std::intptr_t SendMessage(std::uint32_t uMessage, std::uintptr_t wParam, std::intptr_t lParam) override;
+    std::vector<CNote> GetNotes() const;
+    // Waits until a message with this number (and wParam, when given) arrived.
+    bool WaitFor(std::uint32_t uMessage, long nWParam = -1,
+                 std::chrono::milliseconds tLimit = std::chrono::seconds(20)) const;
+    // The stage-result notifications, as (stage, result) pairs.
+    std::vector<std::pair<int, int>> Results() const;
+    std::vector<int> StageStarts() const;
+
+private:
+    mutable std::mutex m_Mutex;
+    mutable std::condition_variable m_Cond;
+    std::vector<CNote> m_Notes;
+};
+
+// A device on a pseudo-terminal that answers like a healthy device and keeps
+// what it is sent, with a few ways to misbehave.
+class CTestDevice {
+public:
+    CTestDevice(const std::string& strPortDir, unsigned nCom);
+
+    CSettingsBlock SettingsG{};
+    CSettingsBlock SettingsI{};
+    std::atomic<int> nSilentFromCommand{-1};  // stop answering at the first frame of this command
+    std::atomic<bool> bFailFirstBlock{false}; // answer the first 0x23 with status 3 once
+    std::atomic<bool> bShortInfo{false};      // answer 0x45 with a 12-byte 0x46
+
+    std::map<std::uint32_t, std::uint8_t> Firmware() const;
+    CBytes Blocks(std::uint8_t btCommand) const;
+    CBytes WrittenSettings() const;
+    std::uint32_t AnnouncedRadarSize() const;
+    std::vector<std::uint8_t> CommandsReceived() const;
+    CPtyPeer& Peer() { return m_Peer; }
+
+private:
+    CBytes Answer(const CBytes& Frame);
+
+    CPtyPeer m_Peer;
+    unsigned m_nCom;
+    mutable std::mutex m_Mutex;
+    bool m_bSilent = false;
+    std::map<std::uint32_t, std::uint8_t> m_Firmware;
+    std::map<std::uint8_t, CBytes> m_Blocks;
+    CBytes m_Settings;
+    std::uint32_t m_dwRadarSize = 0;
+};
+
+// A folder of update files.
+class CUpdateFolder {
+public:
+    CUpdateFolder();
+    ~CUpdateFolder();
+    const std::filesystem::path& GetPath() const { return m_Path; }
+    std::wstring GetFolderText() const;
+    void Write(const std::string& strName, const CBytes& Bytes) const;
+    void Write(const std::string& strName, const std::string& strText) const;
+
+private:
+    std::filesystem::path m_Path;
+};
+
+CBytes RandomBytes(std::size_t nCount, unsigned nSeed);
+// An Intel HEX text: extended linear address records for each 64 KiB
+// segment, 16-byte data records, a start linear address record, the end
+// record, then the version trailer.
+std::string MakeHex(std::uint32_t dwBase, const CBytes& Data, const std::string& strTrailer, bool bCrLf = true);
+
+// The worker and its message handler as the program has them, with short
+// times so that tests run quickly.
+struct CEngine {
+    CDealMsg ADeal;
+    CWork_BK AWork;
+    CNoteRecorder ANotes;
+    explicit CEngine(CWorkSettings ASettings = Fast());
+    ~CEngine() { AWork.Reset(); }
+    static CWorkSettings Fast();
+    void Start(const CUpdateFolder& AFolder, std::uint32_t dwPortBound = 50);
+    // Waits for the device-ready and both settings-read notifications.
+    bool WaitConnected();
+};
