@@ -1,0 +1,147 @@
+#include "File_Project.h"
+
+#include <vector>
+
+#include "DebugPrint.h"
+#include "ImageFile.h"
+
+namespace {
+
+// A record line is read as its first nine characters (':', length, offset,
+// type), then its data and checksum digits, then its line end.
+constexpr std::size_t kHeadLength = 9;
+
+enum class ELineEnd { Ok, Missing, ReadError };
+
+// Consumes the line end behind a record: LF or CR LF. The file's last line
+// may lack it.
+ELineEnd ReadLineEnd(std::FILE* pFile)
+{
+    int nChar = std::fgetc(pFile);
+    if (nChar == '\r')
+        nChar = std::fgetc(pFile);
+    if (nChar == '\n')
+        return ELineEnd::Ok;
+    if (nChar == EOF)
+        return std::ferror(pFile) ? ELineEnd::ReadError : ELineEnd::Ok;
+    return ELineEnd::Missing;
+}
+
+bool IsEndOfFile(const CPacket_Hex& Record)
+{
+    return Record.GetLength() == 0 && Record.GetAddress() == 0 && Record.GetType() == 1 &&
+           Record.GetChecksum() == 0xFF;
+}
+
+} // namespace
+
+CFile_Project::CFile_Project(std::int32_t nLenExtAddress, std::int32_t nLenData,
+                             std::int32_t nLenStart, std::int32_t nLenEnd)
+    : m_nLineLengths{nLenExtAddress, nLenData, nLenStart, nLenEnd}
+{
+}
+
+int CFile_Project::Load(const std::filesystem::path& Path)
+{
+    const std::wstring wzName = GetTraceName(Path);
+    const FilePtr pFile = OpenImageFile(Path);
+    if (!pFile) {
+        ClearRecords();
+        DebugPrint(L"\r\n Hex file %ls not opened \r\n", wzName.c_str());
+        return 0;
+    }
+    return Read(pFile.get(), wzName);
+}
+
+int CFile_Project::Read(std::FILE* pFile, std::wstring_view wzSource)
+{
+    ClearRecords();
+    if (pFile == nullptr)
+        return 0;
+
+    // Positions no read has filled count as 0; see the trailer below.
+    std::vector<std::uint8_t> btLine(CPacket_Hex::kMaxLineLength, 0);
+    const wchar_t* wzFault = nullptr;
+    bool bEndRecord = false;
+    std::uint32_t uLine = 0;
+    for (;;) {
+        ++uLine;
+        const std::size_t nHead = std::fread(btLine.data(), 1, kHeadLength, pFile);
+        if (nHead < kHeadLength) {
+            if (std::ferror(pFile)) {
+                wzFault = L"read error";
+                break;
+            }
+            // The version trailer: four digits behind the last line, first
+            // digit highest. A shorter trailer leaves the start of the last
+            // record line in the buffer's other positions, so a file that
+            // ends with ":00000001FF" and nothing behind it gives 0xA000.
+            m_uVersion = static_cast<std::uint16_t>((btLine[0] & 0xF) << 12 | (btLine[1] & 0xF) << 8 |
+                                                    (btLine[2] & 0xF) << 4 | (btLine[3] & 0xF));
+            DebugPrint(L"\r\n GetHexVer == %04x \r\n", m_uVersion);
+            break;
+        }
+        if (btLine[0] != ':') {
+            // Behind the end-of-file record this is a trailer too long to
+            // be a version; the version stays 0.
+            if (!bEndRecord)
+                wzFault = L"line is not a record";
+            break;
+        }
+
+        // The length field decides how much follows. Two digits state at
+        // most 255 bytes, which the buffer holds.
+        std::uint8_t btLength = 0;
+        if (!CPacket_Hex::DecodeByte(btLine[1], btLine[2], btLength)) {
+            wzFault = L"length field is not hexadecimal";
+            break;
+        }
+        const std::size_t nLine = kHeadLength + 2 * std::size_t{btLength} + 2;
+        const std::size_t nRest = nLine - kHeadLength;
+        if (std::fread(btLine.data() + kHeadLength, 1, nRest, pFile) != nRest) {
+            wzFault = std::ferror(pFile) ? L"read error" : L"file ends inside a record";
+            break;
+        }
+        const ELineEnd eEnd = ReadLineEnd(pFile);
+        if (eEnd != ELineEnd::Ok) {
+            wzFault = eEnd == ELineEnd::ReadError ? L"read error"
+                                                  : L"record is longer than its length field";
+            break;
+        }
+        CPacket_Hex ARecord;
+        if (!ARecord.Parse(std::span(btLine.data(), nLine))) {
+            wzFault = L"bad digit or checksum";
+            break;
+        }
+        if (IsEndOfFile(ARecord))
+            bEndRecord = true;
+        m_Records.push_back(std::move(ARecord));
+    }
+
+    if (wzFault == nullptr && !bEndRecord)
+        wzFault = L"no end-of-file record";
+    if (wzFault != nullptr) {
+        DebugPrint(L"\r\n Hex file %.*ls damaged at line %u: %ls \r\n",
+                   static_cast<int>(wzSource.size()), wzSource.data(), uLine, wzFault);
+        ClearRecords();
+        m_eState = ELoadState::Damaged;
+        return 0;
+    }
+    m_eState = ELoadState::Loaded;
+    return 1;
+}
+
+int CFile_Project::GetRecord(std::uint32_t uIndex, CPacket_Hex& Record) const
+{
+    if (uIndex >= m_Records.size())
+        return 0;
+    Record = m_Records[uIndex];
+    return 1;
+}
+
+void CFile_Project::ClearRecords()
+{
+    m_Records.clear();
+    m_uVersion = 0;
+    m_eState = ELoadState::Absent;
+}
