@@ -272,11 +272,13 @@ void CSimDevice::Handle(const CRawString& strFrame)
         Hangup();
         return;
     }
+    // A device that stopped answering has stopped working: it keeps nothing.
+    if (m_Options.bSilent || m_bSilenced)
+        return;
     const CBytes AAnswer = Answer(strFrame);
     if (btCommand == 0x1A || btCommand == 0x20 || btCommand == 0x30 || btCommand == 0x40 || btCommand == 0x4A)
         Record(btCommand);
-    if (!m_Options.bSilent && !m_bSilenced)
-        WriteAnswer(AAnswer);
+    WriteAnswer(AAnswer);
     if (nFrame == m_Options.nRequestAt)
         WriteAnswer(MakeFrame(0x1B, {}));
 }

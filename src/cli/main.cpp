@@ -107,8 +107,11 @@ int main(int argc, char** argv)
     const auto tSearchEnd = AClock::now() + std::chrono::seconds(AOptions.nWaitSeconds);
     CCliWindow::CEvent AEvent{};
     bool bReady = false;
-    while (!bReady && AWindow.WaitEvent(AEvent, tSearchEnd))
+    int nSettingsReads = 0;  // the reads may be answered before the images are loaded
+    while (!bReady && AWindow.WaitEvent(AEvent, tSearchEnd)) {
         bReady = AEvent.uMessage == WM_DEVICE_READY;
+        nSettingsReads += AEvent.uMessage == WM_SETTINGS_READ;
+    }
     if (!bReady) {
         const std::wstring strProblem = AWork.GetSearchProblem();
         AWindow.Print(strProblem.empty() ? "No device answered on COM1 to COM49.\n"
@@ -125,7 +128,6 @@ int main(int argc, char** argv)
                Utf8(Versions[2]) + ", radar " + Utf8(Versions[3]) + "\n";
     AWindow.Print(strInfo.c_str());
 
-    int nSettingsReads = 0;
     const auto tReadsEnd = AClock::now() + std::chrono::milliseconds(3 * ASettings.dwTaskWait + 2000);
     while (nSettingsReads < 2 && AWindow.WaitEvent(AEvent, tReadsEnd))
         nSettingsReads += AEvent.uMessage == WM_SETTINGS_READ;

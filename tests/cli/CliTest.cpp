@@ -1,0 +1,137 @@
+// iap-cli as a user runs it, against the virtual device.
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <thread>
+
+#include "SimDevice.h"
+#include "TempPortDir.h"
+#include "VersionFile.h"
+
+namespace {
+
+struct CRun {
+    int nExit = -1;
+    std::string strOut;
+};
+
+CRun RunCli(const std::string& strArgs)
+{
+    CRun ARun;
+    const std::string strCommand = std::string(IAP_CLI_PATH) + " " + strArgs + " 2>&1";
+    std::FILE* pPipe = ::popen(strCommand.c_str(), "r");
+    if (pPipe == nullptr)
+        return ARun;
+    char szBuf[4096];
+    std::size_t n = 0;
+    while ((n = std::fread(szBuf, 1, sizeof szBuf, pPipe)) > 0)
+        ARun.strOut.append(szBuf, n);
+    const int nStatus = ::pclose(pPipe);
+    ARun.nExit = WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
+    return ARun;
+}
+
+class Cli : public testing::Test {
+protected:
+    Cli()
+    {
+        m_Files = m_Ports.GetPath() + "/files";
+        std::filesystem::create_directory(m_Files);
+    }
+    void TearDown() override
+    {
+        if (m_pDevice)
+            m_pDevice->Stop();
+        if (m_Thread.joinable())
+            m_Thread.join();
+    }
+    void StartDevice(CSimOptions AOptions = {})
+    {
+        AOptions.strPortDir = m_Ports.GetPath();
+        AOptions.nCom = 3;
+        m_pDevice = std::make_unique<CSimDevice>(AOptions);
+        std::string strError;
+        ASSERT_TRUE(m_pDevice->Open(strError)) << strError;
+        m_Thread = std::thread([this] { m_pDevice->Serve(); });
+    }
+    void WriteFile(const std::string& strName, std::size_t nSize, char cFill = 'x')
+    {
+        std::ofstream(m_Files + "/" + strName, std::ios::binary) << std::string(nSize, cFill);
+    }
+    std::string Folder() const { return "--folder " + m_Files; }
+
+    CTempPortDir m_Ports;
+    std::string m_Files;
+    std::unique_ptr<CSimDevice> m_pDevice;
+    std::thread m_Thread;
+};
+
+} // namespace
+
+TEST_F(Cli, UpdatesTheDeviceAndSaysSo)
+{
+    WriteFile("flagdata.bin", 9000, 'c');
+    WriteFile("rdfw.bin", 1100, 'r');
+    std::ofstream(m_Files + "/ver.txt") << "RD-1\n0102\n0003\n1a2b\n";
+    StartDevice();
+    const CRun ARun = RunCli(Folder());
+    EXPECT_EQ(ARun.nExit, 0) << ARun.strOut;
+    EXPECT_NE(ARun.strOut.find("Device on COM3: firmware 0258, data 0003, radar 1a2b"), std::string::npos)
+        << ARun.strOut;
+    EXPECT_NE(ARun.strOut.find("device RD-1, firmware 0102"), std::string::npos) << ARun.strOut;
+    EXPECT_NE(ARun.strOut.find("Обновление базы камер прошло успешно!"), std::string::npos);
+    EXPECT_NE(ARun.strOut.find("Обновление ПО радарной части прошло успешно!"), std::string::npos);
+    EXPECT_NE(ARun.strOut.find("Успешно обновлено!"), std::string::npos);
+    EXPECT_EQ(m_pDevice->GetImage(0x21), CSimDevice::CBytes(9000, 'c'));
+    EXPECT_EQ(m_pDevice->GetImage(0x41), CSimDevice::CBytes(1100, 'r'));
+}
+
+TEST_F(Cli, ExitStatusTellsWhatHappened)
+{
+    EXPECT_EQ(RunCli("--bogus").nExit, 64);
+    EXPECT_EQ(RunCli("--wait 0").nExit, 64);
+    const CRun ANoDevice = RunCli(Folder() + " --wait 1");
+    EXPECT_EQ(ANoDevice.nExit, 2);
+    EXPECT_NE(ANoDevice.strOut.find("No device answered"), std::string::npos);
+
+    StartDevice();
+    const CRun ANothing = RunCli(Folder());
+    EXPECT_EQ(ANothing.nExit, 0) << ANothing.strOut;
+    EXPECT_NE(ANothing.strOut.find("Nothing to update"), std::string::npos);
+}
+
+TEST_F(Cli, AStalledStageFailsWithTheWindowsTexts)
+{
+    WriteFile("audioHead.bin", 3 * 4096);
+    CSimOptions AOptions;
+    AOptions.nStopAfter = 1;
+    AOptions.nStopCommand = 0x33;
+    StartDevice(AOptions);
+    const CRun ARun = RunCli(Folder() + " --stall-timeout 1");
+    EXPECT_EQ(ARun.nExit, 1) << ARun.strOut;
+    EXPECT_NE(ARun.strOut.find("Не удалось обновить звуковые файлы!"), std::string::npos) << ARun.strOut;
+    EXPECT_NE(ARun.strOut.find("Ошибка обновления!"), std::string::npos);
+}
+
+TEST_F(Cli, ADamagedFileIsNeverSent)
+{
+    std::ofstream(m_Files + "/AC7811_project.hex") << ":020000040800F2\r\n:10000000ZZ\r\n:00000001FF\r\n";
+    StartDevice();
+    const CRun ARun = RunCli(Folder());
+    EXPECT_EQ(ARun.nExit, 1) << ARun.strOut;
+    EXPECT_NE(ARun.strOut.find("Не удалось обновить ПО!"), std::string::npos) << ARun.strOut;
+    EXPECT_TRUE(m_pDevice->GetFirmware().empty());
+}
+
+TEST(VersionFile, LinesWithoutTheirEndsInUtf8OrCp1251)
+{
+    auto Lines = ParseVersionText("\xEF\xBB\xBFРД-1\r\n0102\r\n0003");
+    EXPECT_EQ(Lines[0], L"РД-1");
+    EXPECT_EQ(Lines[1], L"0102");
+    EXPECT_EQ(Lines[2], L"0003");
+    EXPECT_EQ(Lines[3], L"");
+    Lines = ParseVersionText("\xD0\xC4-2\n");  // "РД-2" in code page 1251
+    EXPECT_EQ(Lines[0], L"РД-2");
+}
