@@ -8,7 +8,11 @@ std::uint8_t FrameChecksum(const std::uint8_t* pBytes, std::int32_t nCount)
     return btSum;
 }
 
-bool FindFrame(const CRawString& strBuf, std::int32_t& nHead, std::int32_t& nTail)
+namespace {
+
+// The one search behind both sides' rules: the host reads the low length
+// byte alone and commands up to 0x51; the device reads all 16 length bits.
+bool FindFrameBy(const CRawString& strBuf, std::int32_t& nHead, std::int32_t& nTail, bool bWide)
 {
     static constexpr std::uint8_t btStart = 0xAC;
     nHead = -1;
@@ -20,14 +24,14 @@ bool FindFrame(const CRawString& strBuf, std::int32_t& nHead, std::int32_t& nTai
         if (nHead < 0)
             return false;
         nSearch = nHead + 1;
-        const std::int32_t nLen = strBuf.At(nHead + 1);
+        const std::int32_t nLen = strBuf.At(nHead + 1) | (bWide ? strBuf.At(nHead + 2) << 8 : 0);
         if (nLen < 5)
             continue;
         nTail = nHead + nLen;
         if (nTail > nLength)
             continue;
         const std::uint8_t btCommand = strBuf.At(nHead + 3);
-        if (btCommand == 0 || btCommand > 0x51)
+        if (btCommand == 0 || (!bWide && btCommand > 0x51))
             continue;
         if (FrameChecksum(strBuf.GetData() + nHead + 3, nLen - 4) == strBuf.At(nTail - 1))
             return true;
@@ -35,28 +39,16 @@ bool FindFrame(const CRawString& strBuf, std::int32_t& nHead, std::int32_t& nTai
     return false;
 }
 
+} // namespace
+
+bool FindFrame(const CRawString& strBuf, std::int32_t& nHead, std::int32_t& nTail)
+{
+    return FindFrameBy(strBuf, nHead, nTail, false);
+}
+
 bool FindFrameWide(const CRawString& strBuf, std::int32_t& nHead, std::int32_t& nTail)
 {
-    static constexpr std::uint8_t btStart = 0xAC;
-    nHead = -1;
-    nTail = -1;
-    std::int32_t nSearch = 0;
-    const std::int32_t nLength = strBuf.GetLength();
-    while (nSearch < nLength) {
-        nHead = strBuf.Find(&btStart, 1, nSearch);
-        if (nHead < 0)
-            return false;
-        nSearch = nHead + 1;
-        const std::int32_t nLen = strBuf.At(nHead + 1) | strBuf.At(nHead + 2) << 8;
-        if (nLen < 5)
-            continue;
-        nTail = nHead + nLen;
-        if (nTail > nLength || strBuf.At(nHead + 3) == 0)
-            continue;
-        if (FrameChecksum(strBuf.GetData() + nHead + 3, nLen - 4) == strBuf.At(nTail - 1))
-            return true;
-    }
-    return false;
+    return FindFrameBy(strBuf, nHead, nTail, true);
 }
 
 namespace {
