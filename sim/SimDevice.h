@@ -1,75 +1,91 @@
 #pragma once
-#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
-#include <cstdio>
-#include <map>
 #include <mutex>
+#include <random>
+#include <span>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "LinePacer.h"
 #include "RawString.h"
+#include "SimBytes.h"
 #include "SimOptions.h"
+#include "SimPty.h"
+#include "SimRecorder.h"
+#include "SimResponder.h"
+#include "UniqueFd.h"
 
-// The radar detector in software: the device's side of the protocol on the
-// master of a pseudo-terminal whose slave is linked as DIR/COM<N>. It keeps
-// what it is sent as its flash would, and misbehaves when told to.
+struct CSimCounters {
+    std::uint64_t nFramesReceived = 0; // valid frames from the host, counted once handled
+    std::uint64_t nBadFrames = 0;      // runs of bytes in front of a frame that made none
+    std::uint64_t nFramesSent = 0;     // answers and device requests
+    std::uint64_t nWrites = 0;         // writes that carried them (a torn answer takes several)
+    std::uint64_t nNoiseBytes = 0;
+};
+
+enum class ESimState { Idle, Serving, Stopped, HungUp };
+
+// The virtual device: owns a pseudo-terminal registered as COM<n> and
+// serves the host on a thread of its own until Stop, or until a hang-up
+// fault unplugs it. Every accessor may be called from any thread.
 class CSimDevice {
 public:
-    using CBytes = std::vector<std::uint8_t>;
-
-    explicit CSimDevice(CSimOptions AOptions);
+    explicit CSimDevice(CSimOptions Options);
     ~CSimDevice();
     CSimDevice(const CSimDevice&) = delete;
     CSimDevice& operator=(const CSimDevice&) = delete;
 
-    // Creates the pseudo-terminal and the link; false when either fails.
-    bool Open(std::string& strError);
-    // Serves until Stop (from any thread or a signal handler's flag).
-    void Serve();
-    void Stop() { m_bStop = true; }
-    const std::string& GetLinkPath() const { return m_strLink; }
-    const std::string& GetSlavePath() const { return m_strSlave; }
+    // Creates the terminal and the link and starts serving.
+    bool Start(std::string& strError);
+    // Ends serving, closes the terminal and removes the link. Idempotent.
+    void Stop();
 
-    // What the device now holds.
-    std::map<std::uint32_t, std::uint8_t> GetFirmware() const;
-    CBytes GetImage(std::uint8_t btStageStart) const;  // 0x21, 0x31 or 0x41
-    std::uint32_t GetAnnouncedRadarSize() const;
-    CBytes GetSettings() const;
-    long GetFramesReceived() const { return m_nFrames; }
-    long GetBytesIgnored() const { return m_nIgnored; }
+    ESimState GetState() const;
+    // Waits until the device stopped serving (a hang-up, or Stop).
+    bool WaitUntilEnded(std::chrono::milliseconds tLimit) const;
+    std::string GetSlavePath() const;
+    std::string GetLinkPath() const;
+    unsigned GetCom() const { return m_Options.nCom; }
+    const CSimOptions& GetOptions() const { return m_Options; }
+
+    CSimCounters GetCounters() const;
+    // Waits until nCount frames were handled: answered and recorded.
+    bool WaitForFrames(std::uint64_t nCount, std::chrono::milliseconds tLimit) const;
+    // Every valid frame the host sent, in order.
+    std::vector<CSimBytes> GetReceivedFrames() const;
+    // The images the host wrote and the frame log.
+    const CSimRecorder& GetRecorder() const { return m_Recorder; }
 
 private:
-    CBytes Answer(const CRawString& strFrame);
-    void Handle(const CRawString& strFrame);
-    void WriteAnswer(const CBytes& Frame);
-    void PaceBytes(std::size_t nBytes);
-    void Log(const char* szDirection, const std::uint8_t* pBytes, std::size_t nCount);
-    void Record(std::uint8_t btEndCommand);
-    void Hangup();
+    void Serve();
+    void CutReceived(std::span<const std::uint8_t> Chunk);
+    void HandleFrame(std::span<const std::uint8_t> Frame);
+    void Send(std::span<const std::uint8_t> Bytes);
+    void SendNoise();
+    void HangUp();
+    bool IsGone() const;
 
-    CSimOptions m_Options;
-    int m_fdMaster = -1;
-    int m_fdSlave = -1;
-    std::string m_strSlave;
-    std::string m_strLink;
-    std::atomic<bool> m_bStop{false};
-    std::atomic<long> m_nFrames{0};
-    std::atomic<long> m_nIgnored{0};
-    long m_nCounted = 0;   // frames counted for --stop-after
-    bool m_bSilenced = false;
-    bool m_bProbed = false;
-    std::map<std::uint8_t, long> m_nBlockIndex;
-    std::map<std::uint8_t, bool> m_bFailedOnce;
+    const CSimOptions m_Options;
+    CSimRecorder m_Recorder;
+    CSimResponder m_Responder;
+    CLinePacer m_Pacer;
+    std::mt19937 m_Random;
+    // Serving thread only, after Start.
+    CSimPty m_Pty;
     CRawString m_strReceive;
-    std::chrono::steady_clock::time_point m_tLine;  // when the line is next free
-    std::chrono::steady_clock::time_point m_tStart;
-    std::FILE* m_pLog = nullptr;
-    unsigned m_nNoiseSeed = 12345;
+    CUniqueFd m_Wake;
 
     mutable std::mutex m_Mutex;
-    std::map<std::uint32_t, std::uint8_t> m_Firmware;
-    std::map<std::uint8_t, CBytes> m_Images;
-    std::uint32_t m_dwRadarSize = 0;
-    CBytes m_Settings;
+    mutable std::condition_variable m_Cond;
+    ESimState m_eState = ESimState::Idle;
+    CSimCounters m_Counters;
+    std::vector<CSimBytes> m_Frames;
+    std::string m_strSlave;
+    std::string m_strLink;
+
+    std::mutex m_StopMutex;
+    std::thread m_Thread;
 };

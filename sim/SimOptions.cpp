@@ -1,136 +1,335 @@
 #include "SimOptions.h"
 
+#include <cctype>
+#include <cerrno>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 
 namespace {
 
-bool ParseNumber(const std::string& str, long nMin, long& nOut)
+// Decimal, or hexadecimal with 0x.
+bool ParseNumber(const std::string& strText, std::uint64_t dwMax, std::uint64_t& dwOut)
 {
-    if (str.empty())
+    if (strText.empty() || !std::isdigit(static_cast<unsigned char>(strText[0])))
         return false;
+    errno = 0;
     char* pEnd = nullptr;
-    const long n = std::strtol(str.c_str(), &pEnd, 0);
-    if (*pEnd != '\0' || n < nMin)
+    const unsigned long long dwValue = std::strtoull(strText.c_str(), &pEnd, 0);
+    if (errno != 0 || pEnd == nullptr || *pEnd != '\0' || dwValue > dwMax)
         return false;
-    nOut = n;
+    dwOut = dwValue;
     return true;
 }
 
-bool ParseBlock(const std::string& strHex, std::array<std::uint8_t, 73>& ABlock)
+template <class T>
+bool ParseInto(const std::string& strText, std::uint64_t dwMin, std::uint64_t dwMax, T& Out)
 {
-    if (strHex.size() != 2 * ABlock.size())
+    std::uint64_t dwValue = 0;
+    if (!ParseNumber(strText, dwMax, dwValue) || dwValue < dwMin)
         return false;
-    for (std::size_t i = 0; i < ABlock.size(); ++i) {
-        long n = 0;
-        char* pEnd = nullptr;
-        const std::string strPair = strHex.substr(2 * i, 2);
-        n = std::strtol(strPair.c_str(), &pEnd, 16);
-        if (*pEnd != '\0')
-            return false;
-        ABlock[i] = static_cast<std::uint8_t>(n);
+    Out = static_cast<T>(dwValue);
+    return true;
+}
+
+std::vector<std::string> SplitColons(const std::string& strText)
+{
+    std::vector<std::string> Parts(1);
+    for (const char ch : strText) {
+        if (ch == ':')
+            Parts.emplace_back();
+        else
+            Parts.back() += ch;
     }
+    return Parts;
+}
+
+// N or N:CMD.
+bool ParsePoint(const std::string& strText, std::uint32_t nMin, CFramePoint& APoint)
+{
+    const std::vector<std::string> Parts = SplitColons(strText);
+    if (Parts.size() > 2 || !ParseInto(Parts[0], nMin, 0xFFFFFFFFu, APoint.nCount))
+        return false;
+    APoint.Command.reset();
+    if (Parts.size() == 2) {
+        std::uint8_t btCommand = 0;
+        if (!ParseInto(Parts[1], 1, 0xFF, btCommand))
+            return false;
+        APoint.Command = btCommand;
+    }
+    return true;
+}
+
+// CMD:K or CMD:K:STATUS.
+bool ParseFailBlock(const std::string& strText, CFailBlock& ABlock)
+{
+    const std::vector<std::string> Parts = SplitColons(strText);
+    if (Parts.size() < 2 || Parts.size() > 3 || !ParseInto(Parts[0], 0, 0xFF, ABlock.btCommand) ||
+        !ParseInto(Parts[1], 1, 0xFFFFFFFFu, ABlock.nBlock))
+        return false;
+    if (ABlock.btCommand != 0x06 && ABlock.btCommand != 0x23 && ABlock.btCommand != 0x33 &&
+        ABlock.btCommand != 0x43)
+        return false;
+    ABlock.btStatus = 3;
+    if (Parts.size() == 3 && !ParseInto(Parts[2], 0, 0xFF, ABlock.btStatus))
+        return false;
+    return true;
+}
+
+int HexDigit(char ch)
+{
+    if (ch >= '0' && ch <= '9')
+        return ch - '0';
+    if (ch >= 'a' && ch <= 'f')
+        return ch - 'a' + 10;
+    if (ch >= 'A' && ch <= 'F')
+        return ch - 'A' + 10;
+    return -1;
+}
+
+// 146 hex digits (spaces, colons and dashes between them are fine), or
+// @FILE naming a file of exactly 73 bytes.
+bool ParseSettings(const std::string& strText, CSimSettings& ASettings, std::string& strError)
+{
+    std::vector<std::uint8_t> btBytes;
+    if (!strText.empty() && strText[0] == '@') {
+        std::ifstream AFile(strText.substr(1), std::ios::binary);
+        if (!AFile) {
+            strError = "cannot read " + strText.substr(1);
+            return false;
+        }
+        btBytes.assign(std::istreambuf_iterator<char>(AFile), std::istreambuf_iterator<char>());
+    } else {
+        int nHigh = -1;
+        for (const char ch : strText) {
+            if (ch == ' ' || ch == ':' || ch == '-')
+                continue;
+            const int nDigit = HexDigit(ch);
+            if (nDigit < 0) {
+                strError = "settings: not a hex digit: " + std::string(1, ch);
+                return false;
+            }
+            if (nHigh < 0) {
+                nHigh = nDigit;
+            } else {
+                btBytes.push_back(static_cast<std::uint8_t>(nHigh << 4 | nDigit));
+                nHigh = -1;
+            }
+        }
+        if (nHigh >= 0) {
+            strError = "settings: odd number of hex digits";
+            return false;
+        }
+    }
+    if (btBytes.size() != kSimSettingsSize) {
+        strError = "settings: " + std::to_string(btBytes.size()) + " bytes, not 73";
+        return false;
+    }
+    std::copy(btBytes.begin(), btBytes.end(), ASettings.begin());
     return true;
 }
 
 } // namespace
 
-std::optional<CSimOptions> CSimOptions::Parse(const std::vector<std::string>& Args, std::string& strError)
+CSimSettings CSimOptions::DefaultSettingsG()
 {
-    CSimOptions AOptions;
-    for (std::size_t i = 0; i < Args.size(); ++i) {
-        const std::string& strArg = Args[i];
-        const bool bValue = i + 1 < Args.size();
-        const std::string strValue = bValue ? Args[i + 1] : std::string();
-        long n = 0;
-        auto TakeNumber = [&](long nMin, long& nOut) {
-            if (!bValue || !ParseNumber(strValue, nMin, nOut))
-                return false;
-            ++i;
-            return true;
-        };
-        if (strArg == "--help" || strArg == "-h") {
-            AOptions.bHelp = true;
-        } else if (strArg == "--port-dir" && bValue) {
-            AOptions.strPortDir = Args[++i];
-        } else if (strArg == "--com" && TakeNumber(1, n) && n < 50) {
-            AOptions.nCom = static_cast<unsigned>(n);
-        } else if (strArg == "--record" && bValue) {
-            AOptions.strRecordDir = Args[++i];
-        } else if (strArg == "--firmware-version" && TakeNumber(0, n) && n <= 0xFFFF) {
-            AOptions.uFirmwareVersion = static_cast<std::uint16_t>(n);
-        } else if (strArg == "--data-version" && TakeNumber(0, n) && n <= 0xFFFF) {
-            AOptions.uDataVersion = static_cast<std::uint16_t>(n);
-        } else if (strArg == "--radar-version" && TakeNumber(0, n) && n <= 0xFFFF) {
-            AOptions.uRadarVersion = static_cast<std::uint16_t>(n);
-        } else if (strArg == "--settings-g" && bValue && ParseBlock(strValue, AOptions.SettingsG)) {
-            ++i;
-        } else if (strArg == "--settings-i" && bValue && ParseBlock(strValue, AOptions.SettingsI)) {
-            ++i;
-        } else if (strArg == "--accept-project-first") {
-            AOptions.bAcceptProjectFirst = true;
-        } else if (strArg == "--baud" && TakeNumber(1, n)) {
-            AOptions.dwBaud = static_cast<std::uint32_t>(n);
-        } else if (strArg == "--answer-delay-ms" && TakeNumber(0, n)) {
-            AOptions.dwAnswerDelayMs = static_cast<std::uint32_t>(n);
-        } else if (strArg == "--silent") {
-            AOptions.bSilent = true;
-        } else if (strArg == "--probe-four-bytes") {
-            AOptions.bProbeFourBytes = true;
-        } else if (strArg == "--probe-other-command") {
-            AOptions.bProbeOtherCommand = true;
-        } else if (strArg == "--stop-after" && TakeNumber(0, n)) {
-            AOptions.nStopAfter = n;
-        } else if (strArg == "--stop-command" && TakeNumber(1, n) && n <= 0xFF) {
-            AOptions.nStopCommand = static_cast<int>(n);
-        } else if (strArg == "--fail-block" && TakeNumber(0, n)) {
-            AOptions.nFailBlock = n;
-        } else if (strArg == "--no-menu") {
-            AOptions.bNoMenu = true;
-        } else if (strArg == "--tear") {
-            AOptions.bTearAnswers = true;
-        } else if (strArg == "--noise") {
-            AOptions.bNoise = true;
-        } else if (strArg == "--hangup-after" && TakeNumber(0, n)) {
-            AOptions.nHangupAfter = n;
-        } else if (strArg == "--request-at" && TakeNumber(0, n)) {
-            AOptions.nRequestAt = n;
-        } else {
-            strError = "unknown or incomplete option: " + strArg;
-            return std::nullopt;
-        }
-    }
-    if (!AOptions.bHelp && (AOptions.strPortDir.empty() || AOptions.nCom == 0)) {
-        strError = "--port-dir DIR and --com N (1 to 49) are needed";
-        return std::nullopt;
-    }
-    return AOptions;
+    // Every choice of the menu at its first or second item, alternating, so
+    // a settings dialog shows a menu that is neither all on nor all off.
+    CSimSettings ASettings{};
+    for (std::size_t i = 0; i < ASettings.size(); ++i)
+        ASettings[i] = static_cast<std::uint8_t>(i % 2);
+    return ASettings;
 }
 
-const char* CSimOptions::Usage()
+CSimSettings CSimOptions::DefaultSettingsI()
 {
-    return "usage: iap-sim --port-dir DIR --com N [options]\n"
-           "A virtual radar detector on a pseudo-terminal, linked as DIR/COM<N>.\n"
-           "  --record DIR              keep what the device holds: firmware.bin, firmware.map,\n"
-           "                            flagdata.bin, audioHead.bin, rdfw.bin, rdfw.size,\n"
-           "                            settings.bin and frames.log\n"
-           "  --firmware-version V      versions answered in 0x46 (numbers, 0x.. for hex)\n"
-           "  --data-version V\n"
-           "  --radar-version V\n"
-           "  --settings-g HEX          the 73 bytes of block G as 146 hex digits\n"
-           "  --settings-i HEX          the 73 bytes of block I\n"
-           "  --accept-project-first    answer 0x1C with 0x1C, then 0x19\n"
-           "  --baud B                  pace the line as a UART at B baud (10 bits a byte)\n"
-           "  --answer-delay-ms D       the device's own work before each answer\n"
-           "faults:\n"
-           "  --silent                  answer nothing, not even the probe\n"
-           "  --probe-four-bytes        answer the probe with 4 bytes\n"
-           "  --probe-other-command     answer the probe with another command\n"
-           "  --stop-after N            stop answering after N frames received\n"
-           "  --stop-command C          with --stop-after: count only frames of command C\n"
-           "  --fail-block K            answer block K of each stage once with status 3\n"
-           "  --no-menu                 never answer the settings reads 0x47 and 0x49\n"
-           "  --tear                    write answers one byte at a time\n"
-           "  --noise                   write noise bytes before every answer\n"
-           "  --hangup-after N          close the line (unplug) after N frames received\n"
-           "  --request-at N            send the device request 0x1B after N frames received\n";
+    CSimSettings ASettings{};
+    for (std::size_t i = 0; i < ASettings.size(); ++i)
+        ASettings[i] = static_cast<std::uint8_t>((i + 1) % 2);
+    return ASettings;
+}
+
+CSimOptions::EParse CSimOptions::Parse(std::span<const std::string> Args, CSimOptions& Options,
+                                       std::string& strError)
+{
+    CSimOptions AOptions;
+    if (const char* szDir = std::getenv("IAP_PORT_DIR"))
+        AOptions.strPortDir = szDir;
+    bool bComGiven = false;
+
+    for (std::size_t i = 0; i < Args.size(); ++i) {
+        const std::string& strName = Args[i];
+        if (strName == "--help" || strName == "-h")
+            return EParse::Help;
+
+        // Switches without a value.
+        if (strName == "--accept-project-start") {
+            AOptions.bAcceptProjectStart = true;
+            continue;
+        }
+        if (strName == "--silent") {
+            AOptions.bSilent = true;
+            continue;
+        }
+        if (strName == "--probe-short") {
+            AOptions.eProbeFault = EProbeFault::Short;
+            continue;
+        }
+        if (strName == "--no-menu") {
+            AOptions.bNoMenu = true;
+            continue;
+        }
+
+        if (i + 1 >= Args.size()) {
+            strError = strName.rfind("--", 0) == 0 ? strName + " needs a value"
+                                                   : "unexpected argument " + strName;
+            return EParse::Error;
+        }
+        const std::string& strValue = Args[++i];
+        bool bOk = true;
+        if (strName == "--port-dir") {
+            AOptions.strPortDir = strValue;
+            bOk = !strValue.empty();
+        } else if (strName == "--com") {
+            bOk = ParseInto(strValue, 1, 255, AOptions.nCom);
+            bComGiven = bOk;
+        } else if (strName == "--firmware-version") {
+            bOk = ParseInto(strValue, 0, 0xFFFF, AOptions.uFirmwareVersion);
+        } else if (strName == "--data-version") {
+            bOk = ParseInto(strValue, 0, 0xFFFF, AOptions.uDataVersion);
+        } else if (strName == "--radar-version") {
+            bOk = ParseInto(strValue, 0, 0xFFFF, AOptions.uRadarVersion);
+        } else if (strName == "--settings-g" || strName == "--settings-i") {
+            CSimSettings& ASettings = strName == "--settings-g" ? AOptions.SettingsG : AOptions.SettingsI;
+            if (!ParseSettings(strValue, ASettings, strError)) {
+                strError = strName + ": " + strError;
+                return EParse::Error;
+            }
+        } else if (strName == "--record") {
+            AOptions.strRecordDir = strValue;
+            bOk = !strValue.empty();
+        } else if (strName == "--baud") {
+            bOk = ParseInto(strValue, 50, 100000000, AOptions.dwBaud);
+        } else if (strName == "--answer-delay-ms") {
+            bOk = ParseInto(strValue, 0, 600000, AOptions.dwAnswerDelayMs);
+        } else if (strName == "--seed") {
+            bOk = ParseInto(strValue, 0, 0xFFFFFFFFu, AOptions.dwSeed);
+        } else if (strName == "--probe-command") {
+            AOptions.eProbeFault = EProbeFault::OtherCommand;
+            bOk = ParseInto(strValue, 1, 0xFF, AOptions.btProbeCommand) && AOptions.btProbeCommand != 0x46;
+        } else if (strName == "--probe-fault-times") {
+            bOk = ParseInto(strValue, 1, 0xFFFFFFFFu, AOptions.nProbeFaultTimes);
+        } else if (strName == "--stop-after") {
+            CFramePoint APoint;
+            bOk = ParsePoint(strValue, 0, APoint);
+            AOptions.StopAfter = APoint;
+        } else if (strName == "--fail-block") {
+            CFailBlock ABlock;
+            bOk = ParseFailBlock(strValue, ABlock);
+            AOptions.FailBlocks.push_back(ABlock);
+        } else if (strName == "--tear") {
+            if (strValue == "bytes")
+                AOptions.eTear = ETear::Bytes;
+            else if (strValue == "random")
+                AOptions.eTear = ETear::Random;
+            else
+                bOk = false;
+        } else if (strName == "--tear-gap-us") {
+            bOk = ParseInto(strValue, 0, 1000000, AOptions.dwTearGapUs);
+        } else if (strName == "--noise") {
+            bOk = ParseInto(strValue, 1, 255, AOptions.nNoiseMax);
+        } else if (strName == "--hangup-after") {
+            CFramePoint APoint;
+            bOk = ParsePoint(strValue, 1, APoint);
+            AOptions.HangupAfter = APoint;
+        } else if (strName == "--device-request") {
+            CFramePoint APoint;
+            bOk = ParsePoint(strValue, 1, APoint);
+            AOptions.DeviceRequests.push_back(APoint);
+        } else {
+            strError = "unknown option " + strName + " (see --help)";
+            return EParse::Error;
+        }
+        if (!bOk) {
+            strError = "bad value for " + strName + ": " + strValue;
+            return EParse::Error;
+        }
+    }
+    if (AOptions.strPortDir.empty()) {
+        strError = "no port folder: give --port-dir DIR or set IAP_PORT_DIR";
+        return EParse::Error;
+    }
+    if (!bComGiven) {
+        strError = "no port number: give --com N";
+        return EParse::Error;
+    }
+    Options = std::move(AOptions);
+    return EParse::Run;
+}
+
+std::string CSimOptions::GetHelpText()
+{
+    return R"(Usage: iap-sim --port-dir DIR --com N [options]
+
+A virtual radar detector on a pseudo-terminal. It creates DIR/COM<N> as a
+link to the terminal's slave side, prints one line naming it, answers the
+update protocol as a healthy device would and keeps what it is sent. It runs
+until SIGINT or SIGTERM, which remove the link again.
+
+Numbers are decimal, or hexadecimal with 0x (commands: 0x23).
+
+Port:
+  --port-dir DIR           folder of the COM<N> links (default: $IAP_PORT_DIR)
+  --com N                  port number, 1 to 255
+  -h, --help               this text
+
+The device:
+  --firmware-version V     firmware version reported in 0x46 (default 100)
+  --data-version V         camera-database version in 0x46 (default 200)
+  --radar-version V        radar version in 0x46 (default 0x0300)
+  --settings-g HEX|@FILE   settings block G answered to 0x47: 146 hex digits
+                           (spaces, ':' and '-' allowed between them) or a
+                           file of 73 bytes; a 0x4A write replaces it
+  --settings-i HEX|@FILE   settings block I answered to 0x49
+  --accept-project-start   answer 0x1C with 0x1C first, then with 0x19
+
+Recording and timing:
+  --record DIR             write what the device now holds into DIR as each
+                           stage ends: firmware.bin (from the lowest address,
+                           gaps 0xFF) and firmware.map on 0x1A, flagdata.bin
+                           on 0x20, audioHead.bin on 0x30, rdfw.bin and
+                           rdfw.size.txt (was the size of 0x41 right?) on
+                           0x40, settings.bin on 0x4A; frames.log, every frame
+                           in and out with a millisecond time stamp, as it
+                           happens
+  --baud B                 pace the line at B baud, 10 bits a byte in both
+                           directions (default: no pacing)
+  --answer-delay-ms D      the device works D ms before each answer
+  --seed S                 seed of torn answers and noise (default 1)
+
+Faults:
+  --silent                 answer nothing at all
+  --probe-short            answer 0x45 with the first 4 bytes of its 0x46
+  --probe-command CMD      answer 0x45 with a frame of CMD instead of 0x46
+  --probe-fault-times N    only the first N 0x45 get the probe fault
+  --stop-after N[:CMD]     answer N frames (or N frames of CMD), then nothing;
+                           from then on nothing more is stored either
+  --fail-block CMD:K[:S]   answer block K of the stage of CMD (0x06, 0x23,
+                           0x33 or 0x43, counted from the stage's start
+                           command) once with status S (default 3) and do not
+                           store it; may be given more than once
+  --no-menu                never answer 0x47 or 0x49
+  --tear bytes|random      write answers one byte at a time, or in random
+                           chunks, --tear-gap-us apart (default 200)
+  --tear-gap-us U          pause between the pieces of a torn answer
+  --noise N                after each frame sent, 1 to N random bytes; noise
+                           never holds 0xAC, so it can never start a frame
+  --hangup-after N[:CMD]   after the N-th frame (of CMD) is answered and read,
+                           close the terminal and remove the link, as an
+                           unplugged device; the program then ends
+  --device-request N[:CMD] send the device request 0x1B after answering the
+                           N-th frame (of CMD); may be given more than once
+
+Frames are counted as they arrive, the probe included.
+)";
 }

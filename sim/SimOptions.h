@@ -2,36 +2,71 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
-// How the virtual device behaves, from the command line or set by a test.
+inline constexpr std::size_t kSimSettingsSize = 73;
+using CSimSettings = std::array<std::uint8_t, kSimSettingsSize>;
+
+// A moment in the stream of frames from the host: the nCount-th frame, or
+// the nCount-th frame of one command when Command is set.
+struct CFramePoint {
+    std::uint32_t nCount = 0;
+    std::optional<std::uint8_t> Command;
+    bool operator==(const CFramePoint&) const = default;
+};
+
+// One data block the device answers once with a failing status.
+struct CFailBlock {
+    std::uint8_t btCommand = 0; // 0x06, 0x23, 0x33 or 0x43
+    std::uint32_t nBlock = 0;   // 1-based, counted from the stage's start command
+    std::uint8_t btStatus = 3;
+    bool operator==(const CFailBlock&) const = default;
+};
+
+enum class EProbeFault { None, Short, OtherCommand };
+enum class ETear { None, Bytes, Random };
+
+// Everything the device can be told, on the command line or by a test that
+// runs it in-process.
 struct CSimOptions {
     std::string strPortDir;
     unsigned nCom = 0;
-    std::string strRecordDir;
-    std::uint16_t uFirmwareVersion = 0x0102;
-    std::uint16_t uDataVersion = 0x0003;
-    std::uint16_t uRadarVersion = 0x1a2b;
-    std::array<std::uint8_t, 73> SettingsG{};
-    std::array<std::uint8_t, 73> SettingsI{};
-    bool bAcceptProjectFirst = false;  // answer 0x1C with 0x1C, then 0x19
-    std::uint32_t dwBaud = 0;          // 0: no line pacing
+
+    // What the device reports in 0x46, high byte first.
+    std::uint16_t uFirmwareVersion = 100;
+    std::uint16_t uDataVersion = 200;
+    std::uint16_t uRadarVersion = 0x0300;
+    CSimSettings SettingsG = DefaultSettingsG();
+    CSimSettings SettingsI = DefaultSettingsI();
+    // Answer the firmware start 0x1C with 0x1C before the go-ahead 0x19.
+    bool bAcceptProjectStart = false;
+
+    std::string strRecordDir;        // empty: keep the images in memory only
+    std::uint32_t dwBaud = 0;        // 0: no line pacing
     std::uint32_t dwAnswerDelayMs = 0;
+    std::uint32_t dwSeed = 1;        // for torn answers and noise
+
     // Faults.
     bool bSilent = false;
-    bool bProbeFourBytes = false;
-    bool bProbeOtherCommand = false;
-    long nStopAfter = -1;              // stop answering after this many frames...
-    int nStopCommand = -1;             // ...counting only this command when set
-    long nFailBlock = -1;              // answer this block (from 0) of a stage once with status 3
-    bool bNoMenu = false;              // never answer 0x47/0x49
-    bool bTearAnswers = false;         // answers in single bytes
-    bool bNoise = false;               // noise bytes (never 0xAC) before every answer
-    long nHangupAfter = -1;            // close the line after this many frames
-    long nRequestAt = -1;              // send the device request 0x1B after this many frames
-    bool bHelp = false;
+    EProbeFault eProbeFault = EProbeFault::None;
+    std::uint8_t btProbeCommand = 0x13;
+    std::uint32_t nProbeFaultTimes = 0; // 0: every 0x45
+    std::optional<CFramePoint> StopAfter;
+    std::vector<CFailBlock> FailBlocks;
+    bool bNoMenu = false;
+    ETear eTear = ETear::None;
+    std::uint32_t dwTearGapUs = 200;
+    std::uint32_t nNoiseMax = 0;
+    std::optional<CFramePoint> HangupAfter;
+    std::vector<CFramePoint> DeviceRequests;
 
-    static std::optional<CSimOptions> Parse(const std::vector<std::string>& Args, std::string& strError);
-    static const char* Usage();
+    enum class EParse { Run, Help, Error };
+    // Parses the arguments after the program name. With Error, strError
+    // says what is wrong. --port-dir falls back to IAP_PORT_DIR.
+    static EParse Parse(std::span<const std::string> Args, CSimOptions& Options, std::string& strError);
+    static std::string GetHelpText();
+    static CSimSettings DefaultSettingsG();
+    static CSimSettings DefaultSettingsI();
 };

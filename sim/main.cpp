@@ -1,47 +1,54 @@
-// iap-sim: the virtual device as a program.
+// iap-sim: the virtual device as a program. Serves until SIGINT or SIGTERM,
+// or until a hang-up fault unplugs it.
 #include <csignal>
 #include <cstdio>
+#include <ctime>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "SimDevice.h"
 
-namespace {
-volatile std::sig_atomic_t g_bEnd = 0;  // set by SIGINT/SIGTERM
-void OnSignal(int) { g_bEnd = 1; }
-} // namespace
-
 int main(int argc, char** argv)
 {
+    const std::vector<std::string> Args(argv + 1, argv + argc);
+    CSimOptions AOptions;
     std::string strError;
-    const auto AOptions = CSimOptions::Parse(std::vector<std::string>(argv + 1, argv + argc), strError);
-    if (!AOptions) {
-        std::fprintf(stderr, "iap-sim: %s\n%s", strError.c_str(), CSimOptions::Usage());
-        return 64;
-    }
-    if (AOptions->bHelp) {
-        std::fputs(CSimOptions::Usage(), stdout);
+    switch (CSimOptions::Parse(Args, AOptions, strError)) {
+    case CSimOptions::EParse::Help:
+        std::fputs(CSimOptions::GetHelpText().c_str(), stdout);
         return 0;
+    case CSimOptions::EParse::Error:
+        std::fprintf(stderr, "iap-sim: %s\n", strError.c_str());
+        return 2;
+    case CSimOptions::EParse::Run:
+        break;
     }
-    CSimDevice ADevice(*AOptions);
-    if (!ADevice.Open(strError)) {
+
+    // The signals are taken with sigtimedwait; blocked before the device's
+    // thread starts, so that it inherits the mask and never sees them.
+    sigset_t ASignals;
+    sigemptyset(&ASignals);
+    sigaddset(&ASignals, SIGINT);
+    sigaddset(&ASignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &ASignals, nullptr);
+
+    CSimDevice ADevice(AOptions);
+    if (!ADevice.Start(strError)) {
         std::fprintf(stderr, "iap-sim: %s\n", strError.c_str());
         return 1;
     }
-    struct sigaction AAction {};
-    AAction.sa_handler = OnSignal;
-    sigaction(SIGINT, &AAction, nullptr);
-    sigaction(SIGTERM, &AAction, nullptr);
-    std::printf("iap-sim: device on %s -> %s\n", ADevice.GetLinkPath().c_str(), ADevice.GetSlavePath().c_str());
+    std::printf("iap-sim: COM%u is %s -> %s\n", ADevice.GetCom(), ADevice.GetLinkPath().c_str(),
+                ADevice.GetSlavePath().c_str());
     std::fflush(stdout);
-    std::thread AWatch([&] {
-        while (!g_bEnd)
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        ADevice.Stop();
-    });
-    ADevice.Serve();
-    g_bEnd = 1;
-    AWatch.join();
-    return 0;  // the destructor removes the link
+
+    const timespec tTick{0, 100'000'000};
+    while (ADevice.GetState() == ESimState::Serving) {
+        if (sigtimedwait(&ASignals, nullptr, &tTick) > 0)
+            break;
+    }
+    const bool bHungUp = ADevice.GetState() == ESimState::HungUp;
+    ADevice.Stop();
+    if (bHungUp)
+        std::fprintf(stderr, "iap-sim: COM%u unplugged\n", ADevice.GetCom());
+    return 0;
 }

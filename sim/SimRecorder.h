@@ -1,0 +1,76 @@
+#pragma once
+#include <chrono>
+#include <cstdint>
+#include <fstream>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "SimBytes.h"
+#include "SimFlash.h"
+
+enum class ESimImage { EDog, Music, Radar };
+enum class ESimLogKind { Received, Sent, Bad, Noise };
+
+// One line of the frame log.
+struct CSimLogEntry {
+    std::uint32_t dwMs = 0; // since the device started
+    ESimLogKind eKind = ESimLogKind::Received;
+    CSimBytes Bytes;
+};
+
+// What the device holds after the host has written to it, kept in memory
+// and, with a record folder, written out as each stage ends. The device's
+// thread writes; any thread may read.
+class CSimRecorder {
+public:
+    explicit CSimRecorder(std::string strDir = {});
+    CSimRecorder(const CSimRecorder&) = delete;
+    CSimRecorder& operator=(const CSimRecorder&) = delete;
+
+    // Creates the record folder and opens frames.log in it.
+    bool Open(std::string& strError);
+    void Log(ESimLogKind eKind, std::span<const std::uint8_t> Bytes);
+
+    void BeginFirmware();
+    void WriteFirmware(std::uint32_t dwAddress, std::span<const std::uint8_t> Bytes);
+    void EndFirmware();
+    // The radar stage announces its size; the other stages do not.
+    void BeginImage(ESimImage eImage, std::optional<std::uint32_t> dwAnnounced = std::nullopt);
+    void AppendImage(ESimImage eImage, std::span<const std::uint8_t> Bytes);
+    void EndImage(ESimImage eImage);
+    void WriteSettings(std::span<const std::uint8_t> Bytes);
+
+    CSimBytes GetFirmware(std::uint32_t& dwBase) const;
+    std::vector<CSimRange> GetFirmwareRanges() const;
+    CSimBytes GetImage(ESimImage eImage) const;
+    std::optional<std::uint32_t> GetAnnouncedRadarSize() const;
+    bool RadarSizeMatched() const;
+    std::optional<CSimBytes> GetSettings() const;
+    std::vector<CSimLogEntry> GetLog() const;
+    // The frame log as frames.log holds it.
+    std::string GetLogText() const;
+    const std::string& GetDir() const { return m_strDir; }
+
+    static std::string FormatLogLine(const CSimLogEntry& AEntry);
+    static std::string FormatMap(std::span<const CSimRange> Ranges, std::uint64_t dwSpan);
+    static const char* GetFileName(ESimImage eImage);
+
+private:
+    void WriteFile(const std::string& strName, std::span<const std::uint8_t> Bytes) const;
+    void WriteFile(const std::string& strName, const std::string& strText) const;
+    static std::size_t Index(ESimImage eImage) { return static_cast<std::size_t>(eImage); }
+
+    const std::string m_strDir;
+    const std::chrono::steady_clock::time_point m_tStart = std::chrono::steady_clock::now();
+    std::ofstream m_LogFile; // device thread only
+
+    mutable std::mutex m_Mutex;
+    CSimFlash m_Flash;
+    CSimBytes m_Images[3];
+    std::optional<std::uint32_t> m_dwAnnouncedRadar;
+    std::optional<CSimBytes> m_Settings;
+    std::vector<CSimLogEntry> m_Log;
+};

@@ -1,0 +1,219 @@
+#include "SimResponder.h"
+
+#include <algorithm>
+
+#include "Command.h"
+#include "Packet_ISP.h"
+
+namespace {
+
+// The host's status for a data record written is 2; for the blocks of the
+// other stages and for the settings write it is 1.
+constexpr std::uint8_t kRecordWritten = 0x02;
+constexpr std::uint8_t kBlockWritten = 0x01;
+// "parameters missing or wrong": a frame whose payload does not fit.
+constexpr std::uint8_t kBadParameters = 0x07;
+
+std::uint32_t ReadLittle32(std::span<const std::uint8_t> Bytes)
+{
+    return static_cast<std::uint32_t>(Bytes[0]) | static_cast<std::uint32_t>(Bytes[1]) << 8 |
+           static_cast<std::uint32_t>(Bytes[2]) << 16 | static_cast<std::uint32_t>(Bytes[3]) << 24;
+}
+
+} // namespace
+
+CSimResponder::CSimResponder(CSimOptions Options, CSimRecorder& ARecorder)
+    : m_Options(std::move(Options)), m_Recorder(ARecorder), m_SettingsG(m_Options.SettingsG),
+      m_FailDone(m_Options.FailBlocks.size(), false)
+{
+}
+
+CSimBytes CSimResponder::MakeFrame(std::uint8_t btCommand, std::span<const std::uint8_t> Payload)
+{
+    CPacket_ISP APacket;
+    APacket.SetCommand(btCommand, Payload.empty() ? nullptr : Payload.data(),
+                       static_cast<std::uint16_t>(Payload.size()));
+    return CSimBytes(APacket.GetData(), APacket.GetData() + APacket.GetSize());
+}
+
+CSimBytes CSimResponder::MakeDeviceRequest() { return MakeFrame(Cmd::DeviceRequest); }
+
+CSimReaction CSimResponder::React(std::span<const std::uint8_t> Frame)
+{
+    CSimReaction AReaction;
+    if (Frame.size() < 5)
+        return AReaction;
+    const std::uint8_t btCommand = Frame[3];
+    const std::span<const std::uint8_t> Payload = Frame.subspan(4, Frame.size() - 5);
+    ++m_nFrames;
+    ++m_CommandCounts[btCommand];
+    if (m_Options.StopAfter && IsPastStop(btCommand))
+        m_bStopped = true;
+
+    if (IsAnswering()) {
+        Answer(btCommand, Payload, AReaction);
+        for (const CFramePoint& APoint : m_Options.DeviceRequests)
+            if (IsReached(APoint, btCommand))
+                AReaction.bDeviceRequest = true;
+    }
+    // A device that stopped answering can still be unplugged.
+    if (m_Options.HangupAfter && IsReached(*m_Options.HangupAfter, btCommand))
+        AReaction.bHangup = true;
+    return AReaction;
+}
+
+bool CSimResponder::IsReached(const CFramePoint& APoint, std::uint8_t btCommand) const
+{
+    if (!APoint.Command)
+        return m_nFrames == APoint.nCount;
+    return btCommand == *APoint.Command && m_CommandCounts.at(btCommand) == APoint.nCount;
+}
+
+bool CSimResponder::IsPastStop(std::uint8_t btCommand) const
+{
+    const CFramePoint& APoint = *m_Options.StopAfter;
+    if (!APoint.Command)
+        return m_nFrames > APoint.nCount;
+    return btCommand == *APoint.Command && m_CommandCounts.at(btCommand) > APoint.nCount;
+}
+
+std::optional<std::uint8_t> CSimResponder::TakeFailure(std::uint8_t btDataCommand)
+{
+    const std::uint32_t nBlock = ++m_BlockCounts[btDataCommand];
+    for (std::size_t i = 0; i < m_Options.FailBlocks.size(); ++i) {
+        const CFailBlock& AFail = m_Options.FailBlocks[i];
+        if (!m_FailDone[i] && AFail.btCommand == btDataCommand && AFail.nBlock == nBlock) {
+            m_FailDone[i] = true;
+            return AFail.btStatus;
+        }
+    }
+    return std::nullopt;
+}
+
+CSimBytes CSimResponder::MakeInfoAnswer(std::span<const std::uint8_t> Payload)
+{
+    // The device names the request it answers and echoes the port number it
+    // was sent; the versions go high byte first.
+    const std::uint8_t btPort = Payload.empty() ? static_cast<std::uint8_t>(m_Options.nCom) : Payload[0];
+    const std::uint8_t btInfo[] = {
+        Cmd::InfoRequest, btPort,
+        static_cast<std::uint8_t>(m_Options.uFirmwareVersion >> 8), static_cast<std::uint8_t>(m_Options.uFirmwareVersion),
+        static_cast<std::uint8_t>(m_Options.uDataVersion >> 8), static_cast<std::uint8_t>(m_Options.uDataVersion),
+        static_cast<std::uint8_t>(m_Options.uRadarVersion >> 8), static_cast<std::uint8_t>(m_Options.uRadarVersion)};
+    const bool bFault = m_Options.eProbeFault != EProbeFault::None &&
+                        (m_Options.nProbeFaultTimes == 0 || m_nProbeFaults < m_Options.nProbeFaultTimes);
+    if (!bFault)
+        return MakeFrame(Cmd::DeviceInfo, btInfo);
+    ++m_nProbeFaults;
+    if (m_Options.eProbeFault == EProbeFault::OtherCommand)
+        return MakeFrame(m_Options.btProbeCommand, btInfo);
+    CSimBytes Answer = MakeFrame(Cmd::DeviceInfo, btInfo);
+    Answer.resize(4);
+    return Answer;
+}
+
+void CSimResponder::Answer(std::uint8_t btCommand, std::span<const std::uint8_t> Payload, CSimReaction& AReaction)
+{
+    auto Push = [&](std::uint8_t btAnswer, std::initializer_list<std::uint8_t> Bytes) {
+        AReaction.Answers.push_back(MakeFrame(btAnswer, std::span(Bytes.begin(), Bytes.size())));
+    };
+    // Block answers: 0x24 for 0x23, 0x34 for 0x33, 0x44 for 0x43.
+    auto AnswerBlock = [&](ESimImage eImage) {
+        const std::uint8_t btAnswer = static_cast<std::uint8_t>(btCommand + 1);
+        if (const std::optional<std::uint8_t> btFail = TakeFailure(btCommand)) {
+            Push(btAnswer, {btCommand, *btFail});
+            return;
+        }
+        m_Recorder.AppendImage(eImage, Payload);
+        Push(btAnswer, {btCommand, kBlockWritten});
+    };
+    auto BeginStage = [&](std::uint8_t btDataCommand) { m_BlockCounts[btDataCommand] = 0; };
+
+    switch (btCommand) {
+    case Cmd::InfoRequest:
+        AReaction.Answers.push_back(MakeInfoAnswer(Payload));
+        break;
+    case Cmd::ReadSettingsG:
+    case Cmd::ReadSettingsI: {
+        if (m_Options.bNoMenu)
+            break;
+        const CSimSettings& ASettings = btCommand == Cmd::ReadSettingsG ? m_SettingsG : m_Options.SettingsI;
+        CSimBytes Answer{btCommand};
+        Answer.insert(Answer.end(), ASettings.begin(), ASettings.end());
+        AReaction.Answers.push_back(MakeFrame(Cmd::SettingsBlock, Answer));
+        break;
+    }
+    case Cmd::ProjectStart:
+        BeginStage(Cmd::DataRecord);
+        m_Recorder.BeginFirmware();
+        if (m_Options.bAcceptProjectStart)
+            Push(Cmd::ProjectStart, {});
+        Push(Cmd::ProjectGoAhead, {});
+        break;
+    case Cmd::DataRecord: {
+        if (const std::optional<std::uint8_t> btFail = TakeFailure(Cmd::DataRecord)) {
+            Push(Cmd::Acknowledge, {Cmd::DataRecord, *btFail});
+            break;
+        }
+        // Address (low byte first), length r, r data bytes: nothing else fits.
+        if (Payload.size() < 5 || Payload.size() != Payload[4] + 5u) {
+            Push(Cmd::Acknowledge, {Cmd::DataRecord, kBadParameters});
+            break;
+        }
+        m_Recorder.WriteFirmware(ReadLittle32(Payload), Payload.subspan(5));
+        Push(Cmd::Acknowledge, {Cmd::DataRecord, kRecordWritten});
+        break;
+    }
+    case Cmd::ProjectEnd:
+        m_Recorder.EndFirmware();
+        Push(Cmd::Acknowledge, {Cmd::ProjectEnd, kRecordWritten});
+        break;
+    case Cmd::EDogStart:
+        BeginStage(Cmd::EDogBlock);
+        m_Recorder.BeginImage(ESimImage::EDog);
+        Push(Cmd::EDogGoAhead, {});
+        break;
+    case Cmd::EDogBlock:
+        AnswerBlock(ESimImage::EDog);
+        break;
+    case Cmd::EDogEnd:
+        m_Recorder.EndImage(ESimImage::EDog);
+        break;
+    case Cmd::MusicStart:
+        BeginStage(Cmd::MusicBlock);
+        m_Recorder.BeginImage(ESimImage::Music);
+        Push(Cmd::MusicGoAhead, {});
+        break;
+    case Cmd::MusicBlock:
+        AnswerBlock(ESimImage::Music);
+        break;
+    case Cmd::MusicEnd:
+        m_Recorder.EndImage(ESimImage::Music);
+        break;
+    case Cmd::RadarStart:
+        BeginStage(Cmd::RadarBlock);
+        m_Recorder.BeginImage(ESimImage::Radar,
+                              Payload.size() >= 4 ? std::optional(ReadLittle32(Payload)) : std::nullopt);
+        Push(Cmd::RadarGoAhead, {});
+        break;
+    case Cmd::RadarBlock:
+        AnswerBlock(ESimImage::Radar);
+        break;
+    case Cmd::RadarEnd:
+        m_Recorder.EndImage(ESimImage::Radar);
+        break;
+    case Cmd::WriteSettings:
+        if (Payload.size() != kSimSettingsSize) {
+            Push(Cmd::SettingsWritten, {Cmd::WriteSettings, kBadParameters});
+            break;
+        }
+        // The written menu is what the device reports from now on.
+        std::copy(Payload.begin(), Payload.end(), m_SettingsG.begin());
+        m_Recorder.WriteSettings(Payload);
+        Push(Cmd::SettingsWritten, {Cmd::WriteSettings, kBlockWritten});
+        break;
+    default:
+        // The host's acknowledgement 0x0D and anything unknown: no answer.
+        break;
+    }
+}
