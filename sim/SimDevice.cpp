@@ -14,6 +14,7 @@ namespace {
 constexpr int kIdlePollMs = 50;
 // An unplugged device lets the host read its last answer first, up to this.
 constexpr auto kHangupLinger = std::chrono::milliseconds(500);
+constexpr auto kHangupArrival = std::chrono::milliseconds(50);
 // A frame from the host is at most 65535 bytes; more than two frames' worth
 // of bytes that never form one are dropped from the front.
 constexpr std::int32_t kDeviceReceiveLimit = 2 * 65536;
@@ -29,11 +30,24 @@ CSimDevice::CSimDevice(CSimOptions Options)
 {
 }
 
-CSimDevice::~CSimDevice() { Stop(); }
+CSimDevice::~CSimDevice()
+{
+    Stop();
+    std::unique_lock<std::mutex> ALock(m_Mutex);
+    m_Cond.wait(ALock, [this] { return m_eState != ESimState::Serving; });
+}
 
 bool CSimDevice::Start(std::string& strError)
 {
     std::lock_guard<std::mutex> AStopLock(m_StopMutex);
+    if (!Open(strError))
+        return false;
+    m_Thread = std::thread([this] { Serve(); });
+    return true;
+}
+
+bool CSimDevice::Open(std::string& strError)
+{
     if (GetState() != ESimState::Idle) {
         strError = "the device has already run";
         return false;
@@ -52,24 +66,48 @@ bool CSimDevice::Start(std::string& strError)
         m_strLink = m_Pty.GetLinkPath();
         m_eState = ESimState::Serving;
     }
-    m_Thread = std::thread([this] { Serve(); });
     return true;
 }
 
-void CSimDevice::Stop()
+void CSimDevice::Serve()
 {
-    std::lock_guard<std::mutex> AStopLock(m_StopMutex);
-    if (m_Thread.joinable()) {
-        const std::uint64_t dwOne = 1;
-        [[maybe_unused]] const ssize_t nWritten = ::write(m_Wake.Get(), &dwOne, sizeof dwOne);
-        m_Thread.join();
+    {
+        std::lock_guard<std::mutex> ALock(m_Mutex);
+        if (m_eState != ESimState::Serving || m_bLoopClaimed)
+            return;
+        m_bLoopClaimed = true;
     }
+    RunLoop();
     m_Pty.Close();
     {
         std::lock_guard<std::mutex> ALock(m_Mutex);
         if (m_eState == ESimState::Serving)
             m_eState = ESimState::Stopped;
     }
+    m_Cond.notify_all();
+}
+
+void CSimDevice::Stop()
+{
+    std::lock_guard<std::mutex> AStopLock(m_StopMutex);
+    if (m_Wake.IsValid()) {
+        const std::uint64_t dwOne = 1;
+        [[maybe_unused]] const ssize_t nWritten = ::write(m_Wake.Get(), &dwOne, sizeof dwOne);
+    }
+    if (m_Thread.joinable())
+        m_Thread.join();
+    // Opened but never served: nobody else will close the terminal.
+    bool bClose = false;
+    {
+        std::lock_guard<std::mutex> ALock(m_Mutex);
+        if (!m_bLoopClaimed && m_eState == ESimState::Serving) {
+            m_bLoopClaimed = true;
+            m_eState = ESimState::Stopped;
+            bClose = true;
+        }
+    }
+    if (bClose)
+        m_Pty.Close();
     m_Cond.notify_all();
 }
 
@@ -117,9 +155,26 @@ std::vector<CSimBytes> CSimDevice::GetReceivedFrames() const
     return m_Frames;
 }
 
+std::map<std::uint32_t, std::uint8_t> CSimDevice::GetFirmware() const
+{
+    return m_Recorder.GetFirmwareBytes();
+}
+
+CSimDevice::CBytes CSimDevice::GetImage(std::uint8_t btStageStart) const
+{
+    switch (btStageStart) {
+    case 0x21: return m_Recorder.GetImage(ESimImage::EDog);
+    case 0x31: return m_Recorder.GetImage(ESimImage::Music);
+    case 0x41: return m_Recorder.GetImage(ESimImage::Radar);
+    default: return {};
+    }
+}
+
+CSimDevice::CBytes CSimDevice::GetSettings() const { return m_Recorder.GetSettings().value_or(CBytes{}); }
+
 bool CSimDevice::IsGone() const { return !m_Pty.IsOpen(); }
 
-void CSimDevice::Serve()
+void CSimDevice::RunLoop()
 {
     std::vector<std::uint8_t> btBuf(65536);
     while (!IsGone()) {
@@ -251,9 +306,17 @@ void CSimDevice::SendNoise()
 
 void CSimDevice::HangUp()
 {
-    const auto tEnd = std::chrono::steady_clock::now() + kHangupLinger;
-    while (m_Pty.GetUnread() > 0 && std::chrono::steady_clock::now() < tEnd)
+    // The last answer reaches the host's side of the terminal a moment
+    // after it was written; wait until it has arrived and been read.
+    const auto tStart = std::chrono::steady_clock::now();
+    bool bArrived = false;
+    while (std::chrono::steady_clock::now() - tStart < kHangupLinger) {
+        if (m_Pty.GetUnread() > 0)
+            bArrived = true;
+        else if (bArrived || std::chrono::steady_clock::now() - tStart > kHangupArrival)
+            break;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     m_Pty.Close();
     {
         std::lock_guard<std::mutex> ALock(m_Mutex);

@@ -2,6 +2,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <random>
 #include <span>
@@ -26,21 +27,33 @@ struct CSimCounters {
     std::uint64_t nNoiseBytes = 0;
 };
 
+// Idle until opened; Serving while the link exists; then Stopped, or HungUp
+// when a hang-up fault unplugged it.
 enum class ESimState { Idle, Serving, Stopped, HungUp };
 
 // The virtual device: owns a pseudo-terminal registered as COM<n> and
-// serves the host on a thread of its own until Stop, or until a hang-up
-// fault unplugs it. Every accessor may be called from any thread.
+// serves the host until Stop, or until a hang-up fault unplugs it. It runs
+// on a thread of its own (Start), or on the caller's (Open, then Serve).
+// Every accessor may be called from any thread.
 class CSimDevice {
 public:
+    using CBytes = CSimBytes;
+
     explicit CSimDevice(CSimOptions Options);
+    // Stops, and waits for a Serve running on another thread to end.
     ~CSimDevice();
     CSimDevice(const CSimDevice&) = delete;
     CSimDevice& operator=(const CSimDevice&) = delete;
 
-    // Creates the terminal and the link and starts serving.
+    // Open, then Serve on a thread of the device's own.
     bool Start(std::string& strError);
-    // Ends serving, closes the terminal and removes the link. Idempotent.
+    // Creates the terminal and the link; from now on the host may open it.
+    bool Open(std::string& strError);
+    // Serves on the calling thread until Stop or a hang-up; closes the
+    // terminal and removes the link before it returns.
+    void Serve();
+    // Ends serving (at once, from any thread), closes the terminal and
+    // removes the link. Idempotent.
     void Stop();
 
     ESimState GetState() const;
@@ -58,13 +71,19 @@ public:
     std::vector<CSimBytes> GetReceivedFrames() const;
     // The images the host wrote and the frame log.
     const CSimRecorder& GetRecorder() const { return m_Recorder; }
+    // Shorthands: every firmware byte at its address; the image of the
+    // stage with this start command (0x21, 0x31 or 0x41); the settings
+    // block last written (empty before any).
+    std::map<std::uint32_t, std::uint8_t> GetFirmware() const;
+    CBytes GetImage(std::uint8_t btStageStart) const;
+    CBytes GetSettings() const;
 
 private:
-    void Serve();
     void CutReceived(std::span<const std::uint8_t> Chunk);
     void HandleFrame(std::span<const std::uint8_t> Frame);
     void Send(std::span<const std::uint8_t> Bytes);
     void SendNoise();
+    void RunLoop();
     void HangUp();
     bool IsGone() const;
 
@@ -85,6 +104,7 @@ private:
     std::vector<CSimBytes> m_Frames;
     std::string m_strSlave;
     std::string m_strLink;
+    bool m_bLoopClaimed = false; // a Serve runs or ran; it owns the terminal
 
     std::mutex m_StopMutex;
     std::thread m_Thread;

@@ -54,3 +54,13 @@ CSimBytes CSimFlash::GetImage(std::uint32_t& dwBase, std::uint64_t dwLimit) cons
                 Image[static_cast<std::uint64_t>(dwPage) * kPageSize + i - dwBase] = APage.btBytes[i];
     return Image;
 }
+
+std::map<std::uint32_t, std::uint8_t> CSimFlash::GetBytes() const
+{
+    std::map<std::uint32_t, std::uint8_t> Bytes;
+    for (const auto& [dwPage, APage] : m_Pages)
+        for (std::uint32_t i = 0; i < kPageSize; ++i)
+            if (APage.Written.test(i))
+                Bytes.emplace_hint(Bytes.end(), dwPage * kPageSize + i, APage.btBytes[i]);
+    return Bytes;
+}

@@ -28,6 +28,8 @@ public:
     // when nothing was written or the span is longer than dwLimit.
     CSimBytes GetImage(std::uint32_t& dwBase, std::uint64_t dwLimit = kImageLimit) const;
     std::uint64_t GetSpan() const;
+    // Every written byte at its address.
+    std::map<std::uint32_t, std::uint8_t> GetBytes() const;
 
     // A firmware image spread wider than this is not a device's flash.
     static constexpr std::uint64_t kImageLimit = 64u << 20;

@@ -48,7 +48,7 @@ std::vector<std::string> SplitColons(const std::string& strText)
 bool ParsePoint(const std::string& strText, std::uint32_t nMin, CFramePoint& APoint)
 {
     const std::vector<std::string> Parts = SplitColons(strText);
-    if (Parts.size() > 2 || !ParseInto(Parts[0], nMin, 0xFFFFFFFFu, APoint.nCount))
+    if (Parts.size() > 2 || !ParseInto(Parts[0], nMin, 0x7FFFFFFFu, APoint.nCount))
         return false;
     APoint.Command.reset();
     if (Parts.size() == 2) {
@@ -222,7 +222,8 @@ CSimOptions::EParse CSimOptions::Parse(std::span<const std::string> Args, CSimOp
         } else if (strName == "--stop-after") {
             CFramePoint APoint;
             bOk = ParsePoint(strValue, 0, APoint);
-            AOptions.StopAfter = APoint;
+            AOptions.nStopAfter = APoint.nCount;
+            AOptions.nStopCommand = APoint.Command ? *APoint.Command : -1;
         } else if (strName == "--fail-block") {
             CFailBlock ABlock;
             bOk = ParseFailBlock(strValue, ABlock);
@@ -241,7 +242,8 @@ CSimOptions::EParse CSimOptions::Parse(std::span<const std::string> Args, CSimOp
         } else if (strName == "--hangup-after") {
             CFramePoint APoint;
             bOk = ParsePoint(strValue, 1, APoint);
-            AOptions.HangupAfter = APoint;
+            AOptions.nHangupAfter = APoint.nCount;
+            AOptions.nHangupCommand = APoint.Command ? *APoint.Command : -1;
         } else if (strName == "--device-request") {
             CFramePoint APoint;
             bOk = ParsePoint(strValue, 1, APoint);
@@ -284,9 +286,9 @@ Port:
   -h, --help               this text
 
 The device:
-  --firmware-version V     firmware version reported in 0x46 (default 100)
-  --data-version V         camera-database version in 0x46 (default 200)
-  --radar-version V        radar version in 0x46 (default 0x0300)
+  --firmware-version V     firmware version reported in 0x46 (default 0x0102)
+  --data-version V         camera-database version in 0x46 (default 0x0003)
+  --radar-version V        radar version in 0x46 (default 0x1a2b)
   --settings-g HEX|@FILE   settings block G answered to 0x47: 146 hex digits
                            (spaces, ':' and '-' allowed between them) or a
                            file of 73 bytes; a 0x4A write replaces it
@@ -298,10 +300,11 @@ Recording and timing:
                            stage ends: firmware.bin (from the lowest address,
                            gaps 0xFF) and firmware.map on 0x1A, flagdata.bin
                            on 0x20, audioHead.bin on 0x30, rdfw.bin and
-                           rdfw.size.txt (was the size of 0x41 right?) on
-                           0x40, settings.bin on 0x4A; frames.log, every frame
-                           in and out with a millisecond time stamp, as it
-                           happens
+                           rdfw.size (did the size of 0x41 match?) on 0x40,
+                           settings.bin on 0x4A; frames.log, every frame in
+                           (rx) and out (tx), the bytes that made no frame
+                           (bad) and the noise, with a millisecond time
+                           stamp, as it happens
   --baud B                 pace the line at B baud, 10 bits a byte in both
                            directions (default: no pacing)
   --answer-delay-ms D      the device works D ms before each answer

@@ -35,9 +35,9 @@ struct CSimOptions {
     unsigned nCom = 0;
 
     // What the device reports in 0x46, high byte first.
-    std::uint16_t uFirmwareVersion = 100;
-    std::uint16_t uDataVersion = 200;
-    std::uint16_t uRadarVersion = 0x0300;
+    std::uint16_t uFirmwareVersion = 0x0102;
+    std::uint16_t uDataVersion = 0x0003;
+    std::uint16_t uRadarVersion = 0x1a2b;
     CSimSettings SettingsG = DefaultSettingsG();
     CSimSettings SettingsI = DefaultSettingsI();
     // Answer the firmware start 0x1C with 0x1C before the go-ahead 0x19.
@@ -53,13 +53,19 @@ struct CSimOptions {
     EProbeFault eProbeFault = EProbeFault::None;
     std::uint8_t btProbeCommand = 0x13;
     std::uint32_t nProbeFaultTimes = 0; // 0: every 0x45
-    std::optional<CFramePoint> StopAfter;
+    // Answer nStopAfter frames (of nStopCommand only, when it is set), then
+    // nothing more; -1: no stop.
+    long nStopAfter = -1;
+    int nStopCommand = -1;
     std::vector<CFailBlock> FailBlocks;
     bool bNoMenu = false;
     ETear eTear = ETear::None;
     std::uint32_t dwTearGapUs = 200;
     std::uint32_t nNoiseMax = 0;
-    std::optional<CFramePoint> HangupAfter;
+    // Unplug once the nHangupAfter-th frame (of nHangupCommand, when set)
+    // is answered; -1: never.
+    long nHangupAfter = -1;
+    int nHangupCommand = -1;
     std::vector<CFramePoint> DeviceRequests;
 
     enum class EParse { Run, Help, Error };

@@ -88,10 +88,10 @@ void CSimRecorder::EndImage(ESimImage eImage)
     if (eImage != ESimImage::Radar)
         return;
     const std::optional<std::uint32_t> dwAnnounced = GetAnnouncedRadarSize();
-    std::string strText = "announced " + (dwAnnounced ? std::to_string(*dwAnnounced) : std::string("none")) +
-                          "\nreceived " + std::to_string(Image.size()) + "\nmatched " +
-                          (RadarSizeMatched() ? "yes" : "no") + "\n";
-    WriteFile("rdfw.size.txt", strText);
+    const std::string strText = "announced " + (dwAnnounced ? std::to_string(*dwAnnounced) : std::string("none")) +
+                                " received " + std::to_string(Image.size()) +
+                                (RadarSizeMatched() ? " match\n" : " MISMATCH\n");
+    WriteFile("rdfw.size", strText);
 }
 
 void CSimRecorder::WriteSettings(std::span<const std::uint8_t> Bytes)
@@ -114,6 +114,12 @@ std::vector<CSimRange> CSimRecorder::GetFirmwareRanges() const
 {
     std::lock_guard<std::mutex> ALock(m_Mutex);
     return m_Flash.GetRanges();
+}
+
+std::map<std::uint32_t, std::uint8_t> CSimRecorder::GetFirmwareBytes() const
+{
+    std::lock_guard<std::mutex> ALock(m_Mutex);
+    return m_Flash.GetBytes();
 }
 
 CSimBytes CSimRecorder::GetImage(ESimImage eImage) const

@@ -2,6 +2,7 @@
 #include <chrono>
 #include <cstdint>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <span>
@@ -45,6 +46,7 @@ public:
 
     CSimBytes GetFirmware(std::uint32_t& dwBase) const;
     std::vector<CSimRange> GetFirmwareRanges() const;
+    std::map<std::uint32_t, std::uint8_t> GetFirmwareBytes() const;
     CSimBytes GetImage(ESimImage eImage) const;
     std::optional<std::uint32_t> GetAnnouncedRadarSize() const;
     bool RadarSizeMatched() const;

@@ -47,7 +47,7 @@ CSimReaction CSimResponder::React(std::span<const std::uint8_t> Frame)
     const std::span<const std::uint8_t> Payload = Frame.subspan(4, Frame.size() - 5);
     ++m_nFrames;
     ++m_CommandCounts[btCommand];
-    if (m_Options.StopAfter && IsPastStop(btCommand))
+    if (m_Options.nStopAfter >= 0 && IsPastStop(btCommand))
         m_bStopped = true;
 
     if (IsAnswering()) {
@@ -57,7 +57,11 @@ CSimReaction CSimResponder::React(std::span<const std::uint8_t> Frame)
                 AReaction.bDeviceRequest = true;
     }
     // A device that stopped answering can still be unplugged.
-    if (m_Options.HangupAfter && IsReached(*m_Options.HangupAfter, btCommand))
+    if (m_Options.nHangupAfter >= 0 &&
+        IsReached({static_cast<std::uint32_t>(m_Options.nHangupAfter),
+                   m_Options.nHangupCommand >= 0 ? std::optional(static_cast<std::uint8_t>(m_Options.nHangupCommand))
+                                                 : std::nullopt},
+                  btCommand))
         AReaction.bHangup = true;
     return AReaction;
 }
@@ -71,10 +75,10 @@ bool CSimResponder::IsReached(const CFramePoint& APoint, std::uint8_t btCommand)
 
 bool CSimResponder::IsPastStop(std::uint8_t btCommand) const
 {
-    const CFramePoint& APoint = *m_Options.StopAfter;
-    if (!APoint.Command)
-        return m_nFrames > APoint.nCount;
-    return btCommand == *APoint.Command && m_CommandCounts.at(btCommand) > APoint.nCount;
+    const auto nLimit = static_cast<std::uint64_t>(m_Options.nStopAfter);
+    if (m_Options.nStopCommand < 0)
+        return m_nFrames > nLimit;
+    return btCommand == m_Options.nStopCommand && m_CommandCounts.at(btCommand) > nLimit;
 }
 
 std::optional<std::uint8_t> CSimResponder::TakeFailure(std::uint8_t btDataCommand)
@@ -138,8 +142,9 @@ void CSimResponder::Answer(std::uint8_t btCommand, std::span<const std::uint8_t>
         if (m_Options.bNoMenu)
             break;
         const CSimSettings& ASettings = btCommand == Cmd::ReadSettingsG ? m_SettingsG : m_Options.SettingsI;
-        CSimBytes Answer{btCommand};
-        Answer.insert(Answer.end(), ASettings.begin(), ASettings.end());
+        CSimBytes Answer(1 + ASettings.size());
+        Answer[0] = btCommand;
+        std::copy(ASettings.begin(), ASettings.end(), Answer.begin() + 1);
         AReaction.Answers.push_back(MakeFrame(Cmd::SettingsBlock, Answer));
         break;
     }
