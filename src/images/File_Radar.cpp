@@ -41,9 +41,8 @@ int CFile_Radar::Read(std::FILE* pFile, std::wstring_view wzSource)
     while (uRemaining > 0) {
         // Never ask for more than the measured size, so the blocks add up to
         // exactly the size the device is told.
-        const std::size_t nWant = uRemaining >= kLargeBlock
-                                      ? kLargeBlock
-                                      : static_cast<std::size_t>(std::min<std::uint64_t>(kSmallBlock, uRemaining));
+        const std::uint64_t uBlock = uRemaining >= kLargeBlock ? kLargeBlock : kSmallBlock;
+        const auto nWant = static_cast<std::size_t>(std::min(uBlock, uRemaining));
         const std::uint64_t uOffset = uSize - uRemaining;
         const std::size_t nGot = ReadAt(pFile, std::span(btBuf.data(), nWant));
         if (nGot < nWant) {
@@ -64,7 +63,8 @@ int CFile_Radar::Read(std::FILE* pFile, std::wstring_view wzSource)
 std::size_t CFile_Radar::ReadAt(std::FILE* pFile, std::span<std::uint8_t> btBuf)
 {
     const std::int32_t nOffset = m_nReadOffset;
-    if (nOffset < 0 || btBuf.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() - nOffset))
+    const auto nRoom = static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() - nOffset);
+    if (nOffset < 0 || btBuf.size() > nRoom)
         return 0;
     m_nReadOffset += static_cast<std::int32_t>(btBuf.size());
     if (std::fseek(pFile, nOffset, SEEK_SET) != 0)
