@@ -1,12 +1,8 @@
-// The healthy device, driven through its pseudo-terminal by the link's port:
-// every answer byte for byte.
-#include <gtest/gtest.h>
+// The healthy device through its pseudo-terminal: every answer byte for byte.
 #include <sys/stat.h>
 #include <thread>
 
 #include "SimHost.h"
-
-using namespace std::chrono_literals;
 
 namespace {
 
@@ -29,8 +25,6 @@ CSimOptions TestOptions()
     return AOptions;
 }
 
-CHostBytes WithLetter(std::uint8_t btLetter, const CSimSettings& ASettings) { return Prefixed(btLetter, ASettings); }
-
 const CHostBytes kInfoAnswer = Hex("AC 0D 00 46 45 03 00 7B 00 05 1A 2B 53");
 
 struct CAnswerCase {
@@ -39,28 +33,23 @@ struct CAnswerCase {
     std::vector<CHostBytes> Answers;
 };
 
-class SimAnswer : public testing::TestWithParam<CAnswerCase> {
-protected:
-    CSimBench m_Bench;
-    CSimHost m_Host;
-};
+class SimAnswer : public CSimFixture, public testing::TestWithParam<CAnswerCase> {};
+class SimDevice : public CSimFixture, public testing::Test {};
 
 } // namespace
 
 TEST_P(SimAnswer, ByteForByte)
 {
-    const CAnswerCase& ACase = GetParam();
-    CSimDevice& ADevice = m_Bench.StartDevice(TestOptions());
+    CSimDevice& ADevice = StartDevice(TestOptions());
     ASSERT_TRUE(m_Host.Open(3));
-    ASSERT_TRUE(m_Host.Send(ACase.Request));
     // The information request behind it shows that nothing else came first.
-    ASSERT_TRUE(m_Host.Send(HandFrame(0x45, {0x03})));
-    ASSERT_TRUE(m_Host.WaitFrames(ACase.Answers.size() + 1));
-    std::vector<CHostBytes> Expected = ACase.Answers;
+    ASSERT_TRUE(m_Host.Send(GetParam().Request) && m_Host.Send(HandFrame(0x45, {0x03})));
+    std::vector<CHostBytes> Expected = GetParam().Answers;
     Expected.push_back(kInfoAnswer);
+    ASSERT_TRUE(m_Host.WaitFrames(Expected.size()));
     EXPECT_EQ(m_Host.GetFrames(), Expected);
     ASSERT_TRUE(ADevice.WaitForFrames(3, 5s));
-    EXPECT_EQ(ADevice.GetReceivedFrames().at(1), ACase.Request);
+    EXPECT_EQ(ADevice.GetReceivedFrames().at(1), GetParam().Request);
     EXPECT_EQ(ADevice.GetCounters().nBadFrames, 0u);
 }
 
@@ -68,12 +57,11 @@ INSTANTIATE_TEST_SUITE_P(
     Commands, SimAnswer,
     testing::Values(
         CAnswerCase{"info", HandFrame(0x45, {0x03}), {kInfoAnswer}},
-        CAnswerCase{"settings_g", Hex("AC 05 00 47 47"), {HandFrame(0x48, WithLetter(0x47, Pattern(0, 1)))}},
-        CAnswerCase{"settings_i", Hex("AC 05 00 49 49"), {HandFrame(0x48, WithLetter(0x49, Pattern(0xFF, -1)))}},
+        CAnswerCase{"settings_g", Hex("AC 05 00 47 47"), {HandFrame(0x48, Prefixed(0x47, Pattern(0, 1)))}},
+        CAnswerCase{"settings_i", Hex("AC 05 00 49 49"), {HandFrame(0x48, Prefixed(0x49, Pattern(0xFF, -1)))}},
         CAnswerCase{"project_start", HandFrame(0x1C, {0x01, 0x23}), {Hex("AC 05 00 19 19")}},
-        CAnswerCase{"data_record", HandFrame(0x06, {0x00, 0x00, 0x00, 0x08, 0x02, 0xAA, 0xBB}),
-                    {Hex("AC 07 00 0D 06 02 15")}},
-        CAnswerCase{"data_record_that_does_not_fit", HandFrame(0x06, {0x00, 0x00, 0x00, 0x08, 0x05, 0xAA}),
+        CAnswerCase{"data_record", HandFrame(0x06, {0, 0, 0, 8, 2, 0xAA, 0xBB}), {Hex("AC 07 00 0D 06 02 15")}},
+        CAnswerCase{"data_record_that_does_not_fit", HandFrame(0x06, {0, 0, 0, 8, 5, 0xAA}),
                     {Hex("AC 07 00 0D 06 07 1A")}},
         CAnswerCase{"project_end", Hex("AC 05 00 1A 1A"), {Hex("AC 07 00 0D 1A 02 29")}},
         CAnswerCase{"edog_start", Hex("AC 05 00 21 21"), {Hex("AC 05 00 22 22")}},
@@ -89,65 +77,44 @@ INSTANTIATE_TEST_SUITE_P(
         CAnswerCase{"write_settings_too_short", HandFrame(0x4A, CHostBytes(10, 0x01)), {Hex("AC 07 00 4B 4A 07 9C")}},
         CAnswerCase{"host_acknowledge", Hex("AC 07 00 0D 1B 02 2A"), {}},
         CAnswerCase{"unknown_command", Hex("AC 05 00 50 50"), {}}),
-    [](const testing::TestParamInfo<CAnswerCase>& AInfo) { return std::string(AInfo.param.szName); });
+    [](const auto& AInfo) { return std::string(AInfo.param.szName); });
 
-class SimDevice : public testing::Test {
-protected:
-    CSimBench m_Bench;
-    CSimHost m_Host;
-};
-
-TEST_F(SimDevice, AcceptsTheProjectStartBeforeItsGoAheadWhenTold)
+TEST_F(SimDevice, ServesTwoPortsAtOnceAndRefusesATakenOne)
 {
-    CSimOptions AOptions;
-    AOptions.bAcceptProjectStart = true;
-    m_Bench.StartDevice(AOptions);
-    ASSERT_TRUE(m_Host.Open(3));
-    ASSERT_TRUE(m_Host.Send(HandFrame(0x1C, {0x01, 0x02})));
-    ASSERT_TRUE(m_Host.WaitFrames(2));
-    EXPECT_EQ(m_Host.GetFrames(), (std::vector{Hex("AC 05 00 1C 1C"), Hex("AC 05 00 19 19")}));
-}
-
-TEST_F(SimDevice, AnswersOnTwoPortsAtOnceWithEachPortsNumber)
-{
-    CSimDevice& ADevice1 = m_Bench.StartDevice(TestOptions(), 1);
-    CSimDevice& ADevice12 = m_Bench.StartDevice(TestOptions(), 12);
+    CSimDevice& ADevice1 = StartDevice(TestOptions(), 1);
+    CSimDevice& ADevice12 = StartDevice(TestOptions(), 12);
     CSimHost AHost12;
-    ASSERT_TRUE(m_Host.Open(1));
-    ASSERT_TRUE(AHost12.Open(12));
-    ASSERT_TRUE(m_Host.Send(HandFrame(0x45, {1})));
-    ASSERT_TRUE(AHost12.Send(HandFrame(0x45, {12})));
-    ASSERT_TRUE(m_Host.WaitFrames(1));
-    ASSERT_TRUE(AHost12.WaitFrames(1));
+    ASSERT_TRUE(m_Host.Open(1) && AHost12.Open(12));
+    ASSERT_TRUE(m_Host.Send(HandFrame(0x45, {1})) && AHost12.Send(HandFrame(0x45, {12})));
+    ASSERT_TRUE(m_Host.WaitFrames(1) && AHost12.WaitFrames(1));
     EXPECT_EQ(m_Host.GetFrames()[0], Hex("AC 0D 00 46 45 01 00 7B 00 05 1A 2B 51"));
     EXPECT_EQ(AHost12.GetFrames()[0], Hex("AC 0D 00 46 45 0C 00 7B 00 05 1A 2B 5C"));
-    ASSERT_TRUE(ADevice12.WaitForFrames(2, 5s));
-    // The probe of COM12 as the port wrote it, on COM12's device only.
-    EXPECT_EQ(ADevice12.GetReceivedFrames()[0], Hex("AC 06 00 45 0C 51"));
-    EXPECT_EQ(ADevice1.GetReceivedFrames()[0], Hex("AC 06 00 45 01 46"));
-    EXPECT_EQ(ADevice1.GetReceivedFrames().size(), 2u);
+    // Each probe, as the port wrote it, reached its own device only.
+    EXPECT_EQ(ADevice12.GetReceivedFrames(), (std::vector{Hex("AC 06 00 45 0C 51"), HandFrame(0x45, {12})}));
+    EXPECT_EQ(ADevice1.GetReceivedFrames(), (std::vector{Hex("AC 06 00 45 01 46"), HandFrame(0x45, {1})}));
+
+    CSimDevice ASecond(OnPort(TestOptions(), 12));
+    std::string strError;
+    EXPECT_FALSE(ASecond.Start(strError));
+    EXPECT_NE(strError.find("COM12 is taken"), std::string::npos) << strError;
 }
 
 TEST_F(SimDevice, CountsAndIgnoresBytesThatMakeNoFrame)
 {
-    CSimDevice& ADevice = m_Bench.StartDevice(TestOptions());
+    CSimDevice& ADevice = StartDevice(TestOptions());
     ASSERT_TRUE(m_Host.Open(3));
-    // A bad checksum and two stray bytes in front of a good frame.
-    CHostBytes Chunk = Hex("AC 05 00 1A 1B 11 22 AC 05 00 21 21");
-    // A command byte of 0 (checksum right), then the marker.
-    const CHostBytes Tail = Hex("AC 05 00 00 00 AC 06 00 45 03 48");
-    Chunk.insert(Chunk.end(), Tail.begin(), Tail.end());
-    ASSERT_TRUE(m_Host.Send(Chunk));
-    ASSERT_TRUE(m_Host.WaitFrames(2));
+    // A bad checksum and two stray bytes before a good frame; a command
+    // byte of 0 (checksum right) before the information request.
+    ASSERT_TRUE(m_Host.Send(Hex("AC 05 00 1A 1B 11 22 AC 05 00 21 21 AC 05 00 00 00 AC 06 00 45 03 48")));
+    ASSERT_TRUE(m_Host.WaitFrames(2) && ADevice.WaitForFrames(3, 5s));
     EXPECT_EQ(m_Host.GetFrames(), (std::vector{Hex("AC 05 00 22 22"), kInfoAnswer}));
-    ASSERT_TRUE(ADevice.WaitForFrames(3, 5s));
     EXPECT_EQ(ADevice.GetCounters().nFramesReceived, 3u);
     EXPECT_EQ(ADevice.GetCounters().nBadFrames, 2u);
 }
 
 TEST_F(SimDevice, LetsTheHostCloseAndOpenThePortAgain)
 {
-    CSimDevice& ADevice = m_Bench.StartDevice(TestOptions());
+    CSimDevice& ADevice = StartDevice();
     for (int i = 0; i < 3; ++i) {
         ASSERT_TRUE(m_Host.Open(3)) << "open " << i;
         m_Host.Close();
@@ -157,36 +124,19 @@ TEST_F(SimDevice, LetsTheHostCloseAndOpenThePortAgain)
     EXPECT_EQ(ADevice.GetCounters().nFramesSent, 3u);
 }
 
-TEST_F(SimDevice, RefusesAPortThatAnotherDeviceHas)
-{
-    m_Bench.StartDevice(TestOptions());
-    CSimOptions AOptions = TestOptions();
-    AOptions.strPortDir = m_Bench.GetPortDir();
-    AOptions.nCom = 3;
-    CSimDevice ASecond(AOptions);
-    std::string strError;
-    EXPECT_FALSE(ASecond.Start(strError));
-    EXPECT_NE(strError.find("COM3 is taken"), std::string::npos) << strError;
-    EXPECT_TRUE(m_Host.Open(3));
-}
-
 TEST_F(SimDevice, StopRemovesTheLinkAndTheHostSeesTheDeviceGo)
 {
     // Served on a thread of the caller's, as the terminal front end's tests do.
-    CSimOptions AOptions = TestOptions();
-    AOptions.strPortDir = m_Bench.GetPortDir();
-    AOptions.nCom = 4;
-    CSimDevice ADevice(AOptions);
+    CSimDevice ADevice(OnPort({}, 4));
     std::string strError;
     ASSERT_TRUE(ADevice.Open(strError)) << strError;
     std::thread AServe([&] { ADevice.Serve(); });
     ASSERT_TRUE(m_Host.Open(4));
-    const std::string strLink = ADevice.GetLinkPath();
     struct stat st{};
-    ASSERT_EQ(::lstat(strLink.c_str(), &st), 0);
+    ASSERT_EQ(::lstat(ADevice.GetLinkPath().c_str(), &st), 0);
     ADevice.Stop();
     AServe.join();
     EXPECT_EQ(ADevice.GetState(), ESimState::Stopped);
-    EXPECT_NE(::lstat(strLink.c_str(), &st), 0);
-    EXPECT_TRUE(m_Host.WaitLost());
+    EXPECT_NE(::lstat(ADevice.GetLinkPath().c_str(), &st), 0);
+    EXPECT_TRUE(m_Host.WaitFrames(0));
 }

@@ -1,55 +1,34 @@
 #include "SimHost.h"
 
-#include <stdexcept>
-
 #include "Frame.h"
 
 CHostBytes Hex(const std::string& strHex)
 {
     CHostBytes Bytes;
-    for (std::size_t i = 0; i + 1 < strHex.size();) {
-        if (strHex[i] == ' ') {
-            ++i;
-            continue;
-        }
-        Bytes.push_back(static_cast<std::uint8_t>(std::stoul(strHex.substr(i, 2), nullptr, 16)));
-        i += 2;
-    }
+    for (std::size_t i = 0; i + 1 < strHex.size(); i += strHex[i] == ' ' ? 1 : 2)
+        if (strHex[i] != ' ')
+            Bytes.push_back(static_cast<std::uint8_t>(std::stoul(strHex.substr(i, 2), nullptr, 16)));
     return Bytes;
 }
 
 CHostBytes HandFrame(std::uint8_t btCommand, const CHostBytes& Payload)
 {
     const std::size_t nLength = Payload.size() + 5;
-    CHostBytes Frame{0xAC, static_cast<std::uint8_t>(nLength), static_cast<std::uint8_t>(nLength >> 8), btCommand};
-    std::uint8_t btSum = btCommand;
-    for (const std::uint8_t bt : Payload) {
-        Frame.push_back(bt);
-        btSum = static_cast<std::uint8_t>(btSum + bt);
-    }
-    Frame.push_back(btSum);
+    CHostBytes Frame(nLength, btCommand);
+    Frame[0] = 0xAC;
+    Frame[1] = static_cast<std::uint8_t>(nLength);
+    Frame[2] = static_cast<std::uint8_t>(nLength >> 8);
+    std::copy(Payload.begin(), Payload.end(), Frame.begin() + 4);
+    for (const std::uint8_t bt : Payload)
+        Frame.back() = static_cast<std::uint8_t>(Frame.back() + bt);
     return Frame;
-}
-
-CSimHost::CSimHost() : m_Port(nullptr, 10) { m_Port.SetOwner(this); }
-
-CSimHost::~CSimHost() { m_Port.Close(); }
-
-bool CSimHost::Open(unsigned nCom) { return m_Port.Open(static_cast<std::uint8_t>(nCom), 256000, 8, 0, 0) != 0; }
-
-void CSimHost::Close() { m_Port.Close(); }
-
-bool CSimHost::Send(const CHostBytes& Bytes)
-{
-    return m_Port.Write(Bytes.data(), static_cast<std::uint32_t>(Bytes.size()));
 }
 
 int CSimHost::OnReceive(const std::uint8_t* pBytes, std::uint32_t dwCount)
 {
     {
         std::lock_guard<std::mutex> ALock(m_Mutex);
-        ++m_nChunks;
-        m_RawBytes.insert(m_RawBytes.end(), pBytes, pBytes + dwCount);
+        m_nRaw += dwCount;
         CutFrames(m_strReceive, {pBytes, dwCount}, [this](const CRawString& strFrame) {
             m_Frames.emplace_back(strFrame.GetData(), strFrame.GetData() + strFrame.GetLength());
         });
@@ -60,23 +39,15 @@ int CSimHost::OnReceive(const std::uint8_t* pBytes, std::uint32_t dwCount)
 
 void CSimHost::OnPortLost()
 {
-    {
-        std::lock_guard<std::mutex> ALock(m_Mutex);
-        m_bLost = true;
-    }
+    std::lock_guard<std::mutex> ALock(m_Mutex);
+    m_bLost = true;
     m_Cond.notify_all();
 }
 
-bool CSimHost::WaitFrames(std::size_t nCount, std::chrono::milliseconds tLimit) const
+bool CSimHost::WaitFrames(std::size_t nCount) const
 {
     std::unique_lock<std::mutex> ALock(m_Mutex);
-    return m_Cond.wait_for(ALock, tLimit, [&] { return m_Frames.size() >= nCount; });
-}
-
-bool CSimHost::WaitLost(std::chrono::milliseconds tLimit) const
-{
-    std::unique_lock<std::mutex> ALock(m_Mutex);
-    return m_Cond.wait_for(ALock, tLimit, [&] { return m_bLost; });
+    return m_Cond.wait_for(ALock, 10s, [&] { return nCount == 0 ? m_bLost : m_Frames.size() >= nCount; });
 }
 
 std::vector<CHostBytes> CSimHost::GetFrames() const
@@ -85,26 +56,23 @@ std::vector<CHostBytes> CSimHost::GetFrames() const
     return m_Frames;
 }
 
-CHostBytes CSimHost::GetRawBytes() const
+std::size_t CSimHost::GetRawSize() const
 {
     std::lock_guard<std::mutex> ALock(m_Mutex);
-    return m_RawBytes;
+    return m_nRaw;
 }
 
-std::size_t CSimHost::GetChunkCount() const
-{
-    std::lock_guard<std::mutex> ALock(m_Mutex);
-    return m_nChunks;
-}
-
-CSimDevice& CSimBench::StartDevice(CSimOptions AOptions, unsigned nCom)
+CSimOptions CSimFixture::OnPort(CSimOptions AOptions, unsigned nCom) const
 {
     AOptions.strPortDir = m_Dir.GetPath();
     AOptions.nCom = nCom;
-    auto pDevice = std::make_unique<CSimDevice>(std::move(AOptions));
+    return AOptions;
+}
+
+CSimDevice& CSimFixture::StartDevice(CSimOptions AOptions, unsigned nCom)
+{
+    m_Devices.push_back(std::make_unique<CSimDevice>(OnPort(std::move(AOptions), nCom)));
     std::string strError;
-    if (!pDevice->Start(strError))
-        throw std::runtime_error("the device did not start: " + strError);
-    m_Devices.push_back(std::move(pDevice));
+    EXPECT_TRUE(m_Devices.back()->Start(strError)) << strError;
     return *m_Devices.back();
 }

@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
-#include <cstdint>
+#include <gtest/gtest.h>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -14,39 +14,34 @@
 #include "TempPortDir.h"
 
 using CHostBytes = std::vector<std::uint8_t>;
+using namespace std::chrono_literals;
 
 // "AC 07 00 0D 06 02 15" as bytes.
 CHostBytes Hex(const std::string& strHex);
-// One byte, then the others.
+// A frame built here by hand, not by the link's code.
+CHostBytes HandFrame(std::uint8_t btCommand, const CHostBytes& Payload = {});
 template <class TRange>
 CHostBytes Prefixed(std::uint8_t btFirst, const TRange& Rest)
 {
-    CHostBytes Bytes(1 + Rest.size());
-    Bytes[0] = btFirst;
+    CHostBytes Bytes(1 + Rest.size(), btFirst);
     std::copy(Rest.begin(), Rest.end(), Bytes.begin() + 1);
     return Bytes;
 }
-// A frame built here by hand, not by the link: AC, length, command,
-// payload, 8-bit sum of command and payload.
-CHostBytes HandFrame(std::uint8_t btCommand, const CHostBytes& Payload = {});
 
-// The host's side as the program has it: the link's port, cutting the
-// device's answers with the host's frame rules.
+// The host as the program has it: the link's port at 256000 baud, cutting
+// the device's answers by the host's frame rules.
 class CSimHost final : public CSerialObject {
 public:
-    CSimHost();
-    ~CSimHost() override;
-
-    // Opens COM<n> at 256000 baud; the port probes the device first.
-    bool Open(unsigned nCom);
-    void Close();
-    bool Send(const CHostBytes& Bytes);
-    // Waits until nCount frames arrived in all.
-    bool WaitFrames(std::size_t nCount, std::chrono::milliseconds tLimit = std::chrono::seconds(10)) const;
-    bool WaitLost(std::chrono::milliseconds tLimit = std::chrono::seconds(10)) const;
+    CSimHost() { m_Port.SetOwner(this); }
+    ~CSimHost() override { m_Port.Close(); }
+    bool Open(unsigned nCom) { return m_Port.Open(static_cast<std::uint8_t>(nCom), 256000, 8, 0, 0) != 0; }
+    void Close() { m_Port.Close(); }
+    bool Send(const CHostBytes& Bytes) { return m_Port.Write(Bytes.data(), static_cast<std::uint32_t>(Bytes.size())); }
+    // Waits until nCount frames arrived in all; with nCount 0, until the
+    // device is gone.
+    bool WaitFrames(std::size_t nCount) const;
     std::vector<CHostBytes> GetFrames() const;
-    CHostBytes GetRawBytes() const;
-    std::size_t GetChunkCount() const;
+    std::size_t GetRawSize() const;
 
     int OnReceive(const std::uint8_t* pBytes, std::uint32_t dwCount) override;
     void OnPortLost() override;
@@ -56,21 +51,19 @@ private:
     mutable std::condition_variable m_Cond;
     CRawString m_strReceive;
     std::vector<CHostBytes> m_Frames;
-    CHostBytes m_RawBytes;
-    std::size_t m_nChunks = 0;
+    std::size_t m_nRaw = 0;
     bool m_bLost = false;
-    CSerial m_Port;
+    CSerial m_Port{nullptr, 10};
 };
 
-// A temporary port folder with devices on it, stopped at the end.
-class CSimBench {
-public:
-    // Starts a device on COM<nCom> with these options; the port folder and
-    // number are filled in.
-    CSimDevice& StartDevice(CSimOptions AOptions, unsigned nCom = 3);
-    const std::string& GetPortDir() const { return m_Dir.GetPath(); }
+// A temporary port folder, devices on it and a host.
+class CSimFixture {
+protected:
+    // The options with the port folder and number filled in.
+    CSimOptions OnPort(CSimOptions AOptions, unsigned nCom) const;
+    CSimDevice& StartDevice(CSimOptions AOptions = {}, unsigned nCom = 3);
 
-private:
     CTempPortDir m_Dir;
     std::vector<std::unique_ptr<CSimDevice>> m_Devices;
+    CSimHost m_Host;
 };

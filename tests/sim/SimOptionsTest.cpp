@@ -1,7 +1,5 @@
 // The command line of the virtual device.
-#include <cstdlib>
 #include <fstream>
-#include <functional>
 #include <gtest/gtest.h>
 
 #include "SimOptions.h"
@@ -9,147 +7,64 @@
 
 namespace {
 
+const std::string kHexMenu = std::string(144, '0') + "7f";
+
 std::vector<std::string> WithPort(std::vector<std::string> Args)
 {
     Args.insert(Args.begin(), {"--port-dir", "/tmp/ports", "--com", "3"});
     return Args;
 }
 
-struct COptionCase {
-    const char* szName;
-    std::vector<std::string> Args;
-    std::function<void(const CSimOptions&)> Check;
-};
-
-class SimOptionsParse : public testing::TestWithParam<COptionCase> {};
-
-std::string HexOf(std::uint8_t btFirst)
+CSimOptions::EParse Parse(const std::vector<std::string>& Args, CSimOptions& AOptions)
 {
-    std::string strHex;
-    for (int i = 0; i < 73; ++i) {
-        char szByte[4];
-        std::snprintf(szByte, sizeof szByte, "%02x ", static_cast<std::uint8_t>(btFirst + i));
-        strHex += szByte;
-    }
-    return strHex;
+    std::string strError;
+    const CSimOptions::EParse eResult = CSimOptions::Parse(Args, AOptions, strError);
+    EXPECT_EQ(eResult == CSimOptions::EParse::Error, !strError.empty()) << strError;
+    return eResult;
 }
 
 } // namespace
 
-TEST_P(SimOptionsParse, SetsWhatTheOptionSays)
+TEST(SimOptions, EveryOptionSetsWhatItSays)
 {
-    CSimOptions AOptions;
-    std::string strError;
-    ASSERT_EQ(CSimOptions::Parse(GetParam().Args, AOptions, strError), CSimOptions::EParse::Run) << strError;
-    EXPECT_EQ(AOptions.strPortDir, "/tmp/ports");
-    EXPECT_EQ(AOptions.nCom, 3u);
-    GetParam().Check(AOptions);
+    CSimOptions A;
+    ASSERT_EQ(Parse(WithPort({"--firmware-version", "0x0123", "--data-version", "5", "--radar-version", "65535",
+                              "--settings-g", kHexMenu, "--settings-i", "01 " + kHexMenu.substr(2),
+                              "--accept-project-start", "--record", "/tmp/rec", "--baud", "256000",
+                              "--answer-delay-ms", "20", "--seed", "7", "--silent", "--probe-command", "0x13",
+                              "--probe-fault-times", "2", "--stop-after", "2:0x33", "--fail-block", "0x23:4",
+                              "--fail-block", "0x06:1:7", "--no-menu", "--tear", "random", "--tear-gap-us", "50",
+                              "--noise", "8", "--hangup-after", "10:0x43", "--device-request", "3",
+                              "--device-request", "2:0x23"}),
+                    A),
+              CSimOptions::EParse::Run);
+    EXPECT_TRUE(A.strPortDir == "/tmp/ports" && A.nCom == 3 && A.uFirmwareVersion == 0x0123 && A.uDataVersion == 5 &&
+                A.uRadarVersion == 0xFFFF);
+    EXPECT_TRUE(A.SettingsG[0] == 0 && A.SettingsG[72] == 0x7F && A.SettingsI[0] == 1 && A.SettingsI[72] == 0x7F);
+    EXPECT_TRUE(A.bAcceptProjectStart && A.bSilent && A.bNoMenu);
+    EXPECT_EQ(A.strRecordDir, "/tmp/rec");
+    EXPECT_EQ(std::vector<std::uint32_t>({A.dwBaud, A.dwAnswerDelayMs, A.dwSeed, A.dwTearGapUs, A.nNoiseMax}),
+              std::vector<std::uint32_t>({256000, 20, 7, 50, 8}));
+    EXPECT_TRUE(A.eProbeFault == EProbeFault::OtherCommand && A.btProbeCommand == 0x13 && A.nProbeFaultTimes == 2);
+    EXPECT_TRUE(A.nStopAfter == 2 && A.nStopCommand == 0x33 && A.nHangupAfter == 10 && A.nHangupCommand == 0x43);
+    EXPECT_EQ(A.FailBlocks, (std::vector<CFailBlock>{{0x23, 4, 3}, {0x06, 1, 7}}));
+    EXPECT_EQ(A.eTear, ETear::Random);
+    EXPECT_EQ(A.DeviceRequests, (std::vector<CFramePoint>{{3, std::nullopt}, {2, std::uint8_t{0x23}}}));
+    ASSERT_EQ(Parse(WithPort({"--stop-after", "5", "--probe-short", "--tear", "bytes"}), A), CSimOptions::EParse::Run);
+    EXPECT_TRUE(A.nStopAfter == 5 && A.nStopCommand == -1 && A.eProbeFault == EProbeFault::Short &&
+                A.eTear == ETear::Bytes);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Options, SimOptionsParse,
-    testing::Values(
-        COptionCase{"defaults", WithPort({}),
-                    [](const CSimOptions& A) {
-                        EXPECT_EQ(A.uFirmwareVersion, 0x0102);
-                        EXPECT_EQ(A.uDataVersion, 0x0003);
-                        EXPECT_EQ(A.uRadarVersion, 0x1a2b);
-                        EXPECT_EQ(A.dwBaud, 0u);
-                        EXPECT_FALSE(A.bSilent);
-                        EXPECT_EQ(A.eProbeFault, EProbeFault::None);
-                        EXPECT_EQ(A.nStopAfter, -1);
-                        EXPECT_EQ(A.nHangupAfter, -1);
-                        EXPECT_EQ(A.eTear, ETear::None);
-                        EXPECT_TRUE(A.FailBlocks.empty() && A.DeviceRequests.empty() && A.strRecordDir.empty());
-                    }},
-        COptionCase{"versions", WithPort({"--firmware-version", "0x0123", "--data-version", "5", "--radar-version", "65535"}),
-                    [](const CSimOptions& A) {
-                        EXPECT_EQ(A.uFirmwareVersion, 0x0123);
-                        EXPECT_EQ(A.uDataVersion, 5);
-                        EXPECT_EQ(A.uRadarVersion, 0xFFFF);
-                    }},
-        COptionCase{"settings_as_hex", WithPort({"--settings-g", HexOf(0x10), "--settings-i", HexOf(0x80)}),
-                    [](const CSimOptions& A) {
-                        EXPECT_EQ(A.SettingsG[0], 0x10);
-                        EXPECT_EQ(A.SettingsG[72], 0x10 + 72);
-                        EXPECT_EQ(A.SettingsI[1], 0x81);
-                    }},
-        COptionCase{"line_and_record",
-                    WithPort({"--record", "/tmp/rec", "--baud", "256000", "--answer-delay-ms", "20", "--seed", "7",
-                              "--accept-project-start"}),
-                    [](const CSimOptions& A) {
-                        EXPECT_EQ(A.strRecordDir, "/tmp/rec");
-                        EXPECT_EQ(A.dwBaud, 256000u);
-                        EXPECT_EQ(A.dwAnswerDelayMs, 20u);
-                        EXPECT_EQ(A.dwSeed, 7u);
-                        EXPECT_TRUE(A.bAcceptProjectStart);
-                    }},
-        COptionCase{"probe_faults", WithPort({"--probe-command", "0x13", "--probe-fault-times", "2"}),
-                    [](const CSimOptions& A) {
-                        EXPECT_EQ(A.eProbeFault, EProbeFault::OtherCommand);
-                        EXPECT_EQ(A.btProbeCommand, 0x13);
-                        EXPECT_EQ(A.nProbeFaultTimes, 2u);
-                    }},
-        COptionCase{"switch_faults", WithPort({"--silent", "--probe-short", "--no-menu"}),
-                    [](const CSimOptions& A) {
-                        EXPECT_TRUE(A.bSilent);
-                        EXPECT_EQ(A.eProbeFault, EProbeFault::Short);
-                        EXPECT_TRUE(A.bNoMenu);
-                    }},
-        COptionCase{"stop_after_frames_of_a_command", WithPort({"--stop-after", "2:0x33"}),
-                    [](const CSimOptions& A) {
-                        EXPECT_EQ(A.nStopAfter, 2);
-                        EXPECT_EQ(A.nStopCommand, 0x33);
-                    }},
-        COptionCase{"stop_after_frames", WithPort({"--stop-after", "5"}),
-                    [](const CSimOptions& A) {
-                        EXPECT_EQ(A.nStopAfter, 5);
-                        EXPECT_EQ(A.nStopCommand, -1);
-                    }},
-        COptionCase{"fail_blocks", WithPort({"--fail-block", "0x23:4", "--fail-block", "0x06:1:7"}),
-                    [](const CSimOptions& A) {
-                        EXPECT_EQ(A.FailBlocks, (std::vector<CFailBlock>{{0x23, 4, 3}, {0x06, 1, 7}}));
-                    }},
-        COptionCase{"tear_and_noise", WithPort({"--tear", "random", "--tear-gap-us", "50", "--noise", "8"}),
-                    [](const CSimOptions& A) {
-                        EXPECT_EQ(A.eTear, ETear::Random);
-                        EXPECT_EQ(A.dwTearGapUs, 50u);
-                        EXPECT_EQ(A.nNoiseMax, 8u);
-                    }},
-        COptionCase{"points", WithPort({"--hangup-after", "10:0x43", "--device-request", "3", "--device-request", "2:0x23"}),
-                    [](const CSimOptions& A) {
-                        EXPECT_EQ(A.nHangupAfter, 10);
-                        EXPECT_EQ(A.nHangupCommand, 0x43);
-                        EXPECT_EQ(A.DeviceRequests,
-                                  (std::vector<CFramePoint>{{3, std::nullopt}, {2, std::uint8_t{0x23}}}));
-                    }}),
-    [](const testing::TestParamInfo<COptionCase>& AInfo) { return std::string(AInfo.param.szName); });
 
 TEST(SimOptions, RefusesWhatMakesNoSense)
 {
-    const std::vector<std::vector<std::string>> Cases{
-        {"--port-dir", "/tmp/ports"},
-        WithPort({"--com", "0"}),
-        WithPort({"--com", "256"}),
-        WithPort({"--bogus"}),
-        WithPort({"--tear", "sideways"}),
-        WithPort({"--fail-block", "0x21:1"}),
-        WithPort({"--fail-block", "0x23:0"}),
-        WithPort({"--settings-g", "0102"}),
-        WithPort({"--settings-g", HexOf(0).replace(0, 1, "z")}),
-        WithPort({"--baud"}),
-        WithPort({"--hangup-after", "0"}),
-        WithPort({"--probe-command", "0x46"}),
-        WithPort({"--stop-after", "1:0x100"}),
-        WithPort({"--firmware-version", "65536"}),
-        WithPort({"--noise", "-1"}),
-    };
-    for (const std::vector<std::string>& Args : Cases) {
-        CSimOptions AOptions;
-        std::string strError;
-        EXPECT_EQ(CSimOptions::Parse(Args, AOptions, strError), CSimOptions::EParse::Error) << Args.back();
-        EXPECT_FALSE(strError.empty()) << Args.back();
-    }
+    CSimOptions AOptions;
+    EXPECT_EQ(Parse({"--port-dir", "/tmp/ports"}, AOptions), CSimOptions::EParse::Error);
+    for (const std::vector<std::string>& Args : std::vector<std::vector<std::string>>{
+             {"--com", "0"}, {"--com", "256"}, {"--bogus"}, {"--tear", "sideways"}, {"--fail-block", "0x21:1"},
+             {"--fail-block", "0x23:0"}, {"--settings-g", "0102"}, {"--settings-g", "zz" + kHexMenu.substr(2)},
+             {"--baud"}, {"--hangup-after", "0"}, {"--probe-command", "0x46"}, {"--stop-after", "1:0x100"},
+             {"--firmware-version", "65536"}, {"--noise", "-1"}})
+        EXPECT_EQ(Parse(WithPort(Args), AOptions), CSimOptions::EParse::Error) << Args[0];
 }
 
 TEST(SimOptions, TakesThePortFolderFromTheEnvironmentAndSettingsFromAFile)
@@ -158,33 +73,22 @@ TEST(SimOptions, TakesThePortFolderFromTheEnvironmentAndSettingsFromAFile)
     const std::string strFile = ADir.GetPath() + "/menu.bin";
     std::ofstream(strFile, std::ios::binary) << std::string(73, '\x5A');
     CSimOptions AOptions;
-    std::string strError;
-    const std::vector<std::string> Args{"--com", "9", "--settings-i", "@" + strFile};
-    ASSERT_EQ(CSimOptions::Parse(Args, AOptions, strError), CSimOptions::EParse::Run) << strError;
+    ASSERT_EQ(Parse({"--com", "9", "--settings-i", "@" + strFile}, AOptions), CSimOptions::EParse::Run);
     EXPECT_EQ(AOptions.strPortDir, ADir.GetPath());
     EXPECT_EQ(AOptions.SettingsI[72], 0x5A);
     std::ofstream(strFile, std::ios::binary) << std::string(72, '\x5A');
-    EXPECT_EQ(CSimOptions::Parse(Args, AOptions, strError), CSimOptions::EParse::Error);
+    EXPECT_EQ(Parse({"--com", "9", "--settings-i", "@" + strFile}, AOptions), CSimOptions::EParse::Error);
 }
 
-TEST(SimOptions, HelpNamesEveryOptionTheParserTakes)
+TEST(SimOptions, HelpNamesEveryOption)
 {
-    const std::vector<std::vector<std::string>> Options{
-        {"--port-dir", "d"}, {"--com", "1"}, {"--firmware-version", "1"}, {"--data-version", "1"},
-        {"--radar-version", "1"}, {"--settings-g", HexOf(0)}, {"--settings-i", HexOf(0)},
-        {"--accept-project-start"}, {"--record", "r"}, {"--baud", "9600"}, {"--answer-delay-ms", "1"},
-        {"--seed", "1"}, {"--silent"}, {"--probe-short"}, {"--probe-command", "0x13"},
-        {"--probe-fault-times", "1"}, {"--stop-after", "1"}, {"--fail-block", "0x23:1"}, {"--no-menu"},
-        {"--tear", "bytes"}, {"--tear-gap-us", "1"}, {"--noise", "1"}, {"--hangup-after", "1"},
-        {"--device-request", "1"}};
     const std::string strHelp = CSimOptions::GetHelpText();
-    for (const std::vector<std::string>& Option : Options) {
-        EXPECT_NE(strHelp.find("  " + Option[0] + " "), std::string::npos) << Option[0];
-        CSimOptions AOptions;
-        std::string strError;
-        EXPECT_EQ(CSimOptions::Parse(WithPort(Option), AOptions, strError), CSimOptions::EParse::Run) << strError;
-    }
+    for (const char* szOption :
+         {"--port-dir", "--com", "--help", "--firmware-version", "--data-version", "--radar-version", "--settings-g",
+          "--settings-i", "--accept-project-start", "--record", "--baud", "--answer-delay-ms", "--seed", "--silent",
+          "--probe-short", "--probe-command", "--probe-fault-times", "--stop-after", "--fail-block", "--no-menu",
+          "--tear", "--tear-gap-us", "--noise", "--hangup-after", "--device-request"})
+        EXPECT_NE(strHelp.find(std::string(szOption) + " "), std::string::npos) << szOption;
     CSimOptions AOptions;
-    std::string strError;
-    EXPECT_EQ(CSimOptions::Parse({{"--help"}}, AOptions, strError), CSimOptions::EParse::Help);
+    EXPECT_EQ(Parse({"--help"}, AOptions), CSimOptions::EParse::Help);
 }
