@@ -1,6 +1,5 @@
 #include "SimDevice.h"
 
-#include <array>
 #include <cerrno>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -240,8 +239,11 @@ void CSimDevice::HandleFrame(std::span<const std::uint8_t> Frame)
         m_Frames.emplace_back(Frame.begin(), Frame.end());
     }
     const CSimReaction AReaction = m_Responder.React(Frame);
-    if (!AReaction.Answers.empty() && m_Options.dwAnswerDelayMs != 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(m_Options.dwAnswerDelayMs));
+    if (!AReaction.Answers.empty() && m_Options.dwAnswerDelayMs != 0) {
+        // The device's own work; a stop ends it early.
+        pollfd pfd{m_Wake.Get(), POLLIN, 0};
+        ::poll(&pfd, 1, static_cast<int>(m_Options.dwAnswerDelayMs));
+    }
     for (const CSimBytes& Answer : AReaction.Answers)
         Send(Answer);
     if (AReaction.bDeviceRequest)
