@@ -54,98 +54,21 @@ std::vector<int> CNoteRecorder::StageStarts() const
     return Stages;
 }
 
-CTestDevice::CTestDevice(const std::string& strPortDir, unsigned nCom) : m_Peer(strPortDir, nCom), m_nCom(nCom)
+std::unique_ptr<CSimDevice> StartDevice(const std::string& strPortDir, unsigned nCom, CSimOptions AOptions)
 {
-    for (std::size_t i = 0; i < kSettingsSize; ++i) {
-        SettingsG[i] = static_cast<std::uint8_t>(i + 1);
-        SettingsI[i] = static_cast<std::uint8_t>(0x80 + i);
-    }
-    m_Peer.SetHandler([this](const CBytes& Frame) { return Answer(Frame); });
+    AOptions.strPortDir = strPortDir;
+    AOptions.nCom = nCom;
+    auto pDevice = std::make_unique<CSimDevice>(AOptions);
+    std::string strError;
+    if (!pDevice->Start(strError))
+        throw std::runtime_error("virtual device: " + strError);
+    return pDevice;
 }
 
-CBytes CTestDevice::Answer(const CBytes& Frame)
-{
-    const std::uint8_t btCommand = Frame[3];
-    const CBytes Payload(Frame.begin() + 4, Frame.end() - 1);
-    std::lock_guard<std::mutex> ALock(m_Mutex);
-    if (m_bSilent || btCommand == nSilentFromCommand) {
-        m_bSilent = true;
-        return {};
-    }
-    const auto Make = CPtyPeer::MakeFrame;
-    switch (btCommand) {
-    case 0x45:
-        if (bShortInfo)
-            return Make(0x46, {0x45, Payload[0], 0x00, 0x07, 0x00, 0x08, 0x00});
-        return Make(0x46, {0x45, Payload[0], 0x00, 0x7B, 0x00, 0x05, 0x1A, 0x2B});
-    case 0x47: {
-        CBytes Reply{0x47};
-        Reply.insert(Reply.end(), SettingsG.begin(), SettingsG.end());
-        return Make(0x48, Reply);
-    }
-    case 0x49: {
-        CBytes Reply{0x49};
-        Reply.insert(Reply.end(), SettingsI.begin(), SettingsI.end());
-        return Make(0x48, Reply);
-    }
-    case 0x1C: return Make(0x19, {});
-    case 0x06: {
-        const std::uint32_t dwAddress = Payload[0] | Payload[1] << 8 | Payload[2] << 16 |
-                                        static_cast<std::uint32_t>(Payload[3]) << 24;
-        for (std::size_t i = 0; i < Payload[4]; ++i)
-            m_Firmware[dwAddress + static_cast<std::uint32_t>(i)] = Payload[5 + i];
-        return Make(0x0D, {0x06, 0x02});
-    }
-    case 0x1A: return Make(0x0D, {0x1A, 0x02});
-    case 0x21: return Make(0x22, {});
-    case 0x31: return Make(0x32, {});
-    case 0x41:
-        m_dwRadarSize = Payload[0] | Payload[1] << 8 | Payload[2] << 16 |
-                        static_cast<std::uint32_t>(Payload[3]) << 24;
-        return Make(0x42, {});
-    case 0x23:
-    case 0x33:
-    case 0x43:
-        if (btCommand == 0x23 && bFailFirstBlock.exchange(false))
-            return Make(0x24, {0x23, 0x03});
-        m_Blocks[btCommand].insert(m_Blocks[btCommand].end(), Payload.begin(), Payload.end());
-        return Make(static_cast<std::uint8_t>(btCommand + 1), {btCommand, 0x01});
-    case 0x4A:
-        m_Settings = Payload;
-        return Make(0x4B, {0x4A, 0x01});
-    default: return {};
-    }
-}
-
-std::map<std::uint32_t, std::uint8_t> CTestDevice::Firmware() const
-{
-    std::lock_guard<std::mutex> ALock(m_Mutex);
-    return m_Firmware;
-}
-
-CBytes CTestDevice::Blocks(std::uint8_t btCommand) const
-{
-    std::lock_guard<std::mutex> ALock(m_Mutex);
-    const auto it = m_Blocks.find(btCommand);
-    return it == m_Blocks.end() ? CBytes{} : it->second;
-}
-
-CBytes CTestDevice::WrittenSettings() const
-{
-    std::lock_guard<std::mutex> ALock(m_Mutex);
-    return m_Settings;
-}
-
-std::uint32_t CTestDevice::AnnouncedRadarSize() const
-{
-    std::lock_guard<std::mutex> ALock(m_Mutex);
-    return m_dwRadarSize;
-}
-
-std::vector<std::uint8_t> CTestDevice::CommandsReceived() const
+std::vector<std::uint8_t> CommandsReceived(const CSimDevice& ADevice)
 {
     std::vector<std::uint8_t> Commands;
-    for (const CBytes& Frame : const_cast<CTestDevice*>(this)->m_Peer.GetFrames())
+    for (const CSimBytes& Frame : ADevice.GetReceivedFrames())
         Commands.push_back(Frame[3]);
     return Commands;
 }

@@ -13,6 +13,7 @@
 #include "DealMsg.h"
 #include "NotifyWindow.h"
 #include "PtyPeer.h"
+#include "SimDevice.h"
 #include "TempPortDir.h"
 #include "Work_BK.h"
 
@@ -42,37 +43,10 @@ private:
     std::vector<CNote> m_Notes;
 };
 
-// A device on a pseudo-terminal that answers like a healthy device and keeps
-// what it is sent, with a few ways to misbehave.
-class CTestDevice {
-public:
-    CTestDevice(const std::string& strPortDir, unsigned nCom);
-
-    CSettingsBlock SettingsG{};
-    CSettingsBlock SettingsI{};
-    std::atomic<int> nSilentFromCommand{-1};  // stop answering at the first frame of this command
-    std::atomic<bool> bFailFirstBlock{false}; // answer the first 0x23 with status 3 once
-    std::atomic<bool> bShortInfo{false};      // answer 0x45 with a 12-byte 0x46
-
-    std::map<std::uint32_t, std::uint8_t> Firmware() const;
-    CBytes Blocks(std::uint8_t btCommand) const;
-    CBytes WrittenSettings() const;
-    std::uint32_t AnnouncedRadarSize() const;
-    std::vector<std::uint8_t> CommandsReceived() const;
-    CPtyPeer& Peer() { return m_Peer; }
-
-private:
-    CBytes Answer(const CBytes& Frame);
-
-    CPtyPeer m_Peer;
-    unsigned m_nCom;
-    mutable std::mutex m_Mutex;
-    bool m_bSilent = false;
-    std::map<std::uint32_t, std::uint8_t> m_Firmware;
-    std::map<std::uint8_t, CBytes> m_Blocks;
-    CBytes m_Settings;
-    std::uint32_t m_dwRadarSize = 0;
-};
+// The virtual device on COM<nCom> of the port folder, serving on its own
+// thread; what it received and keeps is read from it directly.
+std::unique_ptr<CSimDevice> StartDevice(const std::string& strPortDir, unsigned nCom, CSimOptions AOptions = {});
+std::vector<std::uint8_t> CommandsReceived(const CSimDevice& ADevice);
 
 // A folder of update files.
 class CUpdateFolder {
