@@ -295,20 +295,25 @@ int CDealMsg::SendProjectPackets()
 
 namespace {
 
-template <class TImage>
-int QueueBlocks(const TImage& AImage, const wchar_t* wzLog, std::uint8_t btData,
-                std::uint8_t btEnd, CWork_BK& AWork)
+// Queues one block stage: a data frame per block of the image, then the end
+// command. The image is read under the worker's image lock.
+template <class TGetImage>
+int QueueBlocks(TGetImage GetImage, const wchar_t* wzLog, std::uint8_t btData, std::uint8_t btEnd)
 {
-    const auto Blocks = AImage.GetBlocks();
+    CWork_BK* pWork = Work();
+    if (pWork == nullptr)
+        return 0;
+    const auto ALock = pWork->LockImages();
+    const auto Blocks = GetImage(*pWork).GetBlocks();
     DebugPrint(wzLog, static_cast<long>(Blocks.size()));
     for (const CRawString& strBlock : Blocks) {
         CPacket_ISP APacket;
         APacket.SetCommand(btData, strBlock.GetData(), static_cast<std::uint16_t>(strBlock.GetLength()));
-        AWork.AddTask(APacket);
+        pWork->AddTask(APacket);
     }
     CPacket_ISP AEnd;
     AEnd.SetCommand(btEnd, nullptr, 0);
-    AWork.AddTask(AEnd);
+    pWork->AddTask(AEnd);
     return 1;
 }
 
@@ -316,29 +321,18 @@ int QueueBlocks(const TImage& AImage, const wchar_t* wzLog, std::uint8_t btData,
 
 int CDealMsg::SendEDogPackets()
 {
-    CWork_BK* pWork = Work();
-    if (pWork == nullptr)
-        return 0;
-    const auto ALock = pWork->LockImages();
-    return QueueBlocks(pWork->GetEDog(), L"EDog PacketNum is:%ld\r\n", Cmd::EDogBlock, Cmd::EDogEnd, *pWork);
+    return QueueBlocks([](const CWork_BK& AWork) -> const CFile_EDogMusic& { return AWork.GetEDog(); },
+                       L"EDog PacketNum is:%ld\r\n", Cmd::EDogBlock, Cmd::EDogEnd);
 }
 
 int CDealMsg::SendMusicPackets()
 {
-    CWork_BK* pWork = Work();
-    if (pWork == nullptr)
-        return 0;
-    const auto ALock = pWork->LockImages();
-    return QueueBlocks(pWork->GetMusic(), L"Music PacketNum is:%ld\r\n", Cmd::MusicBlock, Cmd::MusicEnd,
-                       *pWork);
+    return QueueBlocks([](const CWork_BK& AWork) -> const CFile_EDogMusic& { return AWork.GetMusic(); },
+                       L"Music PacketNum is:%ld\r\n", Cmd::MusicBlock, Cmd::MusicEnd);
 }
 
 int CDealMsg::SendRadarPackets()
 {
-    CWork_BK* pWork = Work();
-    if (pWork == nullptr)
-        return 0;
-    const auto ALock = pWork->LockImages();
-    return QueueBlocks(pWork->GetRadar(), L"Radar PacketNum is:%ld\r\n", Cmd::RadarBlock, Cmd::RadarEnd,
-                       *pWork);
+    return QueueBlocks([](const CWork_BK& AWork) -> const CFile_Radar& { return AWork.GetRadar(); },
+                       L"Radar PacketNum is:%ld\r\n", Cmd::RadarBlock, Cmd::RadarEnd);
 }
