@@ -1,0 +1,274 @@
+#include "Frame_Update.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <algorithm>
+
+#include "Frame_Set.h"
+#include "NotifyBridge.h"
+#include "Singleton.h"
+#include "StageText.h"
+#include "Tick.h"
+
+namespace {
+
+const char* const kFound = "Устройство подключено. Нажмите «Обновить», чтобы начать.";
+const char* const kLost = "Устройство отключено. Поиск устройства...";
+const char* const kDenied = "Устройство найдено, но порт закрыт для этого пользователя.\n";
+const char* const kNothing = "Нечего обновлять: файлы обновления не найдены, меню не менялось.";
+
+CWork_BK* Work() { return Singleton<CWork_BK>::GetInstance(); }
+
+QString Text(const char* szUtf8) { return QString::fromUtf8(szUtf8); }
+
+QString StageText(std::int32_t nStage, EStageText eText) { return QString::fromWCharArray(GetStageText(nStage, eText)); }
+
+} // namespace
+
+CFrame_Update::CFrame_Update(std::wstring strSkinFile, CProgramData& AData, CNotifyBridge& ABridge)
+    : WindowImplBase(AData, &ABridge), m_strSkinFile(std::move(strSkinFile)), m_Bridge(ABridge)
+{
+}
+
+QString CFrame_Update::FormatElapsed(std::uint32_t dwElapsedMs)
+{
+    const std::uint32_t s = dwElapsedMs / 1000;
+    return QString::asprintf("Время обновления: %02d:%02d:%02d", static_cast<int>(s / 3600),
+                             static_cast<int>((s / 60) % 60), static_cast<int>(s % 60));
+}
+
+bool CFrame_Update::CalcProgress(std::uint32_t dwTotal, std::uint32_t dwDone, int& nBar, QString& strPercent)
+{
+    if (dwTotal == 0)
+        return false;
+    const std::uint32_t dwPercent = dwDone * 100 / dwTotal;
+    nBar = static_cast<int>(std::max<std::uint32_t>(dwPercent, 6));
+    strPercent = QString::asprintf("%d%%", static_cast<int>(dwPercent));
+    return true;
+}
+
+void CFrame_Update::InitWindow()
+{
+    SetText("lbl_device_type", m_Data.aVersionTexts[0]);
+    ShowDeviceVersions(false);
+    ShowFileVersions();
+    if (CWork_BK* pWork = Work()) {
+        pWork->SetNotifyWnd(GetHWND());
+        pWork->StartWork(50, 256000, m_Data.APaint.GetInstancePath().wstring());
+    }
+    SetIcon(108);
+    CenterWindow();
+    // Until a device answers, the status line says what the tool is doing,
+    // and why, when it found a port it may not open.
+    SetTimer(kTimerSearch, 500);
+}
+
+void CFrame_Update::ShowFileVersions()
+{
+    SetText("lbl_file_firmwareversion", m_Data.aVersionTexts[1]);
+    SetText("lbl_file_dataversion", m_Data.aVersionTexts[2]);
+    SetText("lbl_file_radarversion", m_Data.aVersionTexts[3]);
+}
+
+void CFrame_Update::ShowDeviceVersions(bool bShow)
+{
+    std::wstring strFirmware, strData, strRadar;
+    if (const CWork_BK* pWork = Work(); bShow && pWork != nullptr)
+        pWork->GetDeviceVersions(strFirmware, strData, strRadar);
+    SetText("lbl_device_firmwareversion", strFirmware);
+    SetText("lbl_device_dataversion", strData);
+    SetText("lbl_device_radarversion", strRadar);
+}
+
+void CFrame_Update::SetText(const char* szName, const QString& strText)
+{
+    if (auto* pLabel = FindControl<QLabel>(szName))
+        pLabel->setText(strText);
+    else if (auto* pButton = FindControl<QPushButton>(szName))
+        pButton->setText(strText);
+}
+
+void CFrame_Update::SetEnabled(const char* szName, bool bEnable)
+{
+    if (QWidget* pControl = FindControl(szName))
+        pControl->setEnabled(bEnable);
+}
+
+void CFrame_Update::SetProgress(int nValue)
+{
+    if (auto* pBar = FindControl<QProgressBar>("prog_step"))
+        pBar->setValue(nValue);
+}
+
+void CFrame_Update::EnableButtons(bool bEnable)
+{
+    SetEnabled("btn_update", bEnable);
+    SetEnabled("btn_settings", bEnable);
+    SetEnabled("btn_cancel", bEnable);
+}
+
+void CFrame_Update::Notify(TNotifyUI& AMsg)
+{
+    if (AMsg.sType == QLatin1String("click") && AMsg.pSender != nullptr) {
+        const QString strName = AMsg.pSender->objectName();
+        if (strName == QLatin1String("btn_update"))
+            OnUpdateClick();
+        else if (strName == QLatin1String("btn_settings"))
+            OnSettingsClick();
+        else if (strName == QLatin1String("btn_cancel"))
+            Close(1);
+    }
+    WindowImplBase::Notify(AMsg);
+}
+
+void CFrame_Update::OnUpdateClick()
+{
+    CWork_BK* pWork = Work();
+    if (pWork == nullptr)
+        return;
+    EnableButtons(false);
+    m_bUpdating = true;
+    m_nCurrentStage = 0;
+    m_dwStartTick = GetTickCount();
+    SetTimer(kTimerElapsed, 100);
+    m_dwTotal = m_dwDone = 0;
+    m_dwTotal = pWork->GetProjectCount() + pWork->GetEDogCount() + pWork->GetMusicCount() + pWork->GetRadarCount();
+    HandOverSettings(*pWork);
+    SetText("lbl_status", Text("Старт обновления..."));
+    SetProgress(0);
+    // A refused (damaged) file ends the update at once with its failure
+    // result. When there is nothing to send at all, no result will ever
+    // come: say so instead of waiting with disabled buttons.
+    if (!pWork->StartUpdate() && m_bUpdating) {
+        m_bUpdating = false;
+        KillTimer(kTimerElapsed);
+        EnableButtons(true);
+        SetText("lbl_status", Text(kNothing));
+    }
+}
+
+void CFrame_Update::HandOverSettings(CWork_BK& AWork)
+{
+    CSettingsBlock aDevice{};
+    AWork.GetSettingsG(aDevice.data());
+    const CSettingsBlock& aShared = m_Data.aSharedSettings;
+    const bool bAllZero = std::all_of(aShared.begin(), aShared.end(), [](std::uint8_t bt) { return bt == 0; });
+    if (aShared != aDevice && !bAllZero) {
+        AWork.SetWriteSettings(1);
+        AWork.SetSettingsG(aShared.data());
+    }
+}
+
+void CFrame_Update::OnSettingsClick()
+{
+    ShowWindow(false, true);
+    {
+        CFrame_Set ASet(L"Frame_Set.xml", m_Data);
+        if (ASet.Create(nullptr, QStringLiteral("IAP Tool")))
+            ASet.ShowModal();
+    }
+    ShowWindow(true, true);
+}
+
+std::intptr_t CFrame_Update::HandleCustomMessage(std::uint32_t uMsg, std::uintptr_t wParam, std::intptr_t lParam,
+                                                 bool& bHandled)
+{
+    switch (uMsg) {
+    case WM_TIMER:
+        if (wParam == kTimerElapsed)
+            SetText("lbl_usetime", FormatElapsed(GetTickCount() - m_dwStartTick));
+        else if (wParam == kTimerSearch)
+            ShowSearchState();
+        break;
+    case WM_DEVICE_READY: OnDeviceReady(); break;
+    case WM_SETTINGS_READ: OnSettingsRead(); break;
+    case WM_STAGE_START: OnStageStart(static_cast<std::int32_t>(wParam), static_cast<std::uint32_t>(lParam)); break;
+    case WM_PROGRESS: OnProgress(static_cast<std::uint32_t>(wParam), static_cast<std::uint32_t>(lParam)); break;
+    case WM_STAGE_RESULT: OnStageResult(static_cast<std::int32_t>(wParam), static_cast<std::int32_t>(lParam)); break;
+    case WM_DEVICE_LOST: OnDeviceLost(); break;
+    default: break;
+    }
+    bHandled = false;
+    return 0;
+}
+
+void CFrame_Update::ShowSearchState()
+{
+    // The skin's own status text says that the tool is looking for the
+    // device; the search adds why it cannot connect, when it knows.
+    if (m_bDeviceReady || m_bUpdating)
+        return;
+    const CWork_BK* pWork = Work();
+    const std::wstring strProblem = pWork ? pWork->GetSearchProblem() : std::wstring();
+    if (!strProblem.empty())
+        SetText("lbl_status", Text(kDenied) + QString::fromStdWString(strProblem));
+}
+
+void CFrame_Update::OnDeviceReady()
+{
+    m_bDeviceReady = true;
+    KillTimer(kTimerSearch);
+    ShowFileVersions();
+    ShowDeviceVersions(true);
+    SetEnabled("btn_update", true);
+    if (!m_bUpdating)
+        SetText("lbl_status", Text(kFound));
+}
+
+void CFrame_Update::OnSettingsRead()
+{
+    SetEnabled("btn_settings", true);
+    if (const CWork_BK* pWork = Work())
+        pWork->GetSettingsG(m_Data.aSharedSettings.data());
+}
+
+void CFrame_Update::OnDeviceLost()
+{
+    m_bDeviceReady = false;
+    SetEnabled("btn_update", false);
+    ShowDeviceVersions(false);
+    // The result of a finished update stays on screen: it tells more than
+    // the disabled button does.
+    if (!m_bUpdating && m_nCurrentStage == 0)
+        SetText("lbl_status", Text(kLost));
+    SetTimer(kTimerSearch, 500);
+}
+
+void CFrame_Update::OnStageStart(std::int32_t nStage, std::uint32_t dwTotal)
+{
+    m_nCurrentStage = nStage;
+    m_dwTotal = dwTotal;
+    m_dwDone = 0;
+    SetProgress(nStage == 6 ? 100 : 0);
+    SetText("lbl_progress", QString());
+    SetText("lbl_status", StageText(nStage, EStageText::Running));
+}
+
+void CFrame_Update::OnProgress(std::uint32_t dwTotal, std::uint32_t dwDone)
+{
+    m_dwTotal = dwTotal;
+    m_dwDone = dwDone;
+    int nBar = 0;
+    QString strPercent;
+    if (CalcProgress(dwTotal, dwDone, nBar, strPercent)) {
+        SetProgress(nBar);
+        SetText("lbl_progress", strPercent);
+    }
+    SetText("lbl_status", StageText(m_nCurrentStage, EStageText::Running));
+}
+
+void CFrame_Update::OnStageResult(std::int32_t nStage, std::int32_t nResult)
+{
+    const QString strText = StageText(nStage, nResult == 0 ? EStageText::Succeeded : EStageText::Failed);
+    if (nStage == 6) {
+        m_nCurrentStage = 6;
+        m_bUpdating = false;
+        EnableButtons(true);
+    }
+    SetProgress(100);
+    SetText("lbl_progress", QString());
+    SetText("lbl_status", strText);
+    if (nStage == 6)
+        KillTimer(kTimerElapsed);
+}

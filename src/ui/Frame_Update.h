@@ -1,0 +1,60 @@
+#pragma once
+#include "WindowImplBase.h"
+
+// The main window: shows the versions, finds the device through the worker,
+// starts the update with one click and shows each stage, its percentage, the
+// elapsed time and the results.
+class CFrame_Update final : public WindowImplBase {
+    Q_OBJECT
+public:
+    static constexpr int kTimerElapsed = 10086;
+    static constexpr int kTimerSearch = 10087;
+
+    CFrame_Update(std::wstring strSkinFile, CProgramData& AData, CNotifyBridge& ABridge);
+
+    std::int32_t GetCurrentStage() const { return m_nCurrentStage; }
+    bool IsUpdating() const { return m_bUpdating; }
+
+    // The window's texts, kept here so that they can be checked as tables.
+    static QString FormatElapsed(std::uint32_t dwElapsedMs);
+    // The bar value and the percentage text of a progress notification;
+    // false when the total is 0 and nothing can be shown.
+    static bool CalcProgress(std::uint32_t dwTotal, std::uint32_t dwDone, int& nBar, QString& strPercent);
+
+protected:
+    QString GetWindowClassName() const override { return QStringLiteral("CFrame_Update"); }
+    std::wstring GetSkinFile() const override { return m_strSkinFile; }
+    void InitWindow() override;
+    std::intptr_t HandleCustomMessage(std::uint32_t uMsg, std::uintptr_t wParam, std::intptr_t lParam,
+                                      bool& bHandled) override;
+    void Notify(TNotifyUI& AMsg) override;
+    bool CanClose() const override { return !m_bUpdating; }
+
+private:
+    void OnUpdateClick();
+    void OnSettingsClick();
+    void HandOverSettings(CWork_BK& AWork);
+    void OnDeviceReady();
+    void OnSettingsRead();
+    void OnStageStart(std::int32_t nStage, std::uint32_t dwTotal);
+    void OnProgress(std::uint32_t dwTotal, std::uint32_t dwDone);
+    void OnStageResult(std::int32_t nStage, std::int32_t nResult);
+    void OnDeviceLost();
+    void ShowSearchState();
+    void EnableButtons(bool bEnable);
+    void SetText(const char* szName, const QString& strText);
+    void SetText(const char* szName, const std::wstring& strText) { SetText(szName, QString::fromStdWString(strText)); }
+    void SetEnabled(const char* szName, bool bEnable);
+    void SetProgress(int nValue);
+    void ShowFileVersions();
+    void ShowDeviceVersions(bool bShow);
+
+    std::wstring m_strSkinFile;
+    std::int32_t m_nCurrentStage = 0;
+    std::uint32_t m_dwTotal = 0;
+    std::uint32_t m_dwDone = 0;
+    std::uint32_t m_dwStartTick = 0;
+    CNotifyBridge& m_Bridge;
+    bool m_bUpdating = false;     // from the click until the whole update's result
+    bool m_bDeviceReady = false;  // the connected device has answered
+};

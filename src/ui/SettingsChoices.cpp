@@ -1,0 +1,59 @@
+#include "SettingsChoices.h"
+
+namespace {
+
+constexpr const char* aRegions[] = {"俄罗斯", "哈萨克斯坦", "乌兹别克斯坦"};
+constexpr const char* aModes[] = {"СМАРТ", "ТУРБО", "ТРАССА", "ГОРОД", "ТИХИЙ ГОРОД", "МЕГАПОЛИС", "УЛЬТРА К"};
+constexpr const char* aLevels[] = {"Смарт", "Auto", "0", "1", "2", "3", "4", "5", "6", "7", "8", "9"};
+constexpr const char* aOnOff[] = {"On", "Off"};
+
+CComboChoice OnOff(const char* szName, int nOffset) { return {szName, aOnOff, nullptr, 0, 0, 0, true, 0, nOffset}; }
+
+CComboChoice Numbers(const char* szName, const char* szFormat, int nFirst, int nStep, int nCount, int nOffset,
+                     bool bUserData = false)
+{
+    return {szName, {}, szFormat, nFirst, nStep, nCount, bUserData, 0, nOffset};
+}
+
+const CComboChoice aChoices[] = {
+    {"como_frame1_1", aRegions, nullptr, 0, 0, 0, true, 1, -1},
+    {"como_frame1_2", aModes, nullptr, 0, 0, 0, true, 1, -1},
+    {"como_frame1_3", aLevels, nullptr, 0, 0, 0, true, 0, -1},
+    OnOff("como_frame1_content_1_1", 1),
+    Numbers("como_frame1_content_1_2", "%dKM/h", 80, 5, 15, -1),
+    OnOff("como_frame1_content_2_1", 6),
+    Numbers("como_frame1_content_2_2", "%dM", 100, 100, 15, 26),
+    OnOff("como_frame1_content_3_1", -1),
+    Numbers("como_frame1_content_3_2", "%dKM/h", 1, 1, 20, 31),
+    OnOff("como_frame1_content_4_1", 11),
+    Numbers("como_frame1_content_4_2", "%dKM/h", 60, 10, 11, 36),
+    OnOff("como_frame1_content_5_1", 16),
+    Numbers("como_frame1_content_5_2", "%dKM/h", 0, 5, 15, 46),
+    OnOff("como_frame1_content_6_1", 21),
+    Numbers("como_frame1_content_6_2", "%dKM/h", 0, 5, 18, 51, true),
+    Numbers("como_frame1_content_7_1", "%d", 1, 1, 9, -1),
+    OnOff("como_frame1_content_7_2", 56),
+    OnOff("como_frame1_gpsdata", -1),
+};
+
+constexpr const char* aCheckBoxes[] = {
+    "checkbox_frame1_1_1", "checkbox_frame1_3_2", "checkbox_frame1_1_3", "checkbox_frame1_1_4",
+    "checkbox_frame1_2_1", "checkbox_frame1_2_3", "checkbox_frame1_3_4", "checkbox_frame1_2_2",
+    "checkbox_frame1_3_3", "checkbox_frame1_2_4", "checkbox_frame1_1_2", "checkbox_frame1_3_1",
+};
+
+} // namespace
+
+QStringList CComboChoice::MakeTexts() const
+{
+    QStringList aTexts;
+    for (const char* szText : aFixed)
+        aTexts << QString::fromUtf8(szText);
+    for (int n = 0; n < nCount; ++n)
+        aTexts << QString::asprintf(szFormat, nFirst + n * nStep);
+    return aTexts;
+}
+
+std::span<const CComboChoice> GetComboChoices() { return aChoices; }
+
+std::span<const char* const> GetCheckBoxNames() { return aCheckBoxes; }

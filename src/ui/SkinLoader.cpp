@@ -1,0 +1,32 @@
+#include "SkinLoader.h"
+
+#include <QFile>
+
+#include "DebugPrint.h"
+
+CSkinLoader::CSkinLoader(CCustomControl ACallback) : m_Callback(std::move(ACallback)) {}
+
+std::unique_ptr<QWidget> CSkinLoader::Create(const std::filesystem::path& SkinFile, QWidget* pParent)
+{
+    QFile AFile(QString::fromStdString(SkinFile.string()));
+    if (!AFile.open(QIODevice::ReadOnly)) {
+        DebugPrint(L"skin %ls cannot be opened\r\n", SkinFile.wstring().c_str());
+        return nullptr;
+    }
+    std::unique_ptr<QWidget> pRoot(load(&AFile, pParent));
+    if (!pRoot)
+        DebugPrint(L"skin %ls is no layout: %ls\r\n", SkinFile.wstring().c_str(),
+                   errorString().toStdWString().c_str());
+    return pRoot;
+}
+
+QWidget* CSkinLoader::createWidget(const QString& className, QWidget* parent, const QString& name)
+{
+    if (m_Callback) {
+        if (QWidget* pCustom = m_Callback(className, parent)) {
+            pCustom->setObjectName(name);
+            return pCustom;
+        }
+    }
+    return QUiLoader::createWidget(className, parent, name);
+}

@@ -1,0 +1,62 @@
+#pragma once
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <set>
+
+#include "DealMsg.h"
+#include "EngineTestKit.h"
+#include "Frame_Update.h"
+#include "NotifyBridge.h"
+#include "ProgramData.h"
+#include "Work_BK.h"
+
+// Runs the GUI thread's events until the condition holds or the time is up.
+bool WaitUntil(const std::function<bool()>& Condition, std::chrono::milliseconds tLimit = std::chrono::seconds(30));
+
+// Program data whose skins are the project's own (or a given folder's) and
+// whose program folder is an update folder.
+CProgramData MakeProgramData(const std::filesystem::path& ProgramFolder,
+                             const std::filesystem::path& SkinFolder = IAP_SKIN_DIR);
+
+QString TextOf(const WindowImplBase& AWindow, const char* szName);
+bool IsEnabled(const WindowImplBase& AWindow, const char* szName);
+int BarOf(const WindowImplBase& AWindow);
+void Click(const WindowImplBase& AWindow, const char* szName);
+// Picks a combo item as the user would (the combo sends "itemselect").
+void Pick(const WindowImplBase& AWindow, const char* szName, int nIndex);
+
+// Every text the status line showed while the worker's notifications
+// arrived: each one is noted when the next reaches the window.
+class CStatusRecorder final : public QObject {
+public:
+    CStatusRecorder(const WindowImplBase& AWindow, CNotifyBridge& ABridge);
+    std::set<QString> GetTexts() const;
+
+protected:
+    bool eventFilter(QObject* pObject, QEvent* pEvent) override;
+
+private:
+    const WindowImplBase& m_Window;
+    std::set<QString> m_aTexts;
+};
+
+// The worker and its message handler as the program has them, the bridge
+// before them so that it outlives their threads, and the update window.
+struct CUiProgram {
+    CProgramData AData;
+    CNotifyBridge ABridge;
+    CDealMsg ADeal;
+    CWork_BK AWork;
+    std::unique_ptr<CFrame_Update> pFrame;
+
+    explicit CUiProgram(const CUpdateFolder& AFolder, CWorkSettings ASettings = CEngine::Fast(),
+                        const std::filesystem::path& SkinFolder = IAP_SKIN_DIR);
+    ~CUiProgram();
+    bool Open();
+    bool WaitReady();
+};
