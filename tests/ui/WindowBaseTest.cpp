@@ -2,6 +2,7 @@
 // the single-instance rule of the program.
 #include <csignal>
 #include <fstream>
+#include <future>
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -10,6 +11,7 @@
 
 #include "Frame_Set.h"
 #include "HitTest.h"
+#include "StageText.h"
 #include "UiTestKit.h"
 
 extern char** environ;
@@ -64,6 +66,34 @@ TEST(WindowBase, TheRealSkinsCaptionDragsButNotOnItsButton)
     EXPECT_EQ(AFrame.OnNcHitTest(Centre("lbl_title")), HTCAPTION);
     EXPECT_EQ(AFrame.OnNcHitTest(Centre("btn_min")), HTCLIENT);
     EXPECT_EQ(AFrame.OnNcHitTest(Centre("btn_cancel")), HTCLIENT);
+}
+
+TEST(WindowBase, TheBridgeHoldsTheSenderUntilHandledAndClosingReleasesIt)
+{
+    CTempPortDir APorts;
+    CUpdateFolder AFiles;
+    CUiProgram AProgram(AFiles);
+    ASSERT_TRUE(AProgram.Open());
+    std::atomic<bool> bReturned{false};
+    std::thread AWorker([&] {
+        AProgram.ABridge.SendMessage(WM_STAGE_START, 3, 10);
+        bReturned = true;
+    });
+    std::this_thread::sleep_for(50ms);
+    EXPECT_FALSE(bReturned) << "the sender waits for the GUI thread";
+    EXPECT_TRUE(WaitUntil([&] { return bReturned.load(); }));
+    AWorker.join();
+    EXPECT_EQ(TextOf(*AProgram.pFrame, "lbl_status"), QString::fromWCharArray(GetStageText(3, EStageText::Running)));
+
+    // The GUI thread shuts down without running its events: a waiting
+    // sender must not keep it waiting.
+    auto AWaiting = std::async(std::launch::async, [&] { return AProgram.ABridge.SendMessage(WM_STAGE_START, 4, 1); });
+    std::this_thread::sleep_for(50ms);
+    AProgram.ABridge.Close();
+    ASSERT_EQ(AWaiting.wait_for(10s), std::future_status::ready);
+    EXPECT_EQ(AWaiting.get(), 0);
+    WaitUntil([] { return false; }, 100ms);  // the queued delivery now finds the bridge closed
+    EXPECT_EQ(TextOf(*AProgram.pFrame, "lbl_status"), QString::fromWCharArray(GetStageText(3, EStageText::Running)));
 }
 
 TEST(WindowBase, ASkinWithoutMostControlsStillRuns)
