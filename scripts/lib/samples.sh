@@ -1,0 +1,27 @@
+# Sample update files for the demonstrations, in "$1" (created): firmware as
+# Intel HEX made by objcopy from random bytes ("$1/../firmware.raw" keeps
+# the raw image) with its four-digit version trailer, the three block
+# images, "ver.txt", and a 73-byte device menu "$1/../menu.bin".
+# Usage: make_samples <folder> [camera database bytes]
+make_samples() {
+  local files=$1 edog=${2:-131072}
+  local top
+  top=$(dirname "$files")
+  mkdir -p "$files"
+  head -c 16384 /dev/urandom > "$top/firmware.raw"
+  objcopy -I binary -O ihex --change-addresses 0x08000000 "$top/firmware.raw" "$files/AC7811_project.hex"
+  printf '0102' >> "$files/AC7811_project.hex"
+  head -c "$edog"  /dev/urandom > "$files/flagdata.bin"
+  head -c 65536  /dev/urandom > "$files/audioHead.bin"
+  head -c 70000  /dev/urandom > "$files/rdfw.bin"
+  printf 'RD-DEMO\r\n0102\r\n0003\r\n1a2b\r\n' > "$files/ver.txt"
+  head -c 73 /dev/urandom > "$top/menu.bin"
+}
+
+# Starts iap-sim on COM3 of "$1" (paced at 256000 baud, recording into
+# "$2"), waits for its port and sets sim_pid.
+start_sim() {
+  build/sim/iap-sim --port-dir "$1" --com 3 --record "$2" --baud 256000 &
+  sim_pid=$!
+  for _ in $(seq 100); do [ -e "$1/COM3" ] && break; sleep 0.05; done
+}

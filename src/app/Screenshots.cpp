@@ -1,0 +1,117 @@
+// iap-screenshots: drives the real windows through an update of the device
+// on the configured ports and saves pictures of them for the documentation.
+//   iap-screenshots <program folder with update files> <output folder>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QThread>
+#include <QTimer>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+
+#include "DealMsg.h"
+#include "Frame_Set.h"
+#include "Frame_Update.h"
+#include "NotifyBridge.h"
+#include "VersionFile.h"
+#include "Work_BK.h"
+
+namespace {
+
+bool WaitUntil(const std::function<bool()>& Condition, int nSeconds)
+{
+    const auto tEnd = std::chrono::steady_clock::now() + std::chrono::seconds(nSeconds);
+    while (!Condition()) {
+        if (std::chrono::steady_clock::now() > tEnd)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+void Settle() { WaitUntil([] { return false; }, 1); }
+
+bool Save(QWidget& AWindow, const QString& strFolder, const char* szName)
+{
+    Settle();
+    const QString strPath = strFolder + "/" + szName;
+    const bool bSaved = AWindow.grab().save(strPath);
+    std::printf("%s %s\n", bSaved ? "saved" : "FAILED to save", strPath.toUtf8().constData());
+    return bSaved;
+}
+
+QString StatusOf(const WindowImplBase& AWindow)
+{
+    const auto* pLabel = AWindow.FindControl<QLabel>("lbl_status");
+    return pLabel ? pLabel->text() : QString();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication AApp(argc, argv);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: iap-screenshots <program folder> <output folder>\n");
+        return 64;
+    }
+    const QString strOut = QString::fromLocal8Bit(argv[2]);
+    CProgramData AData;
+    AData.APaint.SetInstance(std::filesystem::path(argv[1]) / "iap-tool");
+    AData.APaint.SetResourcePath(std::filesystem::path(QCoreApplication::applicationDirPath().toStdString()) / "Skin");
+    AData.aVersionTexts = ReadVersionFile(AData.APaint.GetInstancePath() / "ver.txt");
+
+    CNotifyBridge ABridge;
+    CDealMsg ADeal;
+    CWork_BK AWork;
+    CWorkSettings ASettings;
+    ASettings.dwFirmwarePause = 1000;  // the pictures need no full restart pause
+    AWork.SetWorkSettings(ASettings);
+    int nResult = 0;
+    {
+        CFrame_Update AFrame(L"frame_Update.xml", AData, ABridge);
+        if (!AFrame.Create(nullptr, QStringLiteral("IAP Tool")))
+            return 1;
+        const auto* pUpdate = AFrame.FindControl<QPushButton>("btn_update");
+        const auto* pSettings = AFrame.FindControl<QPushButton>("btn_settings");
+        if (!WaitUntil([&] { return pUpdate->isEnabled() && pSettings->isEnabled(); }, 30)) {
+            std::fprintf(stderr, "no device answered\n");
+            return 2;
+        }
+        nResult |= !Save(AFrame, strOut, "update-idle.png");
+
+        // The settings dialog, on both of its main pages.
+        QTimer::singleShot(300, [&] {
+            for (QWidget* pTop : QApplication::topLevelWidgets())
+                if (auto* pSet = qobject_cast<CFrame_Set*>(pTop); pSet && pSet->isVisible()) {
+                    nResult |= !Save(*pSet, strOut, "settings-general.png");
+                    pSet->FindControl<QPushButton>("option_main_2")->click();
+                    pSet->FindControl<QPushButton>("option_frame_1_3")->click();
+                    nResult |= !Save(*pSet, strOut, "settings-profiles.png");
+                    pSet->FindControl<QPushButton>("btn_cancel")->click();
+                }
+        });
+        AFrame.FindControl<QPushButton>("btn_settings")->click();
+
+        AFrame.FindControl<QPushButton>("btn_update")->click();
+        const auto* pBar = AFrame.FindControl<QProgressBar>("prog_step");
+        const QString strEDog = QString::fromWCharArray(L"Обновление базы камер...");
+        if (WaitUntil([&] { return StatusOf(AFrame) == strEDog && pBar->value() >= 40; }, 120))
+            nResult |= !Save(AFrame, strOut, "update-running.png");
+        else
+            nResult = 1;
+        if (WaitUntil([&] { return !AFrame.IsUpdating(); }, 300))
+            nResult |= !Save(AFrame, strOut, "update-finished.png");
+        else
+            nResult = 1;
+        std::printf("final status: %s\n", StatusOf(AFrame).toUtf8().constData());
+        ABridge.Close();
+        AWork.Reset();
+        AWork.SetNotifyWnd(nullptr);
+    }
+    return nResult;
+}
