@@ -55,6 +55,7 @@ QString StatusOf(const WindowImplBase& AWindow)
 int main(int argc, char** argv)
 {
     QApplication AApp(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
     if (argc != 3) {
         std::fprintf(stderr, "usage: iap-screenshots <program folder> <output folder>\n");
         return 64;

@@ -12,6 +12,9 @@
 int main(int argc, char** argv)
 {
     QApplication AApp(argc, argv);  // the toolkit's own options only; the program takes none
+    // The windows run their own modal loops; hiding the main window while the
+    // settings dialog opens must not end the program.
+    QApplication::setQuitOnLastWindowClosed(false);
     CSingleInstance AInstance(L"{5A7136DF-3CE5-4278-931A-96E9F480A93B}}");
     if (!AInstance.IsFirst())
         return 0;

@@ -38,17 +38,28 @@ std::intptr_t CNotifyBridge::SendMessage(std::uint32_t uMessage, std::uintptr_t 
         Deliver(ACall);
         return ACall.nResult;
     }
-    if (IsClosed())
-        return 0;
     auto pCall = std::make_shared<CCall>(CCall{uMessage, wParam, lParam});
+    {
+        // Taken after the call is filled in, so the GUI thread, which reads
+        // it under the same lock, sees it complete.
+        std::lock_guard<std::mutex> ALock(m_Mutex);
+        if (m_bClosed)
+            return 0;
+    }
     // The call is shared: a sender released by Close returns while the
     // queued delivery may still run later and must find its record alive.
     QMetaObject::invokeMethod(
         this,
         [this, pCall] {
-            Deliver(*pCall);
+            CCall ACall;
             {
                 std::lock_guard<std::mutex> ALock(m_Mutex);
+                ACall = *pCall;
+            }
+            Deliver(ACall);
+            {
+                std::lock_guard<std::mutex> ALock(m_Mutex);
+                pCall->nResult = ACall.nResult;
                 pCall->bDone = true;
             }
             m_Cond.notify_all();

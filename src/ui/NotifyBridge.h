@@ -31,9 +31,9 @@ public:
 
 private:
     struct CCall {
-        std::uint32_t uMessage;
-        std::uintptr_t wParam;
-        std::intptr_t lParam;
+        std::uint32_t uMessage = 0;
+        std::uintptr_t wParam = 0;
+        std::intptr_t lParam = 0;
         std::intptr_t nResult = 0;
         bool bDone = false;
     };
