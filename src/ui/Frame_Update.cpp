@@ -211,14 +211,19 @@ void CFrame_Update::OnDeviceReady()
     KillTimer(kTimerSearch);
     ShowFileVersions();
     ShowDeviceVersions(true);
-    SetEnabled("btn_update", true);
-    if (!m_bUpdating)
+    // While an update runs its buttons stay disabled, whatever arrives.
+    if (!m_bUpdating) {
+        SetEnabled("btn_update", true);
         SetText("lbl_status", Text(kFound));
+    }
 }
 
 void CFrame_Update::OnSettingsRead()
 {
-    SetEnabled("btn_settings", true);
+    // The second block's answer may come after a quick click on the
+    // update button; the dialog must not open in the middle of an update.
+    if (!m_bUpdating)
+        SetEnabled("btn_settings", true);
     if (const CWork_BK* pWork = Work())
         pWork->GetSettingsG(m_Data.aSharedSettings.data());
 }

@@ -78,8 +78,15 @@ TEST(FrameUpdate, NotificationsDriveStatusBarAndButtons)
     EXPECT_TRUE(IsEnabled(AFrame, "btn_cancel"));
     EXPECT_FALSE(AFrame.IsUpdating());
 
-    AProgram.pFrame->FindControl("btn_update")->setEnabled(false);
-    AProgram.pFrame->FindControl("btn_cancel")->setEnabled(false);
+    // An update runs (a changed menu is there to send): late answers of the
+    // device enable nothing.
+    AProgram.AWork.SetWriteSettings(1);  // a changed menu: StartUpdate queues 0x4A
+    Click(AFrame, "btn_update");
+    ASSERT_TRUE(AFrame.IsUpdating());
+    Send(WM_SETTINGS_READ);
+    Send(WM_DEVICE_READY);
+    EXPECT_FALSE(IsEnabled(AFrame, "btn_settings"));
+    EXPECT_FALSE(IsEnabled(AFrame, "btn_update"));
     Send(WM_STAGE_START, 2, 100);
     EXPECT_EQ(BarOf(AFrame), 0);
     EXPECT_EQ(TextOf(AFrame, "lbl_status"), Stage(2, EStageText::Running));
@@ -136,6 +143,7 @@ protected:
             return AFrame.GetCurrentStage() == 6 && !AFrame.IsUpdating();
         }, 60s);
         aTexts = ARecorder.GetTexts();
+        EXPECT_TRUE(bEnded) << "the update never ended";
         return bEnded && bDisabled;
     }
 
