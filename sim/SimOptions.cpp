@@ -248,6 +248,13 @@ CSimOptions::EParse CSimOptions::Parse(std::span<const std::string> Args, CSimOp
             CFramePoint APoint;
             bOk = ParsePoint(strValue, 1, APoint);
             AOptions.DeviceRequests.push_back(APoint);
+        } else if (strName == "--unsolicited") {
+            // CMD:N or CMD:N:CMD2: the command, then the point.
+            CUnsolicited AFrame;
+            const std::size_t nColon = strValue.find(':');
+            bOk = nColon != std::string::npos && ParseInto(strValue.substr(0, nColon), 1, 0xFF, AFrame.btCommand) &&
+                  ParsePoint(strValue.substr(nColon + 1), 1, AFrame.At);
+            AOptions.Unsolicited.push_back(AFrame);
         } else {
             strError = "unknown option " + strName + " (see --help)";
             return EParse::Error;
@@ -332,6 +339,10 @@ Faults:
                            unplugged device; the program then ends
   --device-request N[:CMD] send the device request 0x1B after answering the
                            N-th frame (of CMD); may be given more than once
+  --unsolicited CMD:N[:C]  send a frame of CMD, without payload, after
+                           answering the N-th frame (of C): 0x13, 0x50 or
+                           any other frame a host did not ask for; may be
+                           given more than once
 
 Frames are counted as they arrive, the probe included.
 )";

@@ -25,6 +25,14 @@ struct CFailBlock {
     bool operator==(const CFailBlock&) const = default;
 };
 
+// A frame the device sends unasked, without payload, once it has answered
+// the frame At names.
+struct CUnsolicited {
+    std::uint8_t btCommand = 0;
+    CFramePoint At;
+    bool operator==(const CUnsolicited&) const = default;
+};
+
 enum class EProbeFault { None, Short, OtherCommand };
 enum class ETear { None, Bytes, Random };
 
@@ -67,6 +75,7 @@ struct CSimOptions {
     long nHangupAfter = -1;
     int nHangupCommand = -1;
     std::vector<CFramePoint> DeviceRequests;
+    std::vector<CUnsolicited> Unsolicited;
 
     enum class EParse { Run, Help, Error };
     // Parses the arguments after the program name. With Error, strError

@@ -55,6 +55,9 @@ CSimReaction CSimResponder::React(std::span<const std::uint8_t> Frame)
         for (const CFramePoint& APoint : m_Options.DeviceRequests)
             if (IsReached(APoint, btCommand))
                 AReaction.bDeviceRequest = true;
+        for (const CUnsolicited& AFrame : m_Options.Unsolicited)
+            if (IsReached(AFrame.At, btCommand))
+                AReaction.Answers.push_back(MakeFrame(AFrame.btCommand));
     }
     // A device that stopped answering can still be unplugged.
     if (m_Options.nHangupAfter >= 0 &&

@@ -101,7 +101,11 @@ INSTANTIATE_TEST_SUITE_P(
                     {HandFrame(0x46, kInfoPayload), Hex("AC 05 00 1B 1B"), kGoAhead}, {}},
         CStreamCase{"device_request_after_the_first_block", [](CSimOptions& A) { A.DeviceRequests = {{1, 0x23}}; },
                     {kEDogStart, kBlockA, kBlockB}, {kGoAhead, kBlockOk, Hex("AC 05 00 1B 1B"), kBlockOk},
-                    {0xA1, 0xA2, 0xB1}}),
+                    {0xA1, 0xA2, 0xB1}},
+        CStreamCase{"unsolicited_frames_after_the_first_block",
+                    [](CSimOptions& A) { A.Unsolicited = {{0x50, {1, 0x23}}, {0x13, {1, 0x23}}}; },
+                    {kEDogStart, kBlockA, kBlockB},
+                    {kGoAhead, kBlockOk, Hex("AC 05 00 50 50"), Hex("AC 05 00 13 13"), kBlockOk}, {0xA1, 0xA2, 0xB1}}),
     [](const auto& AInfo) { return std::string(AInfo.param.szName); });
 
 TEST_F(SimFault, AProbeFaultForTheFirstTimesOnlyLetsALaterProbeThrough)

@@ -35,7 +35,7 @@ TEST(SimOptions, EveryOptionSetsWhatItSays)
                               "--probe-fault-times", "2", "--stop-after", "2:0x33", "--fail-block", "0x23:4",
                               "--fail-block", "0x06:1:7", "--no-menu", "--tear", "random", "--tear-gap-us", "50",
                               "--noise", "8", "--hangup-after", "10:0x43", "--device-request", "3",
-                              "--device-request", "2:0x23"}),
+                              "--device-request", "2:0x23", "--unsolicited", "0x50:4:0x33"}),
                     A),
               CSimOptions::EParse::Run);
     EXPECT_TRUE(A.strPortDir == "/tmp/ports" && A.nCom == 3 && A.uFirmwareVersion == 0x0123 && A.uDataVersion == 5 &&
@@ -50,6 +50,7 @@ TEST(SimOptions, EveryOptionSetsWhatItSays)
     EXPECT_EQ(A.FailBlocks, (std::vector<CFailBlock>{{0x23, 4, 3}, {0x06, 1, 7}}));
     EXPECT_EQ(A.eTear, ETear::Random);
     EXPECT_EQ(A.DeviceRequests, (std::vector<CFramePoint>{{3, std::nullopt}, {2, std::uint8_t{0x23}}}));
+    EXPECT_EQ(A.Unsolicited, (std::vector<CUnsolicited>{{0x50, {4, std::uint8_t{0x33}}}}));
     ASSERT_EQ(Parse(WithPort({"--stop-after", "5", "--probe-short", "--tear", "bytes"}), A), CSimOptions::EParse::Run);
     EXPECT_TRUE(A.nStopAfter == 5 && A.nStopCommand == -1 && A.eProbeFault == EProbeFault::Short &&
                 A.eTear == ETear::Bytes);
@@ -63,7 +64,8 @@ TEST(SimOptions, RefusesWhatMakesNoSense)
              {"--com", "0"}, {"--com", "256"}, {"--bogus"}, {"--tear", "sideways"}, {"--fail-block", "0x21:1"},
              {"--fail-block", "0x23:0"}, {"--settings-g", "0102"}, {"--settings-g", "zz" + kHexMenu.substr(2)},
              {"--baud"}, {"--hangup-after", "0"}, {"--probe-command", "0x46"}, {"--stop-after", "1:0x100"},
-             {"--firmware-version", "65536"}, {"--noise", "-1"}})
+             {"--firmware-version", "65536"}, {"--noise", "-1"},
+             {"--unsolicited", "0x13"}, {"--unsolicited", "0x13:0"}, {"--unsolicited", "0x100:1"}})
         EXPECT_EQ(Parse(WithPort(Args), AOptions), CSimOptions::EParse::Error) << Args[0];
 }
 
@@ -87,7 +89,7 @@ TEST(SimOptions, HelpNamesEveryOption)
          {"--port-dir", "--com", "--help", "--firmware-version", "--data-version", "--radar-version", "--settings-g",
           "--settings-i", "--accept-project-start", "--record", "--baud", "--answer-delay-ms", "--seed", "--silent",
           "--probe-short", "--probe-command", "--probe-fault-times", "--stop-after", "--fail-block", "--no-menu",
-          "--tear", "--tear-gap-us", "--noise", "--hangup-after", "--device-request"})
+          "--tear", "--tear-gap-us", "--noise", "--hangup-after", "--device-request", "--unsolicited"})
         EXPECT_NE(strHelp.find(std::string(szOption) + " "), std::string::npos) << szOption;
     CSimOptions AOptions;
     EXPECT_EQ(Parse({"--help"}, AOptions), CSimOptions::EParse::Help);
