@@ -1,37 +1,19 @@
 // iap-cli as a user runs it, against the virtual device.
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <thread>
 
+#include "RunProgram.h"
 #include "SimDevice.h"
 #include "TempPortDir.h"
 #include "VersionFile.h"
 
 namespace {
 
-struct CRun {
-    int nExit = -1;
-    std::string strOut;
-};
+using CRun = CProgramRun;
 
-CRun RunCli(const std::string& strArgs)
-{
-    CRun ARun;
-    const std::string strCommand = std::string(IAP_CLI_PATH) + " " + strArgs + " 2>&1";
-    std::FILE* pPipe = ::popen(strCommand.c_str(), "r");
-    if (pPipe == nullptr)
-        return ARun;
-    char szBuf[4096];
-    std::size_t n = 0;
-    while ((n = std::fread(szBuf, 1, sizeof szBuf, pPipe)) > 0)
-        ARun.strOut.append(szBuf, n);
-    const int nStatus = ::pclose(pPipe);
-    ARun.nExit = WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
-    return ARun;
-}
+CRun RunCli(const std::string& strArgs) { return RunProgram(std::string(IAP_CLI_PATH) + " " + strArgs); }
 
 class Cli : public testing::Test {
 protected:
