@@ -25,6 +25,10 @@ bool IsShort(const CRawString& strFrame, std::int32_t nNeeded)
     return true;
 }
 
+// The statuses the device names as failures of its flash programming
+// (GetStatusText's own texts, 3 to 9).
+bool IsFlashFailure(std::uint8_t btStatus) { return btStatus >= 3 && btStatus <= 9; }
+
 std::wstring FormatVersion(const wchar_t* wzFormat, std::uint8_t btHigh, std::uint8_t btLow)
 {
     wchar_t wzBuf[16] = {};
@@ -86,6 +90,14 @@ void CDealMsg::DispatchReply(const CRawString& strFrame)
     case Cmd::RadarBlockAnswer:
         if (IsShort(strFrame, kStatusFrame))
             break;
+        // The radar part's answers count whatever their status, except the
+        // device's own flash failures: a block answered with one of those
+        // was not written, and counting it would report a radar firmware
+        // with a hole in it as updated.
+        if (IsFlashFailure(strFrame.At(5))) {
+            pWork->NoteStatus(strFrame.At(4), strFrame.At(5));
+            break;
+        }
         pWork->OnAnswer(strFrame.At(4));
         pWork->NotifyProgress();
         break;

@@ -85,7 +85,9 @@ TEST_F(Dispatch, ProgressCountsOnlyTheAnswersThatSucceed)
     Feed(Frame(0x24, {0x23, 0x00}));
     Feed(Frame(0x34, {0x33, 0x02}));
     EXPECT_EQ(m_Engine.AWork.GetDoneCount(), 0u);
-    Feed(Frame(0x44, {0x43, 0x07}));  // radar blocks count whatever the status
+    Feed(Frame(0x44, {0x43, 0x07}));  // a flash failure: the radar block was not written
+    EXPECT_EQ(m_Engine.AWork.GetDoneCount(), 0u);
+    Feed(Frame(0x44, {0x43, 0x00}));  // any other status counts
     Feed(Frame(0x0D, {0x06, 0x02}));
     Feed(Frame(0x24, {0x23, 0x01}));
     EXPECT_EQ(m_Engine.AWork.GetDoneCount(), 3u);

@@ -323,6 +323,7 @@ INSTANTIATE_TEST_SUITE_P(
         CFaultRow{"failing_status_in_firmware", [](CSimOptions& A) { A.FailBlocks = {{0x06, 5, 4}}; }, FailsAt(1)},
         CFaultRow{"failing_status_in_camera_database", [](CSimOptions& A) { A.FailBlocks = {{0x23, 2, 6}}; },
                   FailsAt(2)},
+        CFaultRow{"failing_status_in_radar", [](CSimOptions& A) { A.FailBlocks = {{0x43, 1, 3}}; }, FailsAt(4)},
         CFaultRow{"noise_between_frames", [](CSimOptions& A) { A.nNoiseMax = 32; }, Succeeds()},
         CFaultRow{"answers_torn_into_bytes", [](CSimOptions& A) { A.eTear = ETear::Bytes; }, Succeeds()},
         CFaultRow{"unplugged_in_firmware", Unplug(10, 0x06), FailsAt(1), kAll, 0, false, true},
