@@ -612,6 +612,11 @@ int CWork_BK::SendData(const std::uint8_t* pBytes, std::uint32_t dwCount)
 {
     const bool bWritten = m_Serial.IsOpen() && m_Serial.Write(pBytes, dwCount);
     const std::uint8_t btCommand = dwCount > 3 ? pBytes[3] : 0;
+    // The acknowledgement of a device request is itself an answer; nothing
+    // comes back for it, and left at the front it would hold every later
+    // command, the next update's start among them.
+    if (btCommand == Cmd::Acknowledge)
+        OnAnswer(btCommand);
     if (btCommand == Cmd::EDogEnd || btCommand == Cmd::MusicEnd || btCommand == Cmd::RadarEnd) {
         OnAnswer(btCommand);
         if (!bWritten && m_bInProgress) {

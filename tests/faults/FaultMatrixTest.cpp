@@ -340,6 +340,8 @@ INSTANTIATE_TEST_SUITE_P(
                   Succeeds()},
         CFaultRow{"device_request_in_camera_database", [](CSimOptions& A) { A.DeviceRequests = {{1, 0x23}}; },
                   FailsAt(2)},
+        CFaultRow{"device_request_before_the_update", [](CSimOptions& A) { A.DeviceRequests = {{1, 0x49}}; },
+                  Succeeds()},
         CFaultRow{"damaged_firmware", nullptr, {{1, 1}, {6, 1}}, kAll, 1, true},
         CFaultRow{"damaged_camera_database", nullptr, {{2, 1}, {6, 1}}, kAll, 2, true},
         CFaultRow{"damaged_sound", nullptr, {{3, 1}, {6, 1}}, kAll, 3, true},
