@@ -1,0 +1,227 @@
+// Many updates in a row on one worker, never restarted, against one virtual
+// device in a process of its own, so that this process's memory and threads
+// are the worker's. Every update must reach the device whole; the worker
+// must end with the threads it had after its first update, and its memory
+// may grow by no more than a generous bound. IAP_SOAK_UPDATES sets the
+// number of updates (100 by default).
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <iterator>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "EngineTestKit.h"
+
+extern char** environ;
+
+using namespace std::chrono_literals;
+
+namespace {
+
+using CResults = std::vector<std::pair<int, int>>;
+
+// A sanitizer's allocator keeps freed memory back on purpose, so resident
+// memory says nothing about leaks there; the thread count still does.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kMemoryTells = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+constexpr bool kMemoryTells = false;
+#else
+constexpr bool kMemoryTells = true;
+#endif
+#else
+constexpr bool kMemoryTells = true;
+#endif
+
+// iap-sim in a child process, ended by its id when the object goes.
+class CSimProcess {
+public:
+    CSimProcess(const std::string& strPortDir, const std::string& strRecordDir)
+    {
+        std::vector<std::string> Args = {IAP_SIM_PATH, "--port-dir", strPortDir, "--com", "3", "--record",
+                                         strRecordDir};
+        std::vector<char*> pArgs;
+        for (std::string& str : Args)
+            pArgs.push_back(str.data());
+        pArgs.push_back(nullptr);
+        if (::posix_spawn(&m_nPid, IAP_SIM_PATH, nullptr, nullptr, pArgs.data(), environ) != 0)
+            m_nPid = -1;
+    }
+    ~CSimProcess()
+    {
+        if (m_nPid > 0) {
+            ::kill(m_nPid, SIGTERM);
+            ::waitpid(m_nPid, nullptr, 0);
+        }
+    }
+    CSimProcess(const CSimProcess&) = delete;
+    CSimProcess& operator=(const CSimProcess&) = delete;
+
+private:
+    pid_t m_nPid = -1;
+};
+
+// Keeps only the stage results: a window that stays as small as the
+// worker over hundreds of updates.
+class CResultWindow final : public CNotifyWindow {
+public:
+    std::intptr_t SendMessage(std::uint32_t uMessage, std::uintptr_t wParam, std::intptr_t lParam) override
+    {
+        std::lock_guard<std::mutex> ALock(m_Mutex);
+        m_nReady += uMessage == WM_DEVICE_READY;
+        m_nReads += uMessage == WM_SETTINGS_READ;
+        if (uMessage == WM_STAGE_RESULT)
+            m_Results.emplace_back(static_cast<int>(wParam), static_cast<int>(lParam));
+        m_Cond.notify_all();
+        return 0;
+    }
+    bool WaitConnected()
+    {
+        std::unique_lock<std::mutex> ALock(m_Mutex);
+        return m_Cond.wait_for(ALock, 20s, [this] { return m_nReady >= 1 && m_nReads >= 2; });
+    }
+    // The results of one whole update, taken out.
+    CResults TakeUpdate()
+    {
+        std::unique_lock<std::mutex> ALock(m_Mutex);
+        m_Cond.wait_for(ALock, 60s, [this] { return !m_Results.empty() && m_Results.back().first == 6; });
+        return std::exchange(m_Results, {});
+    }
+
+private:
+    std::mutex m_Mutex;
+    std::condition_variable m_Cond;
+    int m_nReady = 0;
+    int m_nReads = 0;
+    CResults m_Results;
+};
+
+// The trace goes to standard output; hundreds of updates of it go nowhere.
+class CQuietStdout {
+public:
+    CQuietStdout() : m_fdSaved(::dup(STDOUT_FILENO))
+    {
+        std::fflush(stdout);
+        const int fdNull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        ::dup2(fdNull, STDOUT_FILENO);
+        ::close(fdNull);
+    }
+    ~CQuietStdout()
+    {
+        std::fflush(stdout);
+        ::dup2(m_fdSaved, STDOUT_FILENO);
+        ::close(m_fdSaved);
+    }
+    CQuietStdout(const CQuietStdout&) = delete;
+    CQuietStdout& operator=(const CQuietStdout&) = delete;
+
+private:
+    int m_fdSaved;
+};
+
+struct CProcessFigures {
+    long nRssKiB = -1;
+    long nThreads = -1;
+};
+
+CProcessFigures ReadFigures()
+{
+    CProcessFigures AFigures;
+    std::ifstream AStatus("/proc/self/status");
+    for (std::string strLine; std::getline(AStatus, strLine);) {
+        if (strLine.rfind("VmRSS:", 0) == 0)
+            AFigures.nRssKiB = std::atol(strLine.c_str() + 6);
+        else if (strLine.rfind("Threads:", 0) == 0)
+            AFigures.nThreads = std::atol(strLine.c_str() + 8);
+    }
+    return AFigures;
+}
+
+CBytes ReadAll(const std::filesystem::path& Path)
+{
+    std::ifstream AFile(Path, std::ios::binary);
+    return CBytes(std::istreambuf_iterator<char>(AFile), std::istreambuf_iterator<char>());
+}
+
+bool WaitForPath(const std::string& strPath)
+{
+    for (int i = 0; i < 1000 && !std::filesystem::exists(strPath); ++i)
+        Sleep(10);
+    return std::filesystem::exists(strPath);
+}
+
+} // namespace
+
+TEST(Soak, UpdatesInARowOnOneWorkerLeaveNoThreadOrMemoryBehind)
+{
+    const char* szCount = std::getenv("IAP_SOAK_UPDATES");
+    const int nUpdates = szCount != nullptr ? std::max(2, std::atoi(szCount)) : 100;
+    CTempPortDir APorts;
+    CUpdateFolder AFiles;
+    const CBytes Firmware = RandomBytes(2048, 1);
+    const std::map<std::string, CBytes> Images = {{"flagdata.bin", RandomBytes(9000, 2)},
+                                                  {"audioHead.bin", RandomBytes(5000, 3)},
+                                                  {"rdfw.bin", RandomBytes(1100, 4)}};
+    AFiles.Write("AC7811_project.hex", MakeHex(0x08000000, Firmware, "0102"));
+    for (const auto& [strName, Bytes] : Images)
+        AFiles.Write(strName, Bytes);
+    const std::filesystem::path Record = AFiles.GetPath() / "record";
+    const CSimProcess ADevice(APorts.GetPath(), Record.string());
+    ASSERT_TRUE(WaitForPath(APorts.PortPath(3)));
+
+    CResultWindow AWindow;
+    CDealMsg ADeal;
+    CWork_BK AWork;
+    AWork.SetWorkSettings(CEngine::Fast());
+    AWork.SetNotifyWnd(&AWindow);
+    AWork.StartWork(50, 256000, AFiles.GetFolderText());
+    ASSERT_TRUE(AWindow.WaitConnected());
+    AWork.SetWriteSettings(1);
+
+    const CResults Whole = {{1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0}, {6, 0}};
+    std::vector<int> Failed;
+    CProcessFigures ABefore, AStart, AEnd;
+    const auto tStart = std::chrono::steady_clock::now();
+    {
+        const CQuietStdout AQuiet;
+        ABefore = ReadFigures();
+        for (int i = 0; i < nUpdates; ++i) {
+            for (const char* szName : {"firmware.bin", "flagdata.bin", "audioHead.bin", "rdfw.bin", "settings.bin"})
+                std::filesystem::remove(Record / szName);
+            // A different menu each time, so each update has one to write.
+            CSettingsBlock AMenu{};
+            AMenu[0] = static_cast<std::uint8_t>(i + 1);
+            AWork.SetSettingsG(AMenu.data());
+            AWork.StartUpdate();
+            bool bWhole = AWindow.TakeUpdate() == Whole && ReadAll(Record / "firmware.bin") == Firmware &&
+                          ReadAll(Record / "settings.bin") == CBytes(AMenu.begin(), AMenu.end());
+            for (const auto& [strName, Bytes] : Images)
+                bWhole = bWhole && ReadAll(Record / strName) == Bytes;
+            if (!bWhole)
+                Failed.push_back(i + 1);
+            if (i == 0)
+                AStart = ReadFigures();
+        }
+        AEnd = ReadFigures();
+    }
+    const double dSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - tStart).count();
+    AWork.Reset();
+
+    std::fprintf(stderr,
+                 "[ soak ] %d updates in %.1f s; VmRSS %ld kB before, %ld kB after the first, %ld kB after the last; "
+                 "threads %ld before, %ld after the first, %ld after the last\n",
+                 nUpdates, dSeconds, ABefore.nRssKiB, AStart.nRssKiB, AEnd.nRssKiB, ABefore.nThreads,
+                 AStart.nThreads, AEnd.nThreads);
+    EXPECT_TRUE(Failed.empty()) << Failed.size() << " updates did not reach the device whole, the first: "
+                                << Failed.front();
+    ASSERT_GT(AStart.nThreads, 0);
+    EXPECT_EQ(AEnd.nThreads, AStart.nThreads);
+    if (kMemoryTells) {
+        EXPECT_LT(AEnd.nRssKiB - AStart.nRssKiB, 16 * 1024) << "memory grew by more than 16 MiB";
+    }
+}
