@@ -24,38 +24,41 @@ namespace {
 
 using CResults = std::vector<std::pair<int, int>>;
 using ASetter = std::function<void(CSimOptions&)>;
+using AClock = std::chrono::steady_clock;
 
-// Which update files a row has: one bit per stage, the menu as stage 5.
-enum : unsigned { kFirmware = 1, kEDog = 2, kMusic = 4, kRadar = 8, kMenu = 16, kAll = 31 };
+// The update files of a row: one bit per stage, the menu as stage 5.
+enum : unsigned { kFirmware = 1, kMenu = 16, kAll = 31 };
 constexpr std::uint32_t kBase = 0x08000000;
 constexpr const char* kFileNames[] = {"", "AC7811_project.hex", "flagdata.bin", "audioHead.bin", "rdfw.bin"};
-constexpr std::uint8_t kStageStarts[] = {0, 0x1C, 0x21, 0x31, 0x41, 0x4A};
+constexpr std::uint8_t kStageStarts[] = {0, 0x1C, 0x21, 0x31, 0x41};
 
 struct CFaultRow {
     const char* szName;
-    ASetter Fault;
-    CResults Expected;          // the stage-result notifications, in order
+    ASetter Fault = {};
+    CResults Expected = {};          // the stage-result notifications, in order
     unsigned uFiles = kAll;
     int nDamaged = 0;           // the stage whose file is damaged
-    bool bCli = false;          // run by iap-cli, which exits 0 when the whole update succeeded, else 1
+    bool bCli = false;          // run by iap-cli, which must exit 0 after a whole success, else 1
     bool bReplug = false;       // unplugged: plugged back in, a second update must succeed
     bool bSecondDevice = false; // another device on COM7, which must never be opened
 };
+
+bool HasFile(unsigned uFiles, int nStage) { return (uFiles & (1u << (nStage - 1))) != 0; }
 
 CResults Succeeds(unsigned uFiles = kAll)
 {
     CResults Results;
     for (int nStage = 1; nStage <= 5; ++nStage)
-        if (uFiles & (1u << (nStage - 1)))
+        if (HasFile(uFiles, nStage))
             Results.emplace_back(nStage, 0);
     Results.emplace_back(6, 0);
     return Results;
 }
 
-// The stages before nStage succeed, nStage fails and so does the update.
+// The stages before nStage succeed; nStage fails, and with it the update.
 CResults FailsAt(int nStage)
 {
-    CResults Results = Succeeds(kAll & ((1u << (nStage - 1)) - 1));
+    CResults Results = Succeeds((1u << (nStage - 1)) - 1);
     Results.back() = {nStage, 1};
     Results.emplace_back(6, 1);
     return Results;
@@ -77,6 +80,11 @@ bool IsShipped()
     return sz != nullptr && std::string(sz) == "1";
 }
 
+long MsSince(AClock::time_point tStart)
+{
+    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(AClock::now() - tStart).count());
+}
+
 std::string ShownText(const std::pair<int, int>& AResult)
 {
     return WideToUtf8(GetStageText(AResult.first, AResult.second == 0 ? EStageText::Succeeded : EStageText::Failed));
@@ -95,168 +103,125 @@ CResults ResultsShown(const std::string& strOut)
     return Results;
 }
 
-std::size_t Count(const CNoteRecorder& ANotes, std::uint32_t uMessage)
-{
-    std::size_t n = 0;
-    for (const CNote& ANote : ANotes.GetNotes())
-        n += ANote.uMessage == uMessage;
-    return n;
-}
-
 bool WaitCount(const CNoteRecorder& ANotes, std::uint32_t uMessage, std::size_t nCount)
 {
-    for (int i = 0; i < 2000 && Count(ANotes, uMessage) < nCount; ++i)
+    const auto Count = [&] {
+        const std::vector<CNote> Notes = ANotes.GetNotes();
+        return static_cast<std::size_t>(std::count_if(Notes.begin(), Notes.end(),
+                                                      [&](const CNote& A) { return A.uMessage == uMessage; }));
+    };
+    for (int i = 0; i < 2000 && Count() < nCount; ++i)
         Sleep(10);
-    return Count(ANotes, uMessage) >= nCount;
+    return Count() >= nCount;
 }
 
 class FaultMatrix : public testing::TestWithParam<CFaultRow> {
 protected:
-    FaultMatrix()
-    {
-        m_Files.Write(kFileNames[1], m_strHex);
-        for (int nStage = 2; nStage <= 4; ++nStage)
-            m_Files.Write(kFileNames[nStage], m_Images[nStage]);
-    }
-
-    CSimOptions DeviceOptions() const
-    {
-        CSimOptions AOptions;
-        if (GetParam().Fault)
-            GetParam().Fault(AOptions);
-        AOptions.dwBaud = IsShipped() ? 256000 : 0;
-        return AOptions;
-    }
-
-    void PrepareFiles()
+    void WriteFiles()
     {
         const CFaultRow& ARow = GetParam();
+        const CBytes Hex(m_strHex.begin(), m_strHex.end());
         for (int nStage = 1; nStage <= 4; ++nStage)
-            if (!(ARow.uFiles & (1u << (nStage - 1))))
-                std::filesystem::remove(m_Files.GetPath() / kFileNames[nStage]);
+            if (HasFile(ARow.uFiles, nStage) && nStage != ARow.nDamaged)
+                m_Files.Write(kFileNames[nStage], nStage == 1 ? Hex : m_Images[nStage]);
         const std::filesystem::path Damaged = m_Files.GetPath() / kFileNames[ARow.nDamaged];
         if (ARow.nDamaged == 1) {
             m_Files.Write(kFileNames[1], m_strHex.substr(0, m_strHex.size() / 2)); // a copy cut short
         } else if (ARow.nDamaged == 4) {
-            // Far larger than any radar part holds; a sparse file, so the
-            // disk does not fill.
+            m_Files.Write(kFileNames[4], CBytes{}); // far larger than a radar part holds; sparse
             std::filesystem::resize_file(Damaged, 3ull << 30);
         } else if (ARow.nDamaged != 0) {
-            // Every read fails with an I/O error, as on a failing medium.
-            std::filesystem::remove(Damaged);
-            std::filesystem::create_symlink("/proc/self/mem", Damaged);
+            std::filesystem::create_symlink("/proc/self/mem", Damaged); // every read fails with EIO
         }
     }
 
-    // The device's menu with one choice changed, as a user would hand it over.
-    static CSettingsBlock ChangedMenu(const CSettingsBlock& AMenu)
-    {
-        CSettingsBlock AChanged = AMenu;
-        AChanged[0] ^= 0x01;
-        return AChanged;
-    }
-
-    // One update by the worker in this process; answers the milliseconds
-    // from the click to the whole update's result.
-    long RunEngine(CSimDevice& ADevice, std::size_t nConnection)
+    // One update by the worker in this process, from the click to the
+    // whole update's result.
+    long RunEngine(const CSimDevice& ADevice, std::size_t nConnection)
     {
         if (!m_pEngine) {
             m_pEngine = std::make_unique<CEngine>(IsShipped() ? CWorkSettings{} : CEngine::Fast());
             m_pEngine->Start(m_Files);
         }
         CWork_BK& AWork = m_pEngine->AWork;
-        const std::size_t nReads = ADevice.GetOptions().bNoMenu ? 0 : 2 * nConnection;
         EXPECT_TRUE(WaitCount(m_pEngine->ANotes, WM_DEVICE_READY, nConnection));
+        const std::size_t nReads = ADevice.GetOptions().bNoMenu ? 0 : 2 * nConnection;
         EXPECT_TRUE(WaitCount(m_pEngine->ANotes, WM_SETTINGS_READ, nReads));
         if (GetParam().uFiles & kMenu) {
             AWork.GetSettingsG(m_Menu.data());
-            m_Menu = ChangedMenu(m_Menu);
+            m_Menu[0] ^= 0x01; // one choice changed, as a user would
             AWork.SetWriteSettings(1);
             AWork.SetSettingsG(m_Menu.data());
         }
-        const std::size_t nResults = Count(m_pEngine->ANotes, WM_STAGE_RESULT);
-        const auto tStart = std::chrono::steady_clock::now();
+        const std::size_t nBefore = m_pEngine->ANotes.Results().size();
+        const auto tStart = AClock::now();
         AWork.StartUpdate();
-        for (auto tEnd = tStart + Bound(); std::chrono::steady_clock::now() < tEnd;) {
+        while (MsSince(tStart) < (IsShipped() ? 180000 : 60000)) {
             const CResults Results = m_pEngine->ANotes.Results();
-            if (Results.size() > nResults && Results.back().first == 6)
+            if (Results.size() > nBefore && Results.back().first == 6)
                 break;
             Sleep(1);
         }
-        return Since(tStart);
+        return MsSince(tStart);
     }
 
     // One run of iap-cli, from its start to its exit.
-    long RunCli(std::string& strOut, int& nExit)
+    long RunCli(CProgramRun& ARun)
     {
         std::string strArgs = " --folder " + m_Files.GetPath().string();
-        if (!IsShipped())
-            strArgs += " --stall-timeout 2";
+        strArgs += IsShipped() ? "" : " --stall-timeout 2";
         if (GetParam().uFiles & kMenu) {
             const CSimSettings ADefault = CSimOptions::DefaultSettingsG();
             std::copy(ADefault.begin(), ADefault.end(), m_Menu.begin());
-            m_Menu = ChangedMenu(m_Menu);
+            m_Menu[0] ^= 0x01;
             m_Files.Write("menu.bin", CBytes(m_Menu.begin(), m_Menu.end()));
             strArgs += " --settings " + (m_Files.GetPath() / "menu.bin").string();
         }
-        const auto tStart = std::chrono::steady_clock::now();
-        const CProgramRun ARun = RunProgram(IAP_CLI_PATH + strArgs);
-        strOut = ARun.strOut;
-        nExit = ARun.nExit;
-        return Since(tStart);
+        const auto tStart = AClock::now();
+        ARun = RunProgram(IAP_CLI_PATH + strArgs);
+        return MsSince(tStart);
     }
 
-    // What the device kept of one stage, and whether it is the file whole.
-    bool IsWhole(const CSimDevice& ADevice, int nStage) const
+    // What the device kept of one stage; the firmware from its lowest
+    // address, which must be the file's, gaps as 0xFF.
+    static CBytes Recorded(const CSimDevice& ADevice, int nStage)
     {
-        if (nStage == 1) {
-            std::map<std::uint32_t, std::uint8_t> AFirmware;
-            for (std::size_t i = 0; i < m_Firmware.size(); ++i)
-                AFirmware[kBase + static_cast<std::uint32_t>(i)] = m_Firmware[i];
-            return ADevice.GetFirmware() == AFirmware;
-        }
         if (nStage == 5)
-            return ADevice.GetSettings() == CBytes(m_Menu.begin(), m_Menu.end());
-        return ADevice.GetImage(kStageStarts[nStage]) == m_Images[nStage];
+            return ADevice.GetSettings();
+        if (nStage != 1)
+            return ADevice.GetImage(kStageStarts[nStage]);
+        std::uint32_t dwBase = 0;
+        const CBytes Firmware = ADevice.GetRecorder().GetFirmware(dwBase);
+        return Firmware.empty() || dwBase == kBase ? Firmware : CBytes{0};
     }
 
-    static bool IsEmpty(const CSimDevice& ADevice, int nStage)
-    {
-        return nStage == 1 ? ADevice.GetFirmware().empty()
-               : nStage == 5 ? ADevice.GetSettings().empty()
-                             : ADevice.GetImage(kStageStarts[nStage]).empty();
-    }
+    CBytes Sent(int nStage) const { return nStage == 5 ? CBytes(m_Menu.begin(), m_Menu.end()) : m_Images[nStage]; }
 
-    // Each stage's image against its result: whole after a success, not
-    // whole after a failure, nothing at all when the stage never began.
+    // Each stage's image against its result: the file whole after a
+    // success, not after a failure, nothing when the stage never began.
     void ExpectRecorded(const CSimDevice& ADevice, const CResults& Results, unsigned uFiles) const
     {
         for (int nStage = 1; nStage <= 5; ++nStage) {
-            if (!(uFiles & (1u << (nStage - 1))))
+            if (!HasFile(uFiles, nStage))
                 continue;
-            const auto It = std::find_if(Results.begin(), Results.end(),
-                                         [&](const std::pair<int, int>& A) { return A.first == nStage; });
+            const auto It =
+                std::find_if(Results.begin(), Results.end(), [&](const auto& A) { return A.first == nStage; });
+            const CBytes Kept = Recorded(ADevice, nStage);
             if (It == Results.end())
-                EXPECT_TRUE(IsEmpty(ADevice, nStage)) << "stage " << nStage << " never began";
+                EXPECT_TRUE(Kept.empty()) << "stage " << nStage << " never began";
             else if (It->second == 0)
-                EXPECT_TRUE(IsWhole(ADevice, nStage)) << "stage " << nStage << " reported a success";
+                EXPECT_EQ(Kept, Sent(nStage)) << "stage " << nStage << " reported a success";
             else
-                EXPECT_FALSE(IsWhole(ADevice, nStage)) << "stage " << nStage << " reported a failure";
+                EXPECT_NE(Kept, Sent(nStage)) << "stage " << nStage << " reported a failure";
         }
-    }
-
-    static std::chrono::milliseconds Bound() { return IsShipped() ? 180s : 60s; }
-    static long Since(std::chrono::steady_clock::time_point tStart)
-    {
-        return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                     std::chrono::steady_clock::now() - tStart).count());
     }
 
     CTempPortDir m_Ports;
     CUpdateFolder m_Files;
-    const CBytes m_Firmware = RandomBytes(2048, 1);
-    const std::string m_strHex = MakeHex(kBase, m_Firmware, "0102");
-    const CBytes m_Images[5] = {{}, {}, RandomBytes(9000, 2), RandomBytes(5000, 3), RandomBytes(1100, 4)};
+    // By stage: the firmware's bytes, the camera database, sound, radar.
+    const CBytes m_Images[5] = {{}, RandomBytes(2048, 1), RandomBytes(9000, 2), RandomBytes(5000, 3),
+                                RandomBytes(1100, 4)};
+    const std::string m_strHex = MakeHex(kBase, m_Images[1], "0102");
     CSettingsBlock m_Menu{};
     std::unique_ptr<CEngine> m_pEngine;
 };
@@ -266,19 +231,22 @@ protected:
 TEST_P(FaultMatrix, ShowsTheResultAndKeepsTheDeviceWhole)
 {
     const CFaultRow& ARow = GetParam();
-    PrepareFiles();
+    WriteFiles();
+    CSimOptions AOptions;
+    if (ARow.Fault)
+        ARow.Fault(AOptions);
+    AOptions.dwBaud = IsShipped() ? 256000 : 0;
     const auto pOther = ARow.bSecondDevice ? StartDevice(m_Ports.GetPath(), 7) : nullptr;
-    auto pDevice = StartDevice(m_Ports.GetPath(), 3, DeviceOptions());
+    auto pDevice = StartDevice(m_Ports.GetPath(), 3, AOptions);
 
     CResults Results;
+    CProgramRun ARun;
     long nMs = 0;
-    int nExit = -1;
     if (ARow.bCli) {
-        std::string strOut;
-        nMs = RunCli(strOut, nExit);
-        Results = ResultsShown(strOut);
-        EXPECT_EQ(nExit, ARow.Expected.back().second == 0 ? 0 : 1) << strOut;
-        EXPECT_NE(strOut.find("Device on COM3:"), std::string::npos) << strOut;
+        nMs = RunCli(ARun);
+        Results = ResultsShown(ARun.strOut);
+        EXPECT_EQ(ARun.nExit, ARow.Expected.back().second == 0 ? 0 : 1) << ARun.strOut;
+        EXPECT_NE(ARun.strOut.find("Device on COM3:"), std::string::npos) << ARun.strOut;
     } else {
         nMs = RunEngine(*pDevice, 1);
         Results = m_pEngine->ANotes.Results();
@@ -297,7 +265,7 @@ TEST_P(FaultMatrix, ShowsTheResultAndKeepsTheDeviceWhole)
     for (const auto& AResult : Results)
         strShown += (strShown.empty() ? "" : " / ") + ShownText(AResult);
     std::fprintf(stderr, "[ row ] %s | %s | %s | %ld ms\n", ARow.szName, strShown.c_str(),
-                 ARow.bCli ? std::to_string(nExit).c_str() : "-", nMs);
+                 ARow.bCli ? std::to_string(ARun.nExit).c_str() : "-", nMs);
     RecordProperty("time_to_result_ms", static_cast<int>(nMs));
 
     if (ARow.bReplug) {
@@ -326,12 +294,17 @@ INSTANTIATE_TEST_SUITE_P(
         CFaultRow{"failing_status_in_radar", [](CSimOptions& A) { A.FailBlocks = {{0x43, 1, 3}}; }, FailsAt(4)},
         CFaultRow{"noise_between_frames", [](CSimOptions& A) { A.nNoiseMax = 32; }, Succeeds()},
         CFaultRow{"answers_torn_into_bytes", [](CSimOptions& A) { A.eTear = ETear::Bytes; }, Succeeds()},
-        CFaultRow{"unplugged_in_firmware", Unplug(10, 0x06), FailsAt(1), kAll, 0, false, true},
-        CFaultRow{"unplugged_in_camera_database", Unplug(1, 0x23), FailsAt(2), kAll, 0, false, true},
-        CFaultRow{"unplugged_in_sound", Unplug(1, 0x33), FailsAt(3), kAll, 0, false, true},
-        CFaultRow{"unplugged_in_radar", Unplug(1, 0x43), FailsAt(4), kAll, 0, false, true},
-        CFaultRow{"unplugged_in_menu", [](CSimOptions& A) { StopAfter(0, 0x4A)(A), Unplug(1, 0x4A)(A); },
-                  FailsAt(5), kAll, 0, false, true},
+        CFaultRow{.szName = "unplugged_in_firmware", .Fault = Unplug(10, 0x06), .Expected = FailsAt(1),
+                  .bReplug = true},
+        CFaultRow{.szName = "unplugged_in_camera_database", .Fault = Unplug(1, 0x23), .Expected = FailsAt(2),
+                  .bReplug = true},
+        CFaultRow{.szName = "unplugged_in_sound", .Fault = Unplug(1, 0x33), .Expected = FailsAt(3),
+                  .bReplug = true},
+        CFaultRow{.szName = "unplugged_in_radar", .Fault = Unplug(1, 0x43), .Expected = FailsAt(4),
+                  .bReplug = true},
+        CFaultRow{.szName = "unplugged_in_menu", // the menu is sent, never answered, then the device goes
+                  .Fault = [](CSimOptions& A) { StopAfter(0, 0x4A)(A), Unplug(1, 0x4A)(A); },
+                  .Expected = FailsAt(5), .bReplug = true},
         CFaultRow{"device_without_menu", [](CSimOptions& A) { A.bNoMenu = true; }, Succeeds(kAll & ~kMenu),
                   kAll & ~kMenu},
         CFaultRow{"unsolicited_0x13_in_firmware", [](CSimOptions& A) { A.Unsolicited = {{0x13, {10, 0x06}}}; },
@@ -342,10 +315,10 @@ INSTANTIATE_TEST_SUITE_P(
                   FailsAt(2)},
         CFaultRow{"device_request_before_the_update", [](CSimOptions& A) { A.DeviceRequests = {{1, 0x49}}; },
                   Succeeds()},
-        CFaultRow{"damaged_firmware", nullptr, {{1, 1}, {6, 1}}, kAll, 1, true},
-        CFaultRow{"damaged_camera_database", nullptr, {{2, 1}, {6, 1}}, kAll, 2, true},
-        CFaultRow{"damaged_sound", nullptr, {{3, 1}, {6, 1}}, kAll, 3, true},
-        CFaultRow{"damaged_radar", nullptr, {{4, 1}, {6, 1}}, kAll, 4, true},
-        CFaultRow{"second_device_on_com7", nullptr, Succeeds(kAll & ~kFirmware), kAll & ~kFirmware, 0, true, false,
-                  true}),
+        CFaultRow{.szName = "damaged_firmware", .Expected = {{1, 1}, {6, 1}}, .nDamaged = 1, .bCli = true},
+        CFaultRow{.szName = "damaged_camera_database", .Expected = {{2, 1}, {6, 1}}, .nDamaged = 2, .bCli = true},
+        CFaultRow{.szName = "damaged_sound", .Expected = {{3, 1}, {6, 1}}, .nDamaged = 3, .bCli = true},
+        CFaultRow{.szName = "damaged_radar", .Expected = {{4, 1}, {6, 1}}, .nDamaged = 4, .bCli = true},
+        CFaultRow{.szName = "second_device_on_com7", .Expected = Succeeds(kAll & ~kFirmware),
+                  .uFiles = kAll & ~kFirmware, .bCli = true, .bSecondDevice = true}),
     [](const auto& AInfo) { return std::string(AInfo.param.szName); });
