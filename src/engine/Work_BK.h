@@ -177,7 +177,9 @@ private:
     std::atomic<std::uint32_t> m_dwLastActivity{0};
     std::atomic<std::int32_t> m_nPendingStage{0};
     std::atomic<std::uint32_t> m_dwLastFailure{0};  // command << 8 | status, 0 for none
-    std::uint64_t m_nAnsweredSeen = 0;
+    // Set by StartUpdate on the caller's thread, read and moved on by the
+    // update thread's stall watch.
+    std::atomic<std::uint64_t> m_nAnsweredSeen{0};
 
     std::atomic<std::int32_t> m_nStop{0};
     std::atomic<bool> m_bQuit{false};
