@@ -69,11 +69,12 @@ CBytes RandomBytes(std::size_t nCount, unsigned nSeed);
 std::string MakeHex(std::uint32_t dwBase, const CBytes& Data, const std::string& strTrailer, bool bCrLf = true);
 
 // The worker and its message handler as the program has them, with short
-// times so that tests run quickly.
+// times so that tests run quickly. The window comes first, so it outlives
+// the worker's threads, which may still be sending to it while they end.
 struct CEngine {
+    CNoteRecorder ANotes;
     CDealMsg ADeal;
     CWork_BK AWork;
-    CNoteRecorder ANotes;
     explicit CEngine(CWorkSettings ASettings = Fast());
     ~CEngine() { AWork.Reset(); }
     static CWorkSettings Fast();
