@@ -28,9 +28,16 @@ bool FindFrameBy(const CRawString& strBuf, std::int32_t& nHead, std::int32_t& nT
         if (nLen < 5)
             continue;
         nTail = nHead + nLen;
-        if (nTail > nLength)
-            continue;
         const std::uint8_t btCommand = strBuf.At(nHead + 3);
+        if (nTail > nLength) {
+            // The device waits for a frame still arriving: the host's block
+            // frames come in pieces, and their payloads hold start bytes
+            // that, cut short, pass for frames. The host looks further, as
+            // its answers are short and noise may stand before them.
+            if (bWide && btCommand != 0)
+                return false;
+            continue;
+        }
         if (btCommand == 0 || (!bWide && btCommand > 0x51))
             continue;
         if (FrameChecksum(strBuf.GetData() + nHead + 3, nLen - 4) == strBuf.At(nTail - 1))

@@ -131,8 +131,9 @@ int CSerial::Run()
         std::uint32_t dwRead = 0;
         CSerialBackend::EReadResult eResult;
         {
+            // Polling, the read takes what is there and does not wait.
             std::shared_lock<std::shared_mutex> ALock(m_PortLock);
-            eResult = m_pPort->ReadAvailable(btBuf, m_dwReadPause, dwRead);
+            eResult = m_pPort->ReadAvailable(btBuf, m_bPollingPause ? 0 : m_dwReadPause, dwRead);
         }
         if (eResult == CSerialBackend::EReadResult::Gone) {
             if (!StopRequested() && m_pOwner != nullptr)

@@ -29,8 +29,9 @@ public:
     bool Probe(std::uint8_t btPort);
 
     // The read loop reads as soon as bytes arrive. With the polling pause it
-    // sleeps the whole read pause after every read instead, as a plain
-    // polling reader would; only the benchmarks compare the two.
+    // reads without waiting and then sleeps the whole read pause, after
+    // every read, as a plain polling reader does; only the benchmarks
+    // compare the two.
     void SetPollingPause(bool bPolling) { m_bPollingPause = bPolling; }
     std::uint8_t GetPortNumber() const { return m_btPort; }
     // Why the last Open failed before the probe (NoSuchPort, Denied, InUse),

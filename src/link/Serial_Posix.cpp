@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -60,6 +61,7 @@ public:
         }
         m_eOpenError = EOpenError::None;
         ::ioctl(fd, TIOCEXCL);
+        AskLowLatency(fd);
         m_fd = fd;
         return true;
     }
@@ -199,6 +201,20 @@ private:
         case 7: return CS7;
         default: return CS8;
         }
+    }
+
+    // USB serial adapters hold received bytes back for up to 16 ms to fill
+    // their packets; every answer of the device would wait that long, which
+    // caps 16-byte firmware records at about 1 KiB/s. Low latency makes the
+    // driver pass bytes on at once. Ports without the setting (a
+    // pseudo-terminal, some drivers) refuse, and are used as they are.
+    static void AskLowLatency(int fd)
+    {
+        serial_struct ASerial{};
+        if (::ioctl(fd, TIOCGSERIAL, &ASerial) != 0 || (ASerial.flags & ASYNC_LOW_LATENCY) != 0)
+            return;
+        ASerial.flags |= ASYNC_LOW_LATENCY;
+        ::ioctl(fd, TIOCSSERIAL, &ASerial);
     }
 
     // A port without modem lines (a pseudo-terminal) refuses; that is fine.

@@ -150,3 +150,26 @@ TEST(FrameCut, BoundKeepsTheTailWhereAFrameMayBeArriving)
     nFrames = CutFrames(strReceive, CBytes(Frame.begin() + 150, Frame.end()), nullptr);
     EXPECT_EQ(nFrames, 1);
 }
+
+// A block frame from the host arrives in pieces. Its payload may hold a
+// 0xAC that, with the bytes after it, passes for a frame of its own; the
+// device must wait for the whole block instead of taking that one.
+TEST(FrameCut, DeviceWaitsForALargeFrameWhosePayloadLooksLikeAFrame)
+{
+    CPacket_ISP AInner;
+    const std::uint8_t btInner[2] = {0x06, 0x02};
+    AInner.SetCommand(0x0D, btInner, 2);
+    CBytes Payload(4096, 0x11);
+    std::copy(AInner.GetData(), AInner.GetData() + AInner.GetSize(), Payload.begin() + 100);
+    CPacket_ISP ABlock;
+    ABlock.SetCommand(0x23, Payload.data(), static_cast<std::uint16_t>(Payload.size()));
+    const CBytes Frame = FrameOf(ABlock);
+
+    CRawString strReceive;
+    std::vector<CBytes> Frames;
+    const auto Keep = [&](const CRawString& str) { Frames.emplace_back(str.GetData(), str.GetData() + str.GetLength()); };
+    CutFrames(strReceive, CBytes(Frame.begin(), Frame.begin() + 2000), Keep, &FindFrameWide);
+    CutFrames(strReceive, CBytes(Frame.begin() + 2000, Frame.end()), Keep, &FindFrameWide);
+    ASSERT_EQ(Frames.size(), 1u);
+    EXPECT_EQ(Frames[0], Frame);
+}
