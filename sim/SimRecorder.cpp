@@ -21,10 +21,10 @@ bool CSimRecorder::Open(std::string& strError)
 
 void CSimRecorder::Log(ESimLogKind eKind, std::span<const std::uint8_t> Bytes)
 {
-    const auto tElapsed = std::chrono::steady_clock::now() - m_tStart;
+    const auto tNow = std::chrono::steady_clock::now();
     CSimLogEntry AEntry{
-        static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(tElapsed).count()),
-        eKind, CSimBytes(Bytes.begin(), Bytes.end())};
+        static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(tNow - m_tStart).count()),
+        eKind, CSimBytes(Bytes.begin(), Bytes.end()), tNow};
     if (m_LogFile.is_open()) {
         // Flushed line by line, so a run that is killed still leaves its log.
         m_LogFile << FormatLogLine(AEntry);

@@ -20,6 +20,9 @@ struct CSimLogEntry {
     std::uint32_t dwMs = 0; // since the device started
     ESimLogKind eKind = ESimLogKind::Received;
     CSimBytes Bytes;
+    // When it was logged, for callers in the same process that time the
+    // host against the device in finer steps than the log file shows.
+    std::chrono::steady_clock::time_point tAt{};
 };
 
 // What the device holds after the host has written to it, kept in memory

@@ -1,0 +1,366 @@
+// iap-bench: whole updates of the virtual device, measured. scripts/bench
+// runs it and turns its answers (one JSON object per run, on standard
+// output) into docs/performance.md.
+//
+//   iap-bench update --files DIR [--baud B] [--polling] [--firmware-pause-ms MS]
+//                    [--answer-delay-ms D]
+//       One update of a virtual device served on a thread of this program
+//       (the device iap-sim runs), paced at B baud (0: unpaced). Per stage:
+//       frames and bytes each way as the device logged them, and the wall
+//       time from the start command written to the stage's result. With
+//       --polling the read loop sleeps the full read pause after every read.
+//   iap-bench idle --seconds S [--polling]
+//       Connects to the device on $IAP_PORT_DIR (an iap-sim program), waits
+//       S seconds and reports the CPU time this process used meanwhile.
+//   iap-bench memory --files DIR [--watch-ms MS]
+//       Connects to the device on $IAP_PORT_DIR, starts the update and
+//       reports the peak resident memory and the longest send queue seen
+//       while the camera database stage runs.
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <sys/resource.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "BenchEngine.h"
+#include "DealMsg.h"
+#include "SimDevice.h"
+#include "StageTable.h"
+#include "TextCodec.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr unsigned kCom = 3;
+constexpr std::uint32_t kLineBaud = 256000;
+
+struct CArgs {
+    std::string strMode;
+    std::string strFiles;
+    std::uint32_t dwBaud = kLineBaud;
+    std::uint32_t dwFirmwarePause = 10000;
+    std::uint32_t dwAnswerDelay = 0;
+    unsigned nSeconds = 10;
+    unsigned nWatchMs = 3000;
+    bool bPolling = false;
+};
+
+bool ParseArgs(int argc, char** argv, CArgs& AArgs)
+{
+    if (argc < 2)
+        return false;
+    AArgs.strMode = argv[1];
+    for (int i = 2; i < argc; ++i) {
+        const std::string strName = argv[i];
+        if (strName == "--polling") {
+            AArgs.bPolling = true;
+            continue;
+        }
+        if (i + 1 >= argc)
+            return false;
+        const std::string strValue = argv[++i];
+        const auto dwValue = static_cast<std::uint32_t>(std::strtoul(strValue.c_str(), nullptr, 10));
+        if (strName == "--files")
+            AArgs.strFiles = strValue;
+        else if (strName == "--baud")
+            AArgs.dwBaud = dwValue;
+        else if (strName == "--firmware-pause-ms")
+            AArgs.dwFirmwarePause = dwValue;
+        else if (strName == "--answer-delay-ms")
+            AArgs.dwAnswerDelay = dwValue;
+        else if (strName == "--seconds")
+            AArgs.nSeconds = dwValue;
+        else if (strName == "--watch-ms")
+            AArgs.nWatchMs = dwValue;
+        else
+            return false;
+    }
+    return true;
+}
+
+// The trace goes to standard output by design; like the terminal front end,
+// the benchmark sends it nowhere and keeps its own output on a copy.
+std::FILE* DivertTrace()
+{
+    std::fflush(stdout);
+    const int fdOut = ::dup(STDOUT_FILENO);
+    const int fdNull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (fdOut < 0 || fdNull < 0)
+        return stdout;
+    ::dup2(fdNull, STDOUT_FILENO);
+    ::close(fdNull);
+    return ::fdopen(fdOut, "w");
+}
+
+std::wstring FolderText(std::string strFolder)
+{
+    if (strFolder.empty() || strFolder.back() != '/')
+        strFolder += '/';
+    std::wstring wstr;
+    Utf8ToWide(strFolder, wstr);
+    return wstr;
+}
+
+double Seconds(ABenchClock::duration tSpan) { return std::chrono::duration<double>(tSpan).count(); }
+
+// The worker, its message handler and window, connected to the device.
+class CSession {
+public:
+    CSession(const CArgs& AArgs, const std::string& strFolder)
+    {
+        CWorkSettings ASettings;
+        ASettings.dwFirmwarePause = AArgs.dwFirmwarePause;
+        ASettings.bPollingReads = AArgs.bPolling;
+        ASettings.bSearchOnce = true;
+        m_Work.SetWorkSettings(ASettings);
+        m_Work.SetNotifyWnd(&m_Window);
+        m_Work.StartWork(kCom + 1, kLineBaud, FolderText(strFolder));
+    }
+    ~CSession() { m_Work.Reset(); }
+
+    // Device ready and both settings reads answered.
+    bool WaitConnected()
+    {
+        return m_Window.WaitFor(WM_DEVICE_READY, -1, 1, 20s) && m_Window.WaitFor(WM_SETTINGS_READ, -1, 2, 20s);
+    }
+    CBenchWork& Work() { return m_Work; }
+    CBenchWindow& Window() { return m_Window; }
+
+private:
+    CDealMsg m_Deal;
+    CBenchWindow m_Window;
+    CBenchWork m_Work;
+};
+
+class CTempDir {
+public:
+    CTempDir()
+    {
+        std::string strTemplate = (std::filesystem::temp_directory_path() / "iap-bench-XXXXXX").string();
+        if (::mkdtemp(strTemplate.data()) != nullptr)
+            m_strPath = strTemplate;
+    }
+    ~CTempDir()
+    {
+        std::error_code ec;
+        if (!m_strPath.empty())
+            std::filesystem::remove_all(m_strPath, ec);
+    }
+    const std::string& GetPath() const { return m_strPath; }
+
+private:
+    std::string m_strPath;
+};
+
+double Pick(std::vector<double>& Values, double dShare)
+{
+    if (Values.empty())
+        return 0.0;
+    std::sort(Values.begin(), Values.end());
+    return Values[std::min(Values.size() - 1, static_cast<std::size_t>(dShare * static_cast<double>(Values.size())))];
+}
+
+void PrintTurns(std::FILE* pOut, std::vector<double> Turns, CTurnParts AParts)
+{
+    std::fprintf(pOut,
+                 "\"turns\": {\"count\": %zu, \"median_s\": %.9f, \"p99_s\": %.9f, \"max_s\": %.9f, "
+                 "\"parts_count\": %zu, \"to_host_median_s\": %.9f, \"in_host_median_s\": %.9f, "
+                 "\"to_device_median_s\": %.9f}",
+                 Turns.size(), Pick(Turns, 0.5), Pick(Turns, 0.99), Pick(Turns, 1.0), AParts.InHost.size(),
+                 Pick(AParts.ToHost, 0.5), Pick(AParts.InHost, 0.5), Pick(AParts.ToDevice, 0.5));
+}
+
+int RunUpdate(const CArgs& AArgs, std::FILE* pOut)
+{
+    CTempDir APorts;
+    if (APorts.GetPath().empty())
+        return 1;
+    ::setenv("IAP_PORT_DIR", APorts.GetPath().c_str(), 1);
+    CSimOptions AOptions;
+    AOptions.strPortDir = APorts.GetPath();
+    AOptions.nCom = kCom;
+    AOptions.dwBaud = AArgs.dwBaud;
+    AOptions.dwAnswerDelayMs = AArgs.dwAnswerDelay;
+    CSimDevice ADevice(AOptions);
+    std::string strError;
+    if (!ADevice.Start(strError)) {
+        std::fprintf(stderr, "iap-bench: virtual device: %s\n", strError.c_str());
+        return 1;
+    }
+    ABenchClock::time_point tBegin;
+    std::vector<CBenchNote> Notes;
+    std::vector<std::optional<ABenchClock::time_point>> Starts(6);
+    std::vector<ABenchClock::time_point> HostReads;
+    std::vector<ABenchClock::time_point> RecordWrites;
+    {
+        CSession ASession(AArgs, AArgs.strFiles);
+        if (!ASession.WaitConnected()) {
+            std::fprintf(stderr, "iap-bench: the device did not connect\n");
+            return 1;
+        }
+        tBegin = ABenchClock::now();
+        if (!ASession.Work().StartUpdate()) {
+            std::fprintf(stderr, "iap-bench: nothing to update in %s\n", AArgs.strFiles.c_str());
+            return 1;
+        }
+        if (!ASession.Window().WaitFor(WM_STAGE_RESULT, 6, 1, 3600s)) {
+            std::fprintf(stderr, "iap-bench: the update did not end\n");
+            return 1;
+        }
+        Notes = ASession.Window().GetNotes();
+        HostReads = ASession.Work().GetReads();
+        RecordWrites = ASession.Work().GetRecordWrites();
+        for (int nStage = 1; nStage <= 5; ++nStage) {
+            ABenchClock::time_point tAt;
+            if (ASession.Work().GetStartWritten(nStage, tAt))
+                Starts[static_cast<std::size_t>(nStage)] = tAt;
+        }
+    }
+    ADevice.Stop();
+    const std::vector<CSimLogEntry> Log = ADevice.GetRecorder().GetLog();
+
+    std::optional<ABenchClock::time_point> Results[7];
+    bool bFailed = false;
+    for (const CBenchNote& ANote : Notes) {
+        if (ANote.uMessage != WM_STAGE_RESULT || ANote.wParam > 6)
+            continue;
+        bFailed = bFailed || ANote.lParam != 0;
+        if (!Results[ANote.wParam])
+            Results[ANote.wParam] = ANote.tAt;
+    }
+    if (bFailed) {
+        std::fprintf(stderr, "iap-bench: the update failed:");
+        for (const CBenchNote& ANote : Notes)
+            if (ANote.uMessage == WM_STAGE_RESULT || ANote.uMessage == WM_STAGE_START)
+                std::fprintf(stderr, " %s(%zu, %zd)", ANote.uMessage == WM_STAGE_START ? "start" : "result",
+                             static_cast<std::size_t>(ANote.wParam), static_cast<std::ptrdiff_t>(ANote.lParam));
+        std::fprintf(stderr, "\n");
+        return 1;
+    }
+
+    std::vector<CStageRow> Rows = CountStageTraffic(Log);
+    std::fprintf(pOut, "{\"design\": \"%s\", \"baud\": %u, \"answer_delay_ms\": %u, \"stages\": [",
+                 AArgs.bPolling ? "polling" : "shipping", AArgs.dwBaud, AArgs.dwAnswerDelay);
+    bool bFirst = true;
+    for (CStageRow& ARow : Rows) {
+        const auto nStage = static_cast<std::size_t>(ARow.nStage);
+        if (!Starts[nStage] || !Results[nStage])
+            continue;
+        ARow.dWallSeconds = Seconds(*Results[nStage] - *Starts[nStage]);
+        std::fprintf(pOut,
+                     "%s{\"stage\": %d, \"frames_out\": %llu, \"frames_in\": %llu, \"bytes_out\": %llu, "
+                     "\"bytes_in\": %llu, \"wall_s\": %.6f}",
+                     bFirst ? "" : ", ", ARow.nStage, static_cast<unsigned long long>(ARow.nFramesOut),
+                     static_cast<unsigned long long>(ARow.nFramesIn), static_cast<unsigned long long>(ARow.nBytesOut),
+                     static_cast<unsigned long long>(ARow.nBytesIn), ARow.dWallSeconds);
+        bFirst = false;
+    }
+    std::fprintf(pOut, "], ");
+    // The device's restart after its firmware: from the firmware's result
+    // to the next stage's start command.
+    double dPause = -1;
+    for (std::size_t nNext = 2; nNext <= 5 && Results[1]; ++nNext) {
+        if (Starts[nNext]) {
+            dPause = Seconds(*Starts[nNext] - *Results[1]);
+            break;
+        }
+    }
+    std::fprintf(pOut, "\"firmware_pause_s\": %.6f, \"update_wall_s\": %.6f, ", dPause,
+                 Results[6] ? Seconds(*Results[6] - tBegin) : -1.0);
+    PrintTurns(pOut, MeasureRecordTurns(Log), SplitRecordTurns(Log, HostReads, RecordWrites, AArgs.dwBaud));
+    std::fprintf(pOut, "}\n");
+    return 0;
+}
+
+double CpuSeconds()
+{
+    rusage AUsage{};
+    ::getrusage(RUSAGE_SELF, &AUsage);
+    const auto ToSeconds = [](const timeval& tv) { return static_cast<double>(tv.tv_sec) + tv.tv_usec / 1e6; };
+    return ToSeconds(AUsage.ru_utime) + ToSeconds(AUsage.ru_stime);
+}
+
+int RunIdle(const CArgs& AArgs, std::FILE* pOut)
+{
+    CTempDir AFiles; // no update files: nothing but the connection
+    CSession ASession(AArgs, AFiles.GetPath());
+    if (!ASession.WaitConnected()) {
+        std::fprintf(stderr, "iap-bench: no device on $IAP_PORT_DIR/COM%u\n", kCom);
+        return 1;
+    }
+    const double dCpuBefore = CpuSeconds();
+    const auto tBefore = ABenchClock::now();
+    std::this_thread::sleep_for(std::chrono::seconds(AArgs.nSeconds));
+    const double dWall = Seconds(ABenchClock::now() - tBefore);
+    const double dCpu = CpuSeconds() - dCpuBefore;
+    std::fprintf(pOut, "{\"design\": \"%s\", \"wall_s\": %.3f, \"cpu_s\": %.6f, \"core_share\": %.6f}\n",
+                 AArgs.bPolling ? "polling" : "shipping", dWall, dCpu, dCpu / dWall);
+    return 0;
+}
+
+// Peak and current resident memory of this process, in KiB.
+long ReadStatusKiB(const char* szField)
+{
+    std::ifstream AStatus("/proc/self/status");
+    std::string strLine;
+    const std::size_t nLen = std::strlen(szField);
+    while (std::getline(AStatus, strLine))
+        if (strLine.compare(0, nLen, szField) == 0)
+            return std::strtol(strLine.c_str() + nLen, nullptr, 10);
+    return -1;
+}
+
+int RunMemory(const CArgs& AArgs, std::FILE* pOut)
+{
+    CSession ASession(AArgs, AArgs.strFiles);
+    if (!ASession.WaitConnected()) {
+        std::fprintf(stderr, "iap-bench: no device on $IAP_PORT_DIR/COM%u\n", kCom);
+        return 1;
+    }
+    const long nConnected = ReadStatusKiB("VmHWM:");
+    const std::uint32_t dwBlocks = ASession.Work().GetEDogCount();
+    std::size_t nLongestQueue = 0;
+    if (dwBlocks > 0 && ASession.Work().StartUpdate() && ASession.Window().WaitFor(WM_STAGE_START, 2, 1, 60s)) {
+        const auto tEnd = ABenchClock::now() + std::chrono::milliseconds(AArgs.nWatchMs);
+        while (ABenchClock::now() < tEnd) {
+            nLongestQueue = std::max(nLongestQueue, ASession.Work().GetTaskCount());
+            std::this_thread::sleep_for(5ms);
+        }
+    }
+    std::fprintf(pOut, "{\"blocks\": %u, \"longest_queue\": %zu, \"connected_hwm_kib\": %ld, \"peak_hwm_kib\": %ld}\n",
+                 dwBlocks, nLongestQueue, nConnected, ReadStatusKiB("VmHWM:"));
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    CArgs AArgs;
+    if (!ParseArgs(argc, argv, AArgs) || (AArgs.strMode != "idle" && AArgs.strFiles.empty() && AArgs.strMode != "memory")) {
+        std::fputs("usage: iap-bench update|idle|memory [--files DIR] [--baud B] [--polling]\n"
+                   "       [--firmware-pause-ms MS] [--answer-delay-ms D] [--seconds S] [--watch-ms MS]\n",
+                   stderr);
+        return 64;
+    }
+    std::FILE* pOut = DivertTrace();
+    int nStatus = 64;
+    if (AArgs.strMode == "update")
+        nStatus = RunUpdate(AArgs, pOut);
+    else if (AArgs.strMode == "idle")
+        nStatus = RunIdle(AArgs, pOut);
+    else if (AArgs.strMode == "memory")
+        nStatus = RunMemory(AArgs, pOut);
+    std::fflush(pOut);
+    return nStatus;
+}
