@@ -1,4 +1,6 @@
 #pragma once
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <list>
 #include <memory>
@@ -16,6 +18,12 @@
 // copies of finished packets; the manager's thread sends the front packet,
 // which stays queued until an answer for its command (OnAnswer), the
 // time-out decision of the owner (OnTimeout), ClearTasks or Stop removes it.
+//
+// An answer that lets the next packet go sends it at once on the answering
+// thread: waking the manager's thread for it would add a thread switch to
+// every round trip, which for 16-byte firmware records is a large share of
+// the time on the line. The manager's thread sends what is queued onto an
+// empty queue and handles the time-outs.
 //
 // The owner derives from this template and supplies SendData, SendTask and
 // OnTimeout; it must call Stop in its own destructor, while those still
@@ -49,17 +57,21 @@ public:
 
     virtual int OnAnswer(std::uint8_t btCommand)
     {
-        CGuard ALock(*this);
-        if (!ALock.Owns() || m_Queue.empty())
-            return 0;
-        const std::uint8_t btFront = m_Queue.front().APacket.GetCommand();
-        DebugPrint(L"[CMD %02X %02X\r\n", btFront, btCommand);
-        if (btFront == btCommand) {
+        bool bSendNext = false;
+        {
+            CGuard ALock(*this);
+            if (!ALock.Owns() || m_Queue.empty())
+                return 0;
+            const std::uint8_t btFront = m_Queue.front().APacket.GetCommand();
+            DebugPrint(L"[CMD %02X %02X\r\n", btFront, btCommand);
+            if (btFront != btCommand)
+                return 0;
             m_Queue.pop_front();
             ++m_nAnswered;
-            if (m_pEvent && !m_Queue.empty())
-                m_pEvent->Set();
+            bSendNext = m_pEvent && !m_Queue.empty();
         }
+        if (bSendNext)
+            SendFront(true);
         return 0;
     }
 
@@ -143,11 +155,20 @@ protected:
     {
         // The event only changes while this thread does not run.
         CEventObject* pEvent = m_pEvent.get();
+        StartWait();
         while (!StopRequested() && pEvent != nullptr) {
-            if (!pEvent->Wait(m_dwWaitTime))
+            const bool bSignalled = pEvent->Wait(GetWaitLeft());
+            if (StopRequested())
+                break;
+            // A packet sent on an answering thread meanwhile has its own
+            // full wait for its answer.
+            if (!bSignalled && GetWaitLeft() > 0)
+                continue;
+            StartWait();
+            if (bSignalled)
+                SendFront(false);
+            else
                 OnWaitTimedOut();
-            else if (!StopRequested())
-                SendFront();
         }
         return 0;
     }
@@ -155,10 +176,23 @@ protected:
 private:
     using CGuard = CMuTexObject::CGuard;
 
+    using AClock = std::chrono::steady_clock;
+
     struct CEntry {
         std::uint64_t nId;
         TPacket APacket;
+        bool bSentOnAnswer = false;
     };
+
+    // The wait for an answer runs from the last send (or wake-up) on.
+    void StartWait() { m_nWaitFrom = AClock::now().time_since_epoch().count(); }
+    std::uint32_t GetWaitLeft() const
+    {
+        const auto tFrom = AClock::time_point(AClock::duration(m_nWaitFrom.load()));
+        const auto nSpent =
+            std::chrono::duration_cast<std::chrono::milliseconds>(AClock::now() - tFrom).count();
+        return nSpent >= m_dwWaitTime ? 0 : static_cast<std::uint32_t>(m_dwWaitTime - nSpent);
+    }
 
     std::optional<CEntry> CopyFront()
     {
@@ -190,8 +224,10 @@ private:
     }
 
     // Sends the front packet. A packet woken for again while it is still at
-    // the front has used its tries: it is sent a last time and dropped.
-    void SendFront()
+    // the front has used its tries: it is sent a last time and dropped. One
+    // that an answering thread has sent already is not sent again: the
+    // wake-up was for a packet that has left since.
+    void SendFront(bool bOnAnswer)
     {
         std::optional<CEntry> ACopy;
         std::uint32_t dwTriesUsed = 0;
@@ -202,6 +238,9 @@ private:
             if (!ALock.Owns() || m_Queue.empty())
                 return;
             CEntry& AFront = m_Queue.front();
+            if (AFront.bSentOnAnswer)
+                return;
+            AFront.bSentOnAnswer = bOnAnswer;
             dwTriesUsed = AFront.APacket.GetTriesUsed();
             bExhausted = !AFront.APacket.NextTry();
             ACopy = AFront;
@@ -209,6 +248,8 @@ private:
         }
         DebugPrint(L"[TaskManager] thread run :%d size=%d\r\n", static_cast<int>(GetTickCount()),
                    static_cast<int>(nQueued));
+        if (bOnAnswer)
+            StartWait();
         SendTask(ACopy->APacket, dwTriesUsed);
         if (bExhausted) {
             // Only the packet that was sent leaves: an answer may already
@@ -230,4 +271,5 @@ private:
     std::uint64_t m_nNextId = 0;
     std::uint64_t m_nAnswered = 0;
     std::uint32_t m_dwWaitTime = 5000;
+    std::atomic<AClock::rep> m_nWaitFrom{0};
 };

@@ -128,6 +128,26 @@ TEST(TaskManager, UnansweredSettingsReadIsDroppedAndTheNextSentAtOnce)
     EXPECT_EQ(AOwner.GetTaskCount(), 1u);
 }
 
+// The answer sends the next packet itself; that packet still gets the
+// whole wait for its own answer, however long the manager's thread has
+// been waiting already.
+TEST(TaskManager, PacketSentOnAnAnswerWaitsItsWholeTime)
+{
+    CRecordingOwner AOwner;
+    AOwner.SetWaitTime(1000);
+    AOwner.Start();
+    AOwner.AddTask(Packet(0x47));
+    AOwner.AddTask(Packet(0x49));
+    ASSERT_TRUE(AOwner.WaitSent(1));
+    Sleep(600);
+    AOwner.OnAnswer(0x47);
+    EXPECT_EQ(AOwner.SentCommands(), (std::vector<std::uint8_t>{0x47, 0x49}));
+    Sleep(500);
+    EXPECT_EQ(AOwner.GetTaskCount(), 1u) << "0x49 dropped before its own wait was over";
+    Sleep(1000);
+    EXPECT_EQ(AOwner.GetTaskCount(), 0u);
+}
+
 TEST(TaskManager, EndCommandsLeaveTheQueueOnceWritten)
 {
     CRecordingOwner AOwner;
