@@ -23,6 +23,8 @@ void DebugPrint(const wchar_t* wzFormat, ...)
 
     const std::string strOut = WideToUtf8(wzBuf);
     // Byte-oriented write: stdout stays narrow for the rest of the program.
+    // The stream buffers as printf would: line by line on a terminal, in
+    // blocks into a file or a pipe. A flush per message cost a system call
+    // each, four to every firmware record, even when the trace went nowhere.
     std::fwrite(strOut.data(), 1, strOut.size(), stdout);
-    std::fflush(stdout);
 }

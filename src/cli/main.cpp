@@ -37,6 +37,9 @@ std::FILE* DivertTrace(bool bTrace)
         return stdout;
     ::dup2(fdTarget, STDOUT_FILENO);
     ::close(fdTarget);
+    // A trace that is read shows each line as it happens.
+    if (bTrace)
+        std::setvbuf(stdout, nullptr, _IOLBF, 0);
     return ::fdopen(fdOut, "w");
 }
 
