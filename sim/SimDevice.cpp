@@ -184,6 +184,8 @@ void CSimDevice::RunLoop()
         if (pfd[1].revents != 0)
             break;
         m_Pty.AllowReopen();
+        if (nReady == 0)
+            DropCutShort();
         if (nReady <= 0)
             continue;
         if (pfd[0].revents & POLLIN) {
@@ -228,6 +230,20 @@ void CSimDevice::CutReceived(std::span<const std::uint8_t> Chunk)
         std::lock_guard<std::mutex> ALock(m_Mutex);
         ++m_Counters.nBadFrames;
     }
+}
+
+void CSimDevice::DropCutShort()
+{
+    // The host writes each frame whole; bytes that wait for the rest of
+    // theirs through a quiet idle wait will never be completed (a host that
+    // flushed its port on close, or died). Like a device's receive
+    // time-out, this frees the line for the next frame.
+    if (m_strReceive.IsEmpty())
+        return;
+    m_Recorder.Log(ESimLogKind::Bad, m_strReceive.AsSpan());
+    m_strReceive.Clear();
+    std::lock_guard<std::mutex> ALock(m_Mutex);
+    ++m_Counters.nBadFrames;
 }
 
 void CSimDevice::HandleFrame(std::span<const std::uint8_t> Frame)

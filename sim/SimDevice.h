@@ -80,6 +80,7 @@ public:
 
 private:
     void CutReceived(std::span<const std::uint8_t> Chunk);
+    void DropCutShort();
     void HandleFrame(std::span<const std::uint8_t> Frame);
     void Send(std::span<const std::uint8_t> Bytes);
     void SendNoise();

@@ -112,6 +112,23 @@ TEST_F(SimDevice, CountsAndIgnoresBytesThatMakeNoFrame)
     EXPECT_EQ(ADevice.GetCounters().nBadFrames, 2u);
 }
 
+// A host that closes its port mid-frame (a flush on close, a killed
+// program) leaves the start of a block behind; the device drops it once the
+// line has been quiet, as a device's receive time-out would, and answers
+// the next host.
+TEST_F(SimDevice, DropsAFrameCutShortOnceTheLineIsQuiet)
+{
+    CSimDevice& ADevice = StartDevice(TestOptions());
+    ASSERT_TRUE(m_Host.Open(3));
+    const CHostBytes Block = HandFrame(0x23, CHostBytes(4096, 0x11));
+    ASSERT_TRUE(m_Host.Send(CHostBytes(Block.begin(), Block.begin() + 1000)));
+    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(m_Host.Send(HandFrame(0x45, {0x03})));
+    ASSERT_TRUE(m_Host.WaitFrames(1));
+    EXPECT_EQ(m_Host.GetFrames(), std::vector<CHostBytes>{kInfoAnswer});
+    EXPECT_EQ(ADevice.GetCounters().nBadFrames, 1u);
+}
+
 TEST_F(SimDevice, LetsTheHostCloseAndOpenThePortAgain)
 {
     CSimDevice& ADevice = StartDevice();
