@@ -74,10 +74,12 @@ int CBenchWork::OnReceive(const std::uint8_t* pBytes, std::uint32_t dwCount)
 
 int CBenchWork::SendData(const std::uint8_t* pBytes, std::uint32_t dwCount)
 {
-    if (dwCount > 3 && pBytes[3] == Cmd::DataRecord) {
+    {
         const auto tNow = ABenchClock::now();
         std::lock_guard<std::mutex> ALock(m_Mutex);
-        m_RecordWrites.push_back(tNow);
+        ++m_nFramesWritten;
+        if (dwCount > 3 && pBytes[3] == Cmd::DataRecord)
+            m_RecordWrites.push_back(tNow);
     }
     int nStage = 0;
     if (dwCount > 3) {
@@ -120,4 +122,10 @@ std::vector<ABenchClock::time_point> CBenchWork::GetRecordWrites() const
 {
     std::lock_guard<std::mutex> ALock(m_Mutex);
     return m_RecordWrites;
+}
+
+std::uint64_t CBenchWork::GetFramesWritten() const
+{
+    std::lock_guard<std::mutex> ALock(m_Mutex);
+    return m_nFramesWritten;
 }

@@ -54,6 +54,8 @@ public:
     bool GetStartWritten(int nStage, ABenchClock::time_point& tAt) const;
     std::vector<ABenchClock::time_point> GetReads() const;
     std::vector<ABenchClock::time_point> GetRecordWrites() const;
+    // Frames written through the queue (the probe is not among them).
+    std::uint64_t GetFramesWritten() const;
 
 private:
     mutable std::mutex m_Mutex;
@@ -61,4 +63,5 @@ private:
     bool m_bStarted[6]{};
     std::vector<ABenchClock::time_point> m_Reads;
     std::vector<ABenchClock::time_point> m_RecordWrites;
+    std::uint64_t m_nFramesWritten = 0;
 };

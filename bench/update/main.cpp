@@ -220,6 +220,9 @@ int RunUpdate(const CArgs& AArgs, std::FILE* pOut)
         Notes = ASession.Window().GetNotes();
         HostReads = ASession.Work().GetReads();
         RecordWrites = ASession.Work().GetRecordWrites();
+        // The last end command needs no answer: let the device take it in
+        // before it stops, so that its log holds the whole update.
+        ADevice.WaitForFrames(ASession.Work().GetFramesWritten() + 1, 5s);
         for (int nStage = 1; nStage <= 5; ++nStage) {
             ABenchClock::time_point tAt;
             if (ASession.Work().GetStartWritten(nStage, tAt))
@@ -347,7 +350,7 @@ int RunMemory(const CArgs& AArgs, std::FILE* pOut)
 int main(int argc, char** argv)
 {
     CArgs AArgs;
-    if (!ParseArgs(argc, argv, AArgs) || (AArgs.strMode != "idle" && AArgs.strFiles.empty() && AArgs.strMode != "memory")) {
+    if (!ParseArgs(argc, argv, AArgs) || (AArgs.strMode != "idle" && AArgs.strFiles.empty())) {
         std::fputs("usage: iap-bench update|idle|memory [--files DIR] [--baud B] [--polling]\n"
                    "       [--firmware-pause-ms MS] [--answer-delay-ms D] [--seconds S] [--watch-ms MS]\n",
                    stderr);
