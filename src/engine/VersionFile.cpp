@@ -47,7 +47,9 @@ std::array<std::wstring, 4> ParseVersionText(std::string_view szBytes)
         if (bLast)
             nEnd = strText.size();
         std::wstring strLine = strText.substr(nStart, nEnd - nStart);
-        if (!strLine.empty() && strLine.back() == L'\r')
+        // A file converted to CR LF twice ends its lines in CR CR LF; no CR
+        // belongs in a version label.
+        while (!strLine.empty() && strLine.back() == L'\r')
             strLine.pop_back();
         Lines[nLine++] = std::move(strLine);
         if (bLast)
