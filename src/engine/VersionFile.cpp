@@ -66,7 +66,7 @@ std::array<std::wstring, 4> ReadVersionFile(const std::filesystem::path& Path)
         return {};
     // Four short lines; anything beyond 64 KiB is not a version file.
     std::string strBytes;
-    strBytes.resize(64 * 1024);
+    strBytes.resize(std::size_t{64} * 1024);
     AFile.read(strBytes.data(), static_cast<std::streamsize>(strBytes.size()));
     strBytes.resize(static_cast<std::size_t>(AFile.gcount()));
     return ParseVersionText(strBytes);

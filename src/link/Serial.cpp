@@ -129,7 +129,7 @@ int CSerial::Run()
     std::array<std::uint8_t, 1024> btBuf{};
     while (!StopRequested()) {
         std::uint32_t dwRead = 0;
-        CSerialBackend::EReadResult eResult;
+        CSerialBackend::EReadResult eResult = CSerialBackend::EReadResult::Nothing;
         {
             std::shared_lock<std::shared_mutex> ALock(m_PortLock);
             eResult = m_pPort->ReadAvailable(btBuf, m_dwReadPause, dwRead);
