@@ -38,7 +38,7 @@ private:
     static constexpr std::uint32_t kPageSize = 256;
     struct CPage {
         CPage() { btBytes.fill(0xFF); }
-        std::array<std::uint8_t, kPageSize> btBytes;
+        std::array<std::uint8_t, kPageSize> btBytes{};
         std::bitset<kPageSize> Written;
     };
     std::map<std::uint32_t, CPage> m_Pages; // by page number

@@ -1,7 +1,7 @@
 #include "SimPty.h"
 
 #include <cerrno>
-#include <cstring>
+#include <system_error>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -21,7 +21,7 @@ bool CSimPty::Open(const std::string& strPortDir, unsigned nCom, std::string& st
     int fdSlave = -1;
     char szName[256] = {};
     if (::openpty(&fdMaster, &fdSlave, szName, &tio, nullptr) != 0) {
-        strError = std::string("openpty: ") + std::strerror(errno);
+        strError = "openpty: " + std::generic_category().message(errno);
         return false;
     }
     m_Master.Reset(fdMaster);
@@ -45,7 +45,7 @@ bool CSimPty::Open(const std::string& strPortDir, unsigned nCom, std::string& st
             continue;
         }
         strError = errno == EEXIST ? strLink + " is taken by another device"
-                                   : strLink + ": " + std::strerror(errno);
+                                   : strLink + ": " + std::generic_category().message(errno);
         break;
     }
     Close();

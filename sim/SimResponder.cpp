@@ -114,9 +114,9 @@ CSimBytes CSimResponder::MakeInfoAnswer(std::span<const std::uint8_t> Payload)
     ++m_nProbeFaults;
     if (m_Options.eProbeFault == EProbeFault::OtherCommand)
         return MakeFrame(m_Options.btProbeCommand, btInfo);
-    CSimBytes Answer = MakeFrame(Cmd::DeviceInfo, btInfo);
-    Answer.resize(4);
-    return Answer;
+    CSimBytes Torn = MakeFrame(Cmd::DeviceInfo, btInfo);
+    Torn.resize(4);
+    return Torn;
 }
 
 void CSimResponder::Answer(std::uint8_t btCommand, std::span<const std::uint8_t> Payload, CSimReaction& AReaction)
@@ -145,10 +145,10 @@ void CSimResponder::Answer(std::uint8_t btCommand, std::span<const std::uint8_t>
         if (m_Options.bNoMenu)
             break;
         const CSimSettings& ASettings = btCommand == Cmd::ReadSettingsG ? m_SettingsG : m_Options.SettingsI;
-        CSimBytes Answer(1 + ASettings.size());
-        Answer[0] = btCommand;
-        std::copy(ASettings.begin(), ASettings.end(), Answer.begin() + 1);
-        AReaction.Answers.push_back(MakeFrame(Cmd::SettingsBlock, Answer));
+        CSimBytes Reply(1 + ASettings.size());
+        Reply[0] = btCommand;
+        std::copy(ASettings.begin(), ASettings.end(), Reply.begin() + 1);
+        AReaction.Answers.push_back(MakeFrame(Cmd::SettingsBlock, Reply));
         break;
     }
     case Cmd::ProjectStart:

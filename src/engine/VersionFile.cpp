@@ -47,7 +47,9 @@ std::array<std::wstring, 4> ParseVersionText(std::string_view szBytes)
         if (bLast)
             nEnd = strText.size();
         std::wstring strLine = strText.substr(nStart, nEnd - nStart);
-        if (!strLine.empty() && strLine.back() == L'\r')
+        // A file converted to CR LF twice ends its lines in CR CR LF; no CR
+        // belongs in a version label.
+        while (!strLine.empty() && strLine.back() == L'\r')
             strLine.pop_back();
         Lines[nLine++] = std::move(strLine);
         if (bLast)
@@ -64,7 +66,7 @@ std::array<std::wstring, 4> ReadVersionFile(const std::filesystem::path& Path)
         return {};
     // Four short lines; anything beyond 64 KiB is not a version file.
     std::string strBytes;
-    strBytes.resize(64 * 1024);
+    strBytes.resize(std::size_t{64} * 1024);
     AFile.read(strBytes.data(), static_cast<std::streamsize>(strBytes.size()));
     strBytes.resize(static_cast<std::size_t>(AFile.gcount()));
     return ParseVersionText(strBytes);

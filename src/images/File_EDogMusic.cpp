@@ -32,6 +32,12 @@ int CFile_EDogMusic::Read(std::FILE* pFile, std::wstring_view wzSource)
     const bool bSized = MeasureRest(pFile, uExpected);
     if (!bSized)
         std::clearerr(pFile);
+    if (bSized && uExpected > kMaxImageSize) {
+        DebugPrint(L"\r\n Image file %.*ls damaged: %ls (%llu bytes) \r\n", static_cast<int>(wzSource.size()),
+                   wzSource.data(), kTooLarge, static_cast<unsigned long long>(uExpected));
+        m_eState = ELoadState::Damaged;
+        return 0;
+    }
 
     std::vector<std::uint8_t> btBuf(kBlockSize);
     std::uint64_t uTotal = 0;
@@ -46,6 +52,11 @@ int CFile_EDogMusic::Read(std::FILE* pFile, std::wstring_view wzSource)
             }
             m_Blocks.push_back(std::move(strBlock));
             uTotal += nGot;
+        }
+        // A stream that cannot tell its size is cut off at the bound.
+        if (uTotal > kMaxImageSize) {
+            wzFault = kTooLarge;
+            break;
         }
         if (nGot < btBuf.size())
             break;

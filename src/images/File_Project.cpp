@@ -13,13 +13,17 @@ constexpr std::size_t kHeadLength = 9;
 
 enum class ELineEnd { Ok, Missing, ReadError };
 
-// Consumes the line end behind a record: LF or CR LF. The file's last line
-// may lack it.
-ELineEnd ReadLineEnd(std::FILE* pFile)
+// Consumes the line end behind a record: LF or CR LF, counted in uRead. The
+// file's last line may lack it.
+ELineEnd ReadLineEnd(std::FILE* pFile, std::uint64_t& uRead)
 {
     int nChar = std::fgetc(pFile);
-    if (nChar == '\r')
+    if (nChar == '\r') {
+        ++uRead;
         nChar = std::fgetc(pFile);
+    }
+    if (nChar != EOF)
+        ++uRead;
     if (nChar == '\n')
         return ELineEnd::Ok;
     if (nChar == EOF)
@@ -58,6 +62,18 @@ int CFile_Project::Read(std::FILE* pFile, std::wstring_view wzSource)
     ClearRecords();
     if (pFile == nullptr)
         return 0;
+    // A file that tells its size is refused before any record is read; one
+    // that cannot (a pipe) is refused once it has delivered that much.
+    std::uint64_t uSize = 0;
+    if (!MeasureRest(pFile, uSize))
+        std::clearerr(pFile);
+    else if (uSize > kMaxImageSize) {
+        DebugPrint(L"\r\n Hex file %.*ls damaged: %ls (%llu bytes) \r\n", static_cast<int>(wzSource.size()),
+                   wzSource.data(), kTooLarge, static_cast<unsigned long long>(uSize));
+        m_eState = ELoadState::Damaged;
+        return 0;
+    }
+    std::uint64_t uRead = 0;
 
     // Positions no read has filled count as 0; see the trailer below.
     std::vector<std::uint8_t> btLine(CPacket_Hex::kMaxLineLength, 0);
@@ -67,6 +83,11 @@ int CFile_Project::Read(std::FILE* pFile, std::wstring_view wzSource)
     for (;;) {
         ++uLine;
         const std::size_t nHead = std::fread(btLine.data(), 1, kHeadLength, pFile);
+        uRead += nHead;
+        if (uRead > kMaxImageSize) {
+            wzFault = kTooLarge;
+            break;
+        }
         if (nHead < kHeadLength) {
             if (std::ferror(pFile)) {
                 wzFault = L"read error";
@@ -98,11 +119,13 @@ int CFile_Project::Read(std::FILE* pFile, std::wstring_view wzSource)
         }
         const std::size_t nLine = kHeadLength + 2 * std::size_t{btLength} + 2;
         const std::size_t nRest = nLine - kHeadLength;
-        if (std::fread(btLine.data() + kHeadLength, 1, nRest, pFile) != nRest) {
+        const std::size_t nGot = std::fread(btLine.data() + kHeadLength, 1, nRest, pFile);
+        uRead += nGot;
+        if (nGot != nRest) {
             wzFault = std::ferror(pFile) ? L"read error" : L"file ends inside a record";
             break;
         }
-        const ELineEnd eEnd = ReadLineEnd(pFile);
+        const ELineEnd eEnd = ReadLineEnd(pFile, uRead);
         if (eEnd != ELineEnd::Ok) {
             wzFault = eEnd == ELineEnd::ReadError ? L"read error"
                                                   : L"record is longer than its length field";

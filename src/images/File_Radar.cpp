@@ -32,9 +32,10 @@ int CFile_Radar::Read(std::FILE* pFile, std::wstring_view wzSource)
     std::uint64_t uSize = 0;
     if (std::fseek(pFile, 0, SEEK_SET) != 0 || !MeasureRest(pFile, uSize))
         return SetDamaged(wzSource, 0, L"size cannot be measured");
-    // The read offset is a signed 32-bit file position.
-    if (uSize > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()))
-        return SetDamaged(wzSource, 0, L"file too large");
+    // The bound also keeps every offset within the signed 32-bit read offset.
+    static_assert(kMaxImageSize < static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()));
+    if (uSize > kMaxImageSize)
+        return SetDamaged(wzSource, kMaxImageSize, kTooLarge);
 
     std::vector<std::uint8_t> btBuf(kLargeBlock);
     std::uint64_t uRemaining = uSize;

@@ -13,6 +13,12 @@ struct SFileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, SFileCloser>;
 
+// No update file is larger: the device holds far less, and a loaded image
+// is held in memory twice over (as read and as the frames queued from it).
+// A larger file is refused as damaged before any of it is read.
+inline constexpr std::uint64_t kMaxImageSize = std::uint64_t{256} << 20;
+inline constexpr const wchar_t* kTooLarge = L"file larger than 256 MiB";
+
 // Opens a file for binary reading. The path's native bytes go to the system
 // unchanged, so any name the file system holds can be opened.
 FilePtr OpenImageFile(const std::filesystem::path& Path);

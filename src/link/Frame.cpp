@@ -60,6 +60,7 @@ bool FindFrameWide(const CRawString& strBuf, std::int32_t& nHead, std::int32_t& 
 
 namespace {
 
+// cppcheck-suppress constParameter ; a function has no const to point to
 void BoundReceiveBuffer(CRawString& strReceive, FrameFinder pFinder)
 {
     // A frame still arriving is at most 255 bytes long on the host's side,

@@ -129,7 +129,7 @@ int CSerial::Run()
     std::array<std::uint8_t, 1024> btBuf{};
     while (!StopRequested()) {
         std::uint32_t dwRead = 0;
-        CSerialBackend::EReadResult eResult;
+        CSerialBackend::EReadResult eResult = CSerialBackend::EReadResult::Nothing;
         {
             // Polling, the read takes what is there and does not wait.
             std::shared_lock<std::shared_mutex> ALock(m_PortLock);

@@ -117,3 +117,12 @@ TEST(VersionFile, LinesWithoutTheirEndsInUtf8OrCp1251)
     Lines = ParseVersionText("\xD0\xC4-2\n");  // "РД-2" in code page 1251
     EXPECT_EQ(Lines[0], L"РД-2");
 }
+
+// Found by fuzz_version: the third line ended in CR CR LF and kept a CR.
+TEST(VersionFile, EveryCarriageReturnBeforeTheLineFeedGoes)
+{
+    const auto Lines = ParseVersionText("R0102\r\n0005b2\na1\r\r\n");
+    EXPECT_EQ(Lines[0], L"R0102");
+    EXPECT_EQ(Lines[1], L"0005b2");
+    EXPECT_EQ(Lines[2], L"a1");
+}

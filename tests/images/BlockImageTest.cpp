@@ -193,4 +193,25 @@ TEST(Images, PipeWhoseWriterStopsDamagesTheImage)
     }
 }
 
+// A file past the bound is refused as damaged from its size alone: a sparse
+// file that reads as zeros would otherwise load as a raw image.
+TEST(Images, FileLargerThan256MiBIsRefusedBeforeItIsRead)
+{
+    const STempFolder AFolder;
+    const auto PathHuge = AFolder.Path / "huge.bin";
+    std::ofstream(PathHuge).close();
+    std::filesystem::resize_file(PathHuge, kMaxImageSize + 1);
+    for (EKind eKind : kKinds) {
+        SCOPED_TRACE(kKindNames[static_cast<int>(eKind)]);
+        testing::internal::CaptureStdout();
+        const SOutcome A = ReadImage(eKind, PathHuge, AFolder.Write("good.bin", TestFile(eKind)));
+        const std::string strTrace = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(A.nResult, 0);
+        EXPECT_EQ(A.eState, ELoadState::Damaged);
+        EXPECT_TRUE(A.Sizes.empty());
+        EXPECT_EQ(A.uFileSize, 0u);
+        EXPECT_NE(strTrace.find("file larger than 256 MiB"), std::string::npos) << strTrace;
+    }
+}
+
 } // namespace

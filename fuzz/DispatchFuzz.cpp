@@ -1,0 +1,194 @@
+// The reply dispatcher on a worker without a port, fed arbitrary frames
+// between update starts. Whatever the device sends, nothing is read outside
+// a frame, the send queue holds only commands the host builds and grows by
+// at most what one answer queues, the settings blocks and device versions
+// change only through a whole answer of their kind, and every notification
+// names a real stage and result.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+#include "Command.h"
+#include "DealMsg.h"
+#include "FuzzCheck.h"
+#include "Work_BK.h"
+
+namespace {
+
+bool IsHostCommand(std::uint8_t btCommand)
+{
+    static constexpr std::uint8_t kHost[] = {
+        Cmd::DataRecord, Cmd::Acknowledge, Cmd::ProjectEnd,  Cmd::ProjectStart, Cmd::EDogEnd,
+        Cmd::EDogStart,  Cmd::EDogBlock,   Cmd::MusicEnd,    Cmd::MusicStart,   Cmd::MusicBlock,
+        Cmd::RadarEnd,   Cmd::RadarStart,  Cmd::RadarBlock,  Cmd::InfoRequest,  Cmd::ReadSettingsG,
+        Cmd::ReadSettingsI, Cmd::WriteSettings};
+    return std::find(std::begin(kHost), std::end(kHost), btCommand) != std::end(kHost);
+}
+
+constexpr std::uint8_t kDeviceCommands[] = {
+    Cmd::Acknowledge,     Cmd::NoAction,         Cmd::DeviceInfo,       Cmd::ProjectGoAhead,
+    Cmd::ProjectStart,    Cmd::DeviceRequest,    Cmd::EDogGoAhead,      Cmd::EDogBlockAnswer,
+    Cmd::MusicGoAhead,    Cmd::MusicBlockAnswer, Cmd::RadarGoAhead,     Cmd::RadarBlockAnswer,
+    Cmd::SettingsBlock,   Cmd::SettingsWritten};
+
+// A window that checks each notification as it arrives.
+class CCheckingWindow final : public CNotifyWindow {
+public:
+    std::intptr_t SendMessage(std::uint32_t uMessage, std::uintptr_t wParam, std::intptr_t lParam) override
+    {
+        switch (uMessage) {
+        case WM_STAGE_START: FUZZ_REQUIRE(wParam >= 1 && wParam <= 5); break;
+        case WM_STAGE_RESULT:
+            // Stage 0: an end answer before any stage ran reports the
+            // current stage, which is none yet.
+            FUZZ_REQUIRE(wParam <= 6);
+            FUZZ_REQUIRE(lParam == 0 || lParam == 1);
+            m_Results.emplace_back(static_cast<int>(wParam), static_cast<int>(lParam));
+            break;
+        case WM_PROGRESS:
+        case WM_DEVICE_READY:
+        case WM_SETTINGS_READ:
+        case WM_DEVICE_LOST: break;
+        default: FUZZ_REQUIRE(!"unknown notification");
+        }
+        return 0;
+    }
+    std::vector<std::pair<int, int>> m_Results;
+};
+
+CRawString MakeFrame(std::uint8_t btCommand, const std::vector<std::uint8_t>& Payload)
+{
+    std::vector<std::uint8_t> Bytes = {0xAC, static_cast<std::uint8_t>(Payload.size() + 5),
+                                       static_cast<std::uint8_t>((Payload.size() + 5) >> 8), btCommand};
+    Bytes.insert(Bytes.end(), Payload.begin(), Payload.end());
+    std::uint8_t btSum = btCommand;
+    for (const std::uint8_t bt : Payload)
+        btSum = static_cast<std::uint8_t>(btSum + bt);
+    Bytes.push_back(btSum);
+    return CRawString(Bytes.data(), static_cast<std::int32_t>(Bytes.size()));
+}
+
+std::wstring Format(const wchar_t* wzFormat, std::uint8_t btHigh, std::uint8_t btLow)
+{
+    wchar_t wzBuf[16] = {};
+    std::swprintf(wzBuf, 16, wzFormat, btHigh * 256 + btLow);
+    return wzBuf;
+}
+
+struct CObserved {
+    CSettingsBlock G{};
+    CSettingsBlock I{};
+    std::wstring strVersions[3];
+    bool bVersions = false;
+    std::size_t nTasks = 0;
+
+    explicit CObserved(CWork_BK& AWork)
+    {
+        AWork.GetSettingsG(G.data());
+        AWork.GetSettingsI(I.data());
+        bVersions = AWork.GetDeviceVersions(strVersions[0], strVersions[1], strVersions[2]);
+        nTasks = AWork.GetTaskCount();
+    }
+};
+
+void CheckAfter(CWork_BK& AWork, const CRawString& strFrame, const CObserved& ABefore)
+{
+    const CObserved AAfter(AWork);
+    const std::uint8_t btCommand = strFrame.At(3);
+    const std::int32_t nLength = strFrame.GetLength();
+
+    FUZZ_REQUIRE(AAfter.nTasks <= ABefore.nTasks + 2);
+    const std::uint8_t btFront = AWork.GetFrontCommand();
+    FUZZ_REQUIRE(AAfter.nTasks == 0 ? btFront == 0 : IsHostCommand(btFront));
+    if (std::find(std::begin(kDeviceCommands), std::end(kDeviceCommands), btCommand) ==
+        std::end(kDeviceCommands) || btCommand == Cmd::NoAction)
+        FUZZ_REQUIRE(AAfter.nTasks == ABefore.nTasks);
+
+    // A settings block is taken whole from a 0x48 answer long enough to hold
+    // it, and from nothing else.
+    const bool bSettings = btCommand == Cmd::SettingsBlock && nLength >= 5 + 1 + 73;
+    const CSettingsBlock* pExpectG = &ABefore.G;
+    const CSettingsBlock* pExpectI = &ABefore.I;
+    CSettingsBlock AFromFrame{};
+    if (bSettings) {
+        std::copy(strFrame.GetData() + 5, strFrame.GetData() + 5 + 73, AFromFrame.begin());
+        if (strFrame.At(4) == Cmd::ReadSettingsG)
+            pExpectG = &AFromFrame;
+        else if (strFrame.At(4) == Cmd::ReadSettingsI)
+            pExpectI = &AFromFrame;
+    }
+    FUZZ_REQUIRE(AAfter.G == *pExpectG);
+    FUZZ_REQUIRE(AAfter.I == *pExpectI);
+
+    if (btCommand == Cmd::DeviceInfo && nLength >= 13) {
+        FUZZ_REQUIRE(AAfter.bVersions);
+        FUZZ_REQUIRE(AAfter.strVersions[0] == Format(L"%04d", strFrame.At(6), strFrame.At(7)));
+        FUZZ_REQUIRE(AAfter.strVersions[1] == Format(L"%04d", strFrame.At(8), strFrame.At(9)));
+        FUZZ_REQUIRE(AAfter.strVersions[2] == Format(L"%04x", strFrame.At(10), strFrame.At(11)));
+    } else {
+        FUZZ_REQUIRE(AAfter.bVersions == ABefore.bVersions);
+        for (int i = 0; i < 3; ++i)
+            FUZZ_REQUIRE(AAfter.strVersions[i] == ABefore.strVersions[i]);
+    }
+    FUZZ_REQUIRE(AWork.GetCurrentStage() >= 0 && AWork.GetCurrentStage() <= 6);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSize)
+{
+    FuzzedDataProvider AInput(pData, nSize);
+    CDealMsg ADeal;
+    CWork_BK AWork;
+    CWorkSettings ASettings;
+    ASettings.dwFirmwarePause = 0;
+    AWork.SetWorkSettings(ASettings);
+    CCheckingWindow AWindow;
+    const bool bWindow = AInput.ConsumeBool();
+    if (bWindow)
+        AWork.SetNotifyWnd(&AWindow);
+
+    while (AInput.remaining_bytes() > 0) {
+        const std::uint8_t btOp = AInput.ConsumeIntegral<std::uint8_t>();
+        if (btOp == 0) {
+            AWork.StartUpdate();
+            continue;
+        }
+        if (btOp == 1) {
+            AWork.SetWriteSettings(AWork.GetWriteSettings() == 0 ? 1 : 0);
+            continue;
+        }
+        CRawString strFrame;
+        if (btOp == 2) {
+            // Not a frame at all: the dispatcher must not trust the length.
+            const std::vector<std::uint8_t> Raw =
+                AInput.ConsumeBytes<std::uint8_t>(AInput.ConsumeIntegralInRange<std::size_t>(0, 300));
+            strFrame.Assign(Raw.data(), static_cast<std::int32_t>(Raw.size()));
+        } else {
+            const std::uint8_t btCommand =
+                (btOp & 0x80) != 0 ? kDeviceCommands[btOp % std::size(kDeviceCommands)]
+                                   : AInput.ConsumeIntegral<std::uint8_t>();
+            const std::vector<std::uint8_t> Payload =
+                AInput.ConsumeBytes<std::uint8_t>(AInput.ConsumeIntegralInRange<std::size_t>(0, 250));
+            strFrame = MakeFrame(btCommand, Payload);
+        }
+        const CObserved ABefore(AWork);
+        const std::size_t nResults = AWindow.m_Results.size();
+        const bool bOpen = AWork.IsSequenceOpen();
+        ADeal.DispatchReply(strFrame);
+        CheckAfter(AWork, strFrame, ABefore);
+        // The settings written answer closes an update: stage 5 and then the
+        // whole update, both successful, while answers may still move it on.
+        if (strFrame.At(3) == Cmd::SettingsWritten && strFrame.GetLength() >= 7 && bOpen && bWindow) {
+            FUZZ_REQUIRE(AWindow.m_Results.size() == nResults + 2);
+            FUZZ_REQUIRE(AWindow.m_Results[nResults] == std::make_pair(5, 0));
+            FUZZ_REQUIRE(AWindow.m_Results[nResults + 1] == std::make_pair(6, 0));
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,78 @@
+// The frame cutter on arbitrary chunk sequences, for both sides of the line.
+// Whatever arrives, every delivered frame is one the rules accept, frames
+// come out in stream order, the receive buffer is always the unconsumed end
+// of the stream, holds no frame it could still deliver, and stays bounded.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "Frame.h"
+#include "FuzzCheck.h"
+
+namespace {
+
+void CheckFrame(const CRawString& strFrame, bool bWide)
+{
+    const std::int32_t nLength = strFrame.GetLength();
+    const std::int32_t nStated = strFrame.At(1) | (bWide ? strFrame.At(2) << 8 : 0);
+    FUZZ_REQUIRE(nLength >= 5 && nLength == nStated);
+    FUZZ_REQUIRE(strFrame.At(0) == 0xAC);
+    const std::uint8_t btCommand = strFrame.At(3);
+    FUZZ_REQUIRE(btCommand != 0 && (bWide || btCommand <= 0x51));
+    FUZZ_REQUIRE(FrameChecksum(strFrame.GetData() + 3, nLength - 4) == strFrame.At(nLength - 1));
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSize)
+{
+    FuzzedDataProvider AInput(pData, nSize);
+    const bool bWide = AInput.ConsumeBool();
+    const FrameFinder pFinder = bWide ? &FindFrameWide : &FindFrame;
+    const std::size_t nLimit = bWide ? 2 * 65536 : static_cast<std::size_t>(kReceiveLimit);
+
+    CRawString strReceive;
+    std::vector<std::uint8_t> Stream;  // every byte fed so far
+    std::size_t nConsumed = 0;         // end of the last delivered frame in Stream
+    while (AInput.remaining_bytes() > 0) {
+        // A chunk, now and then repeated up to 113 times: long noise must
+        // reach the buffer's bound with inputs of a few kilobytes.
+        const std::uint8_t btOp = AInput.ConsumeIntegral<std::uint8_t>();
+        const std::size_t nChunk = AInput.ConsumeIntegralInRange<std::size_t>(0, 600);
+        const std::vector<std::uint8_t> Chunk = AInput.ConsumeBytes<std::uint8_t>(nChunk);
+        const unsigned nRepeat = btOp >= 0xF8 ? 1u + (btOp - 0xF8u) * 16u : 1u;
+        for (unsigned r = 0; r < nRepeat; ++r) {
+            Stream.insert(Stream.end(), Chunk.begin(), Chunk.end());
+            int nSeen = 0;
+            const int nDelivered = CutFrames(strReceive, Chunk, [&](const CRawString& strFrame) {
+                ++nSeen;
+                CheckFrame(strFrame, bWide);
+                const auto itFrom = Stream.begin() + static_cast<std::ptrdiff_t>(nConsumed);
+                const auto itHit = std::search(itFrom, Stream.end(), strFrame.GetData(),
+                                               strFrame.GetData() + strFrame.GetLength());
+                FUZZ_REQUIRE(itHit != Stream.end());
+                nConsumed = static_cast<std::size_t>(itHit - Stream.begin()) +
+                            static_cast<std::size_t>(strFrame.GetLength());
+            }, pFinder);
+            FUZZ_REQUIRE(nDelivered == nSeen);
+
+            const auto nLeft = static_cast<std::size_t>(strReceive.GetLength());
+            FUZZ_REQUIRE(nLeft <= nLimit);
+            FUZZ_REQUIRE(nLeft <= Stream.size() - nConsumed);
+            // The whole-buffer checks once per repeated chunk keep the runs fast.
+            if (Chunk.empty() || r + 1 == nRepeat) {
+                FUZZ_REQUIRE(nLeft == 0 ||
+                             std::equal(strReceive.GetData(), strReceive.GetData() + nLeft,
+                                        Stream.end() - static_cast<std::ptrdiff_t>(nLeft)));
+                std::int32_t nHead = -1;
+                std::int32_t nTail = -1;
+                FUZZ_REQUIRE(!pFinder(strReceive, nHead, nTail));
+            }
+            if (Chunk.empty())
+                break;
+        }
+    }
+    return 0;
+}
