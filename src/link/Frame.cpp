@@ -1,5 +1,7 @@
 #include "Frame.h"
 
+#include <vector>
+
 std::uint8_t FrameChecksum(const std::uint8_t* pBytes, std::int32_t nCount)
 {
     std::uint8_t btSum = 0;
@@ -12,6 +14,34 @@ namespace {
 
 // The one search behind both sides' rules: the host reads the low length
 // byte alone and commands up to 0x51; the device reads all 16 length bits.
+// The checksum of bytes [nFrom, nFrom + nCount). A long stated length is
+// summed through running sums made once per search: noise full of start
+// bytes with long lengths would otherwise cost a sum of up to 64 KiB for
+// each of them, seconds for one buffer on the device's side.
+class CChecksums {
+public:
+    explicit CChecksums(const CRawString& strBuf) : m_strBuf(strBuf) {}
+
+    std::uint8_t Get(std::int32_t nFrom, std::int32_t nCount)
+    {
+        if (nCount <= 256)
+            return FrameChecksum(m_strBuf.GetData() + nFrom, nCount);
+        if (m_Running.empty()) {
+            const std::uint8_t* pBytes = m_strBuf.GetData();
+            const auto nLength = static_cast<std::size_t>(m_strBuf.GetLength());
+            m_Running.resize(nLength + 1);
+            for (std::size_t i = 0; i < nLength; ++i)
+                m_Running[i + 1] = static_cast<std::uint8_t>(m_Running[i] + pBytes[i]);
+        }
+        return static_cast<std::uint8_t>(m_Running[static_cast<std::size_t>(nFrom + nCount)] -
+                                         m_Running[static_cast<std::size_t>(nFrom)]);
+    }
+
+private:
+    const CRawString& m_strBuf;
+    std::vector<std::uint8_t> m_Running; // sum of the first i bytes at i
+};
+
 bool FindFrameBy(const CRawString& strBuf, std::int32_t& nHead, std::int32_t& nTail, bool bWide)
 {
     static constexpr std::uint8_t btStart = 0xAC;
@@ -19,6 +49,7 @@ bool FindFrameBy(const CRawString& strBuf, std::int32_t& nHead, std::int32_t& nT
     nTail = -1;
     std::int32_t nSearch = 0;
     const std::int32_t nLength = strBuf.GetLength();
+    CChecksums ASums(strBuf);
     while (nSearch < nLength) {
         nHead = strBuf.Find(&btStart, 1, nSearch);
         if (nHead < 0)
@@ -40,7 +71,7 @@ bool FindFrameBy(const CRawString& strBuf, std::int32_t& nHead, std::int32_t& nT
         }
         if (btCommand == 0 || (!bWide && btCommand > 0x51))
             continue;
-        if (FrameChecksum(strBuf.GetData() + nHead + 3, nLen - 4) == strBuf.At(nTail - 1))
+        if (ASums.Get(nHead + 3, nLen - 4) == strBuf.At(nTail - 1))
             return true;
     }
     return false;
