@@ -199,14 +199,19 @@ protected:
 
     // Each stage's image against its result: the file whole after a
     // success, not after a failure, nothing when the stage never began.
-    void ExpectRecorded(const CSimDevice& ADevice, const CResults& Results, unsigned uFiles) const
+    // Returns what the device kept, stage by stage: "=" the file whole,
+    // "partial" something else, "none" nothing.
+    std::string ExpectRecorded(const CSimDevice& ADevice, const CResults& Results, unsigned uFiles) const
     {
+        std::string strKept;
         for (int nStage = 1; nStage <= 5; ++nStage) {
             if (!HasFile(uFiles, nStage))
                 continue;
             const auto It =
                 std::find_if(Results.begin(), Results.end(), [&](const auto& A) { return A.first == nStage; });
             const CBytes Kept = Recorded(ADevice, nStage);
+            strKept += (strKept.empty() ? "" : " ") + std::to_string(nStage) +
+                       (Kept == Sent(nStage) ? "=" : Kept.empty() ? ":none" : ":partial");
             if (It == Results.end())
                 EXPECT_TRUE(Kept.empty()) << "stage " << nStage << " never began";
             else if (It->second == 0)
@@ -214,6 +219,7 @@ protected:
             else
                 EXPECT_NE(Kept, Sent(nStage)) << "stage " << nStage << " reported a failure";
         }
+        return strKept;
     }
 
     CTempPortDir m_Ports;
@@ -252,21 +258,16 @@ TEST_P(FaultMatrix, ShowsTheResultAndKeepsTheDeviceWhole)
         Results = m_pEngine->ANotes.Results();
     }
     EXPECT_EQ(Results, ARow.Expected);
-    ExpectRecorded(*pDevice, Results, ARow.uFiles);
+    std::string strKept = ExpectRecorded(*pDevice, Results, ARow.uFiles);
     if (ARow.nDamaged != 0) {
         Sleep(100);
-        EXPECT_EQ(pDevice->GetReceivedFrames().size(), 4u) << "nothing beyond the probe, 0x45, 0x47 and 0x49";
+        const std::size_t nFrames = pDevice->GetReceivedFrames().size();
+        EXPECT_EQ(nFrames, 4u) << "nothing beyond the probe, 0x45, 0x47 and 0x49";
+        strKept += "; " + std::to_string(nFrames) + " frames received";
     }
     if (pOther) {
         EXPECT_EQ(pOther->GetCounters().nFramesReceived, 0u) << "COM7 was opened";
     }
-
-    std::string strShown;
-    for (const auto& AResult : Results)
-        strShown += (strShown.empty() ? "" : " / ") + ShownText(AResult);
-    std::fprintf(stderr, "[ row ] %s | %s | %s | %ld ms\n", ARow.szName, strShown.c_str(),
-                 ARow.bCli ? std::to_string(ARun.nExit).c_str() : "-", nMs);
-    RecordProperty("time_to_result_ms", static_cast<int>(nMs));
 
     if (ARow.bReplug) {
         EXPECT_TRUE(m_pEngine->ANotes.WaitFor(WM_DEVICE_LOST, -1, 10s));
@@ -276,8 +277,15 @@ TEST_P(FaultMatrix, ShowsTheResultAndKeepsTheDeviceWhole)
         RunEngine(*pDevice, 2);
         const CResults Again = m_pEngine->ANotes.Results();
         EXPECT_EQ(CResults(Again.begin() + static_cast<long>(nBefore), Again.end()), Succeeds()) << "plugged back";
-        ExpectRecorded(*pDevice, Succeeds(), kAll);
+        strKept += "; plugged back in, the next update: " + ExpectRecorded(*pDevice, Succeeds(), kAll);
     }
+
+    std::string strShown;
+    for (const auto& AResult : Results)
+        strShown += (strShown.empty() ? "" : " / ") + ShownText(AResult);
+    std::fprintf(stderr, "[ row ] %s | %s | %s | %ld ms | %s\n", ARow.szName, strShown.c_str(),
+                 ARow.bCli ? std::to_string(ARun.nExit).c_str() : "-", nMs, strKept.c_str());
+    RecordProperty("time_to_result_ms", static_cast<int>(nMs));
 }
 
 INSTANTIATE_TEST_SUITE_P(
