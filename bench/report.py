@@ -118,8 +118,8 @@ def main():
     out.append("# Update speed against the line")
     out.append("")
     out.append(f"Written by `{a.command}` on {machine()}. Load average (1, 5, 15 min): {load}. "
-               "The machine is shared: other people's builds ran at the same time, so wall times carry "
-               "their noise; every figure is the median of the runs with the smallest and largest beside it. "
+               "Wall times carry whatever else the machine ran meanwhile; every figure is the median of the "
+               "runs with the smallest and largest beside it. "
                "What the numbers mean, and what was changed to reach them, is in "
                "[speed-fixes.md](speed-fixes.md).")
     out.append("")

@@ -97,16 +97,6 @@ TEST_F(Cli, AStalledStageFailsWithTheWindowsTexts)
     EXPECT_NE(ARun.strOut.find("Ошибка обновления!"), std::string::npos);
 }
 
-TEST_F(Cli, ADamagedFileIsNeverSent)
-{
-    std::ofstream(m_Files + "/AC7811_project.hex") << ":020000040800F2\r\n:10000000ZZ\r\n:00000001FF\r\n";
-    StartDevice();
-    const CRun ARun = RunCli(Folder());
-    EXPECT_EQ(ARun.nExit, 1) << ARun.strOut;
-    EXPECT_NE(ARun.strOut.find("Не удалось обновить ПО!"), std::string::npos) << ARun.strOut;
-    EXPECT_TRUE(m_pDevice->GetFirmware().empty());
-}
-
 TEST(VersionFile, LinesWithoutTheirEndsInUtf8OrCp1251)
 {
     auto Lines = ParseVersionText("\xEF\xBB\xBFРД-1\r\n0102\r\n0003");

@@ -120,14 +120,6 @@ TEST_F(Update, AudioThenRadarAnnouncesStageFourTwice)
     EXPECT_EQ(m_pEngine->ANotes.StageStarts(), (std::vector<int>{3, 4, 4}));
 }
 
-TEST_F(Update, TheFirstAnsweringPortIsUsedAndLaterOnesAreNeverOpened)
-{
-    const auto pDevice7 = StartDevice(m_Ports.GetPath(), 7);
-    Connect();
-    EXPECT_EQ(m_pEngine->AWork.GetPortNumber(), 3);
-    EXPECT_EQ(pDevice7->GetCounters().nFramesReceived, 0u);
-}
-
 TEST_F(Update, FivePortsWithoutDeviceAndOneAnsweringWithFourBytes)
 {
     CSimOptions AOptions;
@@ -141,19 +133,6 @@ TEST_F(Update, FivePortsWithoutDeviceAndOneAnsweringWithFourBytes)
     EXPECT_FALSE(AEngine.AWork.IsConnected());
     EXPECT_TRUE(AEngine.ANotes.GetNotes().empty());
     EXPECT_EQ(pBad->GetCounters().nFramesReceived, 1u) << "probed once, never taken";
-}
-
-TEST_F(Update, DamagedFirmwareIsRefusedBeforeAnythingIsSent)
-{
-    std::string strHex = MakeHex(0x08000000, RandomBytes(64, 8), "0102");
-    strHex[strHex.find('\n') + 12] ^= 1;  // a data digit of the second record
-    m_Files.Write("AC7811_project.hex", strHex);
-    m_Files.Write("flagdata.bin", RandomBytes(10, 9));
-    Connect();
-    EXPECT_FALSE(m_pEngine->AWork.StartUpdate());
-    EXPECT_EQ(m_pEngine->ANotes.Results(), (CResults{{1, 1}, {6, 1}}));
-    Sleep(100);
-    EXPECT_EQ(CommandsReceived(*m_pDevice).size(), 4u) << "nothing beyond the connection's own frames";
 }
 
 TEST_F(Update, ADeviceThatStopsAnsweringFailsTheStage)
