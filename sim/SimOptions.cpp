@@ -202,7 +202,7 @@ CSimOptions::EParse CSimOptions::Parse(std::span<const std::string> Args, CSimOp
         } else if (strName == "--settings-g" || strName == "--settings-i") {
             CSimSettings& ASettings = strName == "--settings-g" ? AOptions.SettingsG : AOptions.SettingsI;
             if (!ParseSettings(strValue, ASettings, strError)) {
-                strError = strName + ": " + strError;
+                strError.insert(0, ": ").insert(0, strName);
                 return EParse::Error;
             }
         } else if (strName == "--record") {
@@ -260,7 +260,7 @@ CSimOptions::EParse CSimOptions::Parse(std::span<const std::string> Args, CSimOp
             return EParse::Error;
         }
         if (!bOk) {
-            strError = "bad value for " + strName + ": " + strValue;
+            strError = std::string("bad value for ").append(strName).append(": ").append(strValue);
             return EParse::Error;
         }
     }

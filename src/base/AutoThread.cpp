@@ -72,8 +72,7 @@ bool CAutoThread::Start()
         return false;
     }
     m_bHasThread = true;
-    m_dwThreadId = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(
-        reinterpret_cast<void*>(m_hThread)));
+    m_dwThreadId = static_cast<std::uint32_t>(m_hThread);
     return true;
 }
 

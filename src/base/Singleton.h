@@ -17,5 +17,6 @@ protected:
 private:
     // Kept as the base pointer: the downcast happens only on access, once the
     // complete object exists.
+    // NOLINTNEXTLINE(cppcoreguidelines-avoid-non-const-global-variables): the one instance it gives access to
     static inline Singleton* s_pInstance = nullptr;
 };

@@ -33,7 +33,7 @@ public:
             for (std::size_t i = 0; i < nLength; ++i)
                 m_Running[i + 1] = static_cast<std::uint8_t>(m_Running[i] + pBytes[i]);
         }
-        return static_cast<std::uint8_t>(m_Running[static_cast<std::size_t>(nFrom + nCount)] -
+        return static_cast<std::uint8_t>(m_Running[static_cast<std::size_t>(nFrom) + static_cast<std::size_t>(nCount)] -
                                          m_Running[static_cast<std::size_t>(nFrom)]);
     }
 

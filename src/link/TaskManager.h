@@ -158,6 +158,8 @@ protected:
         StartWait();
         while (!StopRequested() && pEvent != nullptr) {
             const bool bSignalled = pEvent->Wait(GetWaitLeft());
+            // Another thread asks for the stop while this one waits.
+            // cppcheck-suppress knownConditionTrueFalse
             if (StopRequested())
                 break;
             // A packet sent on an answering thread meanwhile has its own
@@ -179,7 +181,7 @@ private:
     using AClock = std::chrono::steady_clock;
 
     struct CEntry {
-        std::uint64_t nId;
+        std::uint64_t nId = 0;
         TPacket APacket;
         bool bSentOnAnswer = false;
     };

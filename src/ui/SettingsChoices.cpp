@@ -7,15 +7,15 @@ constexpr const char* aModes[] = {"СМАРТ", "ТУРБО", "ТРАССА", "�
 constexpr const char* aLevels[] = {"Смарт", "Auto", "0", "1", "2", "3", "4", "5", "6", "7", "8", "9"};
 constexpr const char* aOnOff[] = {"On", "Off"};
 
-CComboChoice OnOff(const char* szName, int nOffset) { return {szName, aOnOff, nullptr, 0, 0, 0, true, 0, nOffset}; }
+constexpr CComboChoice OnOff(const char* szName, int nOffset) { return {szName, aOnOff, nullptr, 0, 0, 0, true, 0, nOffset}; }
 
-CComboChoice Numbers(const char* szName, const char* szFormat, int nFirst, int nStep, int nCount, int nOffset,
+constexpr CComboChoice Numbers(const char* szName, const char* szFormat, int nFirst, int nStep, int nCount, int nOffset,
                      bool bUserData = false)
 {
     return {szName, {}, szFormat, nFirst, nStep, nCount, bUserData, 0, nOffset};
 }
 
-const CComboChoice aChoices[] = {
+constexpr CComboChoice aChoices[] = {
     {"como_frame1_1", aRegions, nullptr, 0, 0, 0, true, 1, -1},
     {"como_frame1_2", aModes, nullptr, 0, 0, 0, true, 1, -1},
     {"como_frame1_3", aLevels, nullptr, 0, 0, 0, true, 0, -1},
