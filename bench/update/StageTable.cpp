@@ -42,9 +42,13 @@ std::vector<CStageRow> CountStageTraffic(std::span<const CSimLogEntry> Log)
     return Rows;
 }
 
-std::vector<double> MeasureRecordTurns(std::span<const CSimLogEntry> Log)
+namespace {
+
+// Calls OnTurn(answer, record) for each firmware record the device received
+// right after answering the record before it; OnTurn returns false to stop.
+template <class F>
+void ForEachRecordTurn(std::span<const CSimLogEntry> Log, F OnTurn)
 {
-    std::vector<double> Seconds;
     const CSimLogEntry* pAnswer = nullptr;
     for (const CSimLogEntry& AEntry : Log) {
         if (AEntry.Bytes.size() < 5)
@@ -53,11 +57,23 @@ std::vector<double> MeasureRecordTurns(std::span<const CSimLogEntry> Log)
             const bool bRecordAnswer = AEntry.Bytes[3] == Cmd::Acknowledge && AEntry.Bytes[4] == Cmd::DataRecord;
             pAnswer = bRecordAnswer ? &AEntry : nullptr;
         } else if (AEntry.eKind == ESimLogKind::Received) {
-            if (pAnswer != nullptr && AEntry.Bytes[3] == Cmd::DataRecord)
-                Seconds.push_back(std::chrono::duration<double>(AEntry.tAt - pAnswer->tAt).count());
+            const CSimLogEntry* pFrom = pAnswer;
             pAnswer = nullptr;
+            if (pFrom != nullptr && AEntry.Bytes[3] == Cmd::DataRecord && !OnTurn(*pFrom, AEntry))
+                return;
         }
     }
+}
+
+} // namespace
+
+std::vector<double> MeasureRecordTurns(std::span<const CSimLogEntry> Log)
+{
+    std::vector<double> Seconds;
+    ForEachRecordTurn(Log, [&](const CSimLogEntry& AAnswer, const CSimLogEntry& ARecord) {
+        Seconds.push_back(std::chrono::duration<double>(ARecord.tAt - AAnswer.tAt).count());
+        return true;
+    });
     return Seconds;
 }
 
@@ -67,44 +83,33 @@ CTurnParts SplitRecordTurns(std::span<const CSimLogEntry> Log,
                             std::uint32_t dwBaud)
 {
     using ADuration = std::chrono::duration<double>;
+    const auto Wire = [dwBaud](std::size_t nBytes) {
+        return std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+            ADuration(GetWireSeconds(nBytes, dwBaud)));
+    };
     CTurnParts AParts;
     std::size_t nRead = 0;
     std::size_t nWrite = 0;
-    const CSimLogEntry* pAnswer = nullptr;
-    for (const CSimLogEntry& AEntry : Log) {
-        if (AEntry.Bytes.size() < 5)
-            continue;
-        if (AEntry.eKind == ESimLogKind::Sent) {
-            const bool bRecordAnswer = AEntry.Bytes[3] == Cmd::Acknowledge && AEntry.Bytes[4] == Cmd::DataRecord;
-            pAnswer = bRecordAnswer ? &AEntry : nullptr;
-            continue;
-        }
-        if (AEntry.eKind != ESimLogKind::Received)
-            continue;
-        const CSimLogEntry* pFrom = pAnswer;
-        pAnswer = nullptr;
-        if (pFrom == nullptr || AEntry.Bytes[3] != Cmd::DataRecord)
-            continue;
-        const auto tAnswered = pFrom->tAt + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                                ADuration(GetWireSeconds(pFrom->Bytes.size(), dwBaud)));
-        const auto tDeviceRead = AEntry.tAt - std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                                  ADuration(GetWireSeconds(AEntry.Bytes.size(), dwBaud)));
+    ForEachRecordTurn(Log, [&](const CSimLogEntry& AAnswer, const CSimLogEntry& ARecord) {
+        const auto tAnswered = AAnswer.tAt + Wire(AAnswer.Bytes.size());
+        const auto tDeviceRead = ARecord.tAt - Wire(ARecord.Bytes.size());
         // The host's first read after the answer went out, and its first
         // record written after that read.
-        while (nRead < HostReads.size() && HostReads[nRead] < pFrom->tAt)
+        while (nRead < HostReads.size() && HostReads[nRead] < AAnswer.tAt)
             ++nRead;
         if (nRead == HostReads.size())
-            break;
+            return false;
         while (nWrite < RecordWrites.size() && RecordWrites[nWrite] < HostReads[nRead])
             ++nWrite;
         if (nWrite == RecordWrites.size())
-            break;
-        if (RecordWrites[nWrite] > AEntry.tAt)
-            continue;
+            return false;
+        if (RecordWrites[nWrite] > ARecord.tAt)
+            return true;
         AParts.ToHost.push_back(ADuration(HostReads[nRead] - tAnswered).count());
         AParts.InHost.push_back(ADuration(RecordWrites[nWrite] - HostReads[nRead]).count());
         AParts.ToDevice.push_back(ADuration(tDeviceRead - RecordWrites[nWrite]).count());
-    }
+        return true;
+    });
     return AParts;
 }
 
