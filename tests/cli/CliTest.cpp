@@ -84,19 +84,6 @@ TEST_F(Cli, ExitStatusTellsWhatHappened)
     EXPECT_NE(ANothing.strOut.find("Nothing to update"), std::string::npos);
 }
 
-TEST_F(Cli, AStalledStageFailsWithTheWindowsTexts)
-{
-    WriteFile("audioHead.bin", 3 * 4096);
-    CSimOptions AOptions;
-    AOptions.nStopAfter = 1;
-    AOptions.nStopCommand = 0x33;
-    StartDevice(AOptions);
-    const CRun ARun = RunCli(Folder() + " --stall-timeout 1");
-    EXPECT_EQ(ARun.nExit, 1) << ARun.strOut;
-    EXPECT_NE(ARun.strOut.find("Не удалось обновить звуковые файлы!"), std::string::npos) << ARun.strOut;
-    EXPECT_NE(ARun.strOut.find("Ошибка обновления!"), std::string::npos);
-}
-
 TEST(VersionFile, LinesWithoutTheirEndsInUtf8OrCp1251)
 {
     auto Lines = ParseVersionText("\xEF\xBB\xBFРД-1\r\n0102\r\n0003");

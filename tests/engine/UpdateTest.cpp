@@ -152,16 +152,6 @@ TEST_F(Update, ADeviceThatStopsAnsweringFailsTheStage)
     EXPECT_NE(strTrace.find("command 23 unanswered; the device answered: 命令无效"), std::string::npos);
 }
 
-TEST_F(Update, AStartCommandWithoutGoAheadFailsItsStage)
-{
-    m_Files.Write("audioHead.bin", RandomBytes(10, 11));
-    CSimOptions AOptions;
-    AOptions.nStopAfter = 0;
-    AOptions.nStopCommand = 0x31;
-    Connect(AOptions);
-    EXPECT_EQ(Run(), (CResults{{3, 1}, {6, 1}}));
-}
-
 TEST_F(Update, AnUnpluggedDeviceEndsTheUpdateAndIsFoundAgain)
 {
     m_Files.Write("flagdata.bin", RandomBytes(3 * 4096, 12));
