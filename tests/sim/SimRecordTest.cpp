@@ -28,6 +28,9 @@ protected:
         AOptions.strRecordDir = m_Dir.GetPath() + "/record";
         CSimDevice& ADevice = StartDevice(AOptions);
         EXPECT_TRUE(m_Host.Open(3));
+        // The device counts a frame once its answer is out, so the probe
+        // may still be uncounted when the host has its answer.
+        EXPECT_TRUE(ADevice.WaitForFrames(1, 10s));
         return ADevice;
     }
     // Sends the frames and waits until the device has handled them all.
