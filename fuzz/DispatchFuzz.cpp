@@ -127,8 +127,8 @@ void CheckAfter(CWork_BK& AWork, const CRawString& strFrame, const CObserved& AB
 
     if (btCommand == Cmd::DeviceInfo && nLength >= 13) {
         FUZZ_REQUIRE(AAfter.bVersions);
-        FUZZ_REQUIRE(AAfter.strVersions[0] == Format(L"%04d", strFrame.At(6), strFrame.At(7)));
-        FUZZ_REQUIRE(AAfter.strVersions[1] == Format(L"%04d", strFrame.At(8), strFrame.At(9)));
+        FUZZ_REQUIRE(AAfter.strVersions[0] == Format(L"%04x", strFrame.At(6), strFrame.At(7)));
+        FUZZ_REQUIRE(AAfter.strVersions[1] == Format(L"%04x", strFrame.At(8), strFrame.At(9)));
         FUZZ_REQUIRE(AAfter.strVersions[2] == Format(L"%04x", strFrame.At(10), strFrame.At(11)));
     } else {
         FUZZ_REQUIRE(AAfter.bVersions == ABefore.bVersions);

@@ -116,9 +116,15 @@ int main(int argc, char** argv)
         nSettingsReads += AEvent.uMessage == WM_SETTINGS_READ;
     }
     if (!bReady) {
-        const std::wstring strProblem = AWork.GetSearchProblem();
-        AWindow.Print(strProblem.empty() ? "No device answered on COM1 to COM49.\n"
-                                         : (Utf8(strProblem) + "\nNo device answered.\n").c_str());
+        const CPortFinding AProblem = AWork.GetSearchProblem();
+        std::string strText;
+        if (AProblem.eKind == CPortFinding::EKind::Denied)
+            strText = "COM" + std::to_string(AProblem.btPort) + " (" + AProblem.strPath +
+                      ") may not be opened: permission denied. Add your user to the group that owns it "
+                      "(dialout on Debian) and log in again.\nNo device answered.\n";
+        else
+            strText = "No device answered on COM1 to COM49.\n";
+        AWindow.Print(strText.c_str());
         AWork.Reset();
         return kExitNoDevice;
     }
@@ -157,6 +163,11 @@ int main(int argc, char** argv)
             continue;
         if (AWindow.Show(AEvent, nResult))
             break;
+    }
+    if (nResult != 0) {
+        const std::wstring strWhy = AWork.GetFailure().Describe();
+        if (!strWhy.empty())
+            AWindow.Print(("  " + Utf8(strWhy) + "\n").c_str());  // under the failure it explains
     }
     AWork.Reset();
     return nResult == 0 ? kExitUpdated : kExitFailed;

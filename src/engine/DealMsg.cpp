@@ -29,10 +29,10 @@ bool IsShort(const CRawString& strFrame, std::int32_t nNeeded)
 // (GetStatusText's own texts, 3 to 9).
 bool IsFlashFailure(std::uint8_t btStatus) { return btStatus >= 3 && btStatus <= 9; }
 
-std::wstring FormatVersion(const wchar_t* wzFormat, std::uint8_t btHigh, std::uint8_t btLow)
+std::wstring FormatVersion(std::uint8_t btHigh, std::uint8_t btLow)
 {
     wchar_t wzBuf[16] = {};
-    std::swprintf(wzBuf, 16, wzFormat, btHigh * 256 + btLow);
+    std::swprintf(wzBuf, 16, L"%04x", btHigh * 256 + btLow);
     return wzBuf;
 }
 
@@ -159,9 +159,12 @@ void CDealMsg::DispatchDeviceInfo(const CRawString& strFrame)
 {
     CWork_BK* pWork = Work();
     DebugPrint(L"Port Num == %d\r\n", strFrame.At(5));
-    pWork->SetDeviceVersions(FormatVersion(L"%04d", strFrame.At(6), strFrame.At(7)),
-                             FormatVersion(L"%04d", strFrame.At(8), strFrame.At(9)),
-                             FormatVersion(L"%04x", strFrame.At(10), strFrame.At(11)));
+    // All three in the notation of the update files' versions (the HEX
+    // trailer's four hexadecimal digits, ver.txt), so that the device's
+    // version and the file's read alike: 0x0102 is "0102", not "0258".
+    pWork->SetDeviceVersions(FormatVersion(strFrame.At(6), strFrame.At(7)),
+                             FormatVersion(strFrame.At(8), strFrame.At(9)),
+                             FormatVersion(strFrame.At(10), strFrame.At(11)));
     pWork->OnAnswer(strFrame.At(4));
     pWork->OnDeviceInfo();
     SendReadSettings();

@@ -17,13 +17,6 @@ constexpr std::int32_t kLineLengths[4] = {17, 45, 21, 13};
 
 CDealMsg* Deal() { return Singleton<CDealMsg>::GetInstance(); }
 
-std::wstring ToWide(const std::string& str)
-{
-    std::wstring wstr;
-    Utf8ToWide(str, wstr);
-    return wstr;
-}
-
 } // namespace
 
 CWork_BK::CWork_BK()
@@ -140,12 +133,12 @@ bool CWork_BK::SearchDevice()
         }
         if (m_Serial.GetOpenError() == CSerialBackend::EOpenError::Denied) {
             std::lock_guard<std::mutex> ALock(m_DataLock);
-            if (m_strSearchProblem.empty()) {
-                m_strSearchProblem = L"COM" + std::to_wstring(dwPort) + L" (" +
-                                     ToWide(m_Serial.GetPortPath()) +
-                                     L") may not be opened: permission denied. Add your user to "
-                                     L"the group that owns it (dialout on Debian) and log in again.";
-                DebugPrint(L"%ls\r\n", m_strSearchProblem.c_str());
+            if (m_SearchProblem.eKind == CPortFinding::EKind::None) {
+                m_SearchProblem = {CPortFinding::EKind::Denied, static_cast<std::uint8_t>(dwPort),
+                                   m_Serial.GetPortPath()};
+                std::wstring wstrPath;
+                Utf8ToWide(m_SearchProblem.strPath, wstrPath);
+                DebugPrint(L"COM%u (%ls) may not be opened: permission denied\r\n", dwPort, wstrPath.c_str());
             }
         }
     }
@@ -210,17 +203,23 @@ void CWork_BK::OnPortLost()
 {
     DebugPrint(L"[Device] COM%d is gone\r\n", static_cast<int>(m_btPort.load()));
     if (m_bInProgress)
-        FailUpdate(L"the device was disconnected");
+        FailUpdate(CUpdateFailure::EKind::Lost, L"the device was disconnected");
     NotifyDeviceLost();
     // The search thread closes the port (joining this thread), empties the
     // images and searches again.
     m_SearchEvent.Set();
 }
 
-std::wstring CWork_BK::GetSearchProblem() const
+CPortFinding CWork_BK::GetSearchProblem() const
 {
     std::lock_guard<std::mutex> ALock(m_DataLock);
-    return m_strSearchProblem;
+    return m_SearchProblem;
+}
+
+CUpdateFailure CWork_BK::GetFailure() const
+{
+    std::lock_guard<std::mutex> ALock(m_DataLock);
+    return m_Failure;
 }
 
 // ---------------------------------------------------------------- images
@@ -321,7 +320,9 @@ void CWork_BK::NotifyStageStart()
 void CWork_BK::NotifyProgress()
 {
     CNotifyWindow* pWindow = m_pWindow;
-    if (pWindow == nullptr)
+    // A late answer after an update has ended (or failed) is no progress of
+    // anything the window shows.
+    if (pWindow == nullptr || !IsSequenceOpen())
         return;
     const std::uint32_t dwDone = ++m_dwDoneCount;
     pWindow->SendMessage(WM_PROGRESS, m_dwStageTotal.load(), static_cast<std::intptr_t>(dwDone));
@@ -378,6 +379,7 @@ bool CWork_BK::RefuseDamaged()
         std::int32_t nStage;
         bool bDamaged;
         const wchar_t* wzFile;
+        CLoadFault AFault;
     };
     bool bFirstNotAddress = false;
     CCheck Checks[4];
@@ -387,10 +389,13 @@ bool CWork_BK::RefuseDamaged()
         // Without an extended linear address first, no record has a known
         // 32-bit address: such a file cannot be programmed.
         bFirstNotAddress = !Records.empty() && Records.front().GetType() != 4;
-        Checks[0] = {1, m_Project.IsDamaged() || bFirstNotAddress, L"AC7811_project.hex"};
-        Checks[1] = {2, m_EDog.IsDamaged(), L"flagdata.bin"};
-        Checks[2] = {3, m_Music.IsDamaged(), L"audioHead.bin"};
-        Checks[3] = {4, m_Radar.IsDamaged(), L"rdfw.bin"};
+        const CLoadFault AFirstNotAddress{CLoadFault::EWhere::Line, 1,
+                                          L"first record is not an extended linear address"};
+        Checks[0] = {1, m_Project.IsDamaged() || bFirstNotAddress, L"AC7811_project.hex",
+                     bFirstNotAddress ? AFirstNotAddress : m_Project.GetLoadFault()};
+        Checks[1] = {2, m_EDog.IsDamaged(), L"flagdata.bin", m_EDog.GetLoadFault()};
+        Checks[2] = {3, m_Music.IsDamaged(), L"audioHead.bin", m_Music.GetLoadFault()};
+        Checks[3] = {4, m_Radar.IsDamaged(), L"rdfw.bin", m_Radar.GetLoadFault()};
     }
     for (const CCheck& ACheck : Checks) {
         if (!ACheck.bDamaged)
@@ -399,6 +404,14 @@ bool CWork_BK::RefuseDamaged()
                    ACheck.nStage == 1 && bFirstNotAddress
                        ? L" (its first record is not an extended linear address)"
                        : L"");
+        {
+            std::lock_guard<std::mutex> ALock(m_DataLock);
+            m_Failure = {};
+            m_Failure.eKind = CUpdateFailure::EKind::Damaged;
+            m_Failure.nStage = ACheck.nStage;
+            m_Failure.strFile = ACheck.wzFile;
+            m_Failure.AFault = ACheck.AFault;
+        }
         SetStage(ACheck.nStage);
         NotifyStageResult(1);
         SetStage(6);
@@ -411,6 +424,10 @@ bool CWork_BK::RefuseDamaged()
 bool CWork_BK::StartUpdate()
 {
     m_nUpdateRunning = 1;
+    {
+        std::lock_guard<std::mutex> ALock(m_DataLock);
+        m_Failure = {};
+    }
     CDealMsg* pDeal = Deal();
     if (pDeal == nullptr || RefuseDamaged())
         return false;
@@ -500,7 +517,7 @@ void CWork_BK::Finish()
     NotifyStageResult(0);
 }
 
-void CWork_BK::FailUpdate(const wchar_t* wzWhy)
+void CWork_BK::FailUpdate(CUpdateFailure::EKind eKind, const wchar_t* wzWhy)
 {
     if (!m_bInProgress.exchange(false))
         return;
@@ -519,6 +536,15 @@ void CWork_BK::FailUpdate(const wchar_t* wzWhy)
     DebugPrint(L"[Update] stage %d failed: %ls; command %02X unanswered%ls%ls\r\n",
                static_cast<int>(nStage), wzWhy, btCommand,
                strStatus.empty() ? L"" : L"; the device answered: ", strStatus.c_str());
+    CUpdateFailure AFailure;
+    AFailure.eKind = eKind;
+    AFailure.nStage = nStage;
+    if (eKind == CUpdateFailure::EKind::Silent)
+        AFailure.strStatus = strStatus;
+    {
+        std::lock_guard<std::mutex> ALock(m_DataLock);
+        m_Failure = std::move(AFailure);
+    }
     if (nStage != m_nCurrentStage)
         SetStage(nStage);
     NotifyStageResult(1);
@@ -536,8 +562,10 @@ void CWork_BK::CheckStall()
         MarkActivity();
         return;
     }
+    // A late answer may be in the middle of its reply right now: the
+    // failure then waits until that reply's progress has been notified.
     if (GetTickCount() - m_dwLastActivity >= m_Settings.dwStallTimeout)
-        FailUpdate(L"the device stopped answering");
+        RunAfterReply([this] { FailUpdate(CUpdateFailure::EKind::Silent, L"the device stopped answering"); });
 }
 
 void CWork_BK::UpdateLoop()
@@ -577,7 +605,7 @@ void CWork_BK::RunStage(std::int32_t nStage)
     default: break;
     }
     if (nResult == 0)
-        FailUpdate(L"the image has nothing to send");
+        FailUpdate(CUpdateFailure::EKind::NothingToSend, L"the image has nothing to send");
 }
 
 // ---------------------------------------------------------------- receiving and sending
@@ -597,11 +625,51 @@ int CWork_BK::OnReceive(const std::uint8_t* pBytes, std::uint32_t dwCount)
     strLine += L"\r\n";
     DebugPrint(L"%ls", strLine.c_str());
     CDealMsg* pDeal = Deal();
-    CutFrames(m_strReceive, {pBytes, dwCount}, [pDeal](const CRawString& strFrame) {
-        if (pDeal != nullptr)
-            pDeal->DispatchReply(strFrame);
+    CutFrames(m_strReceive, {pBytes, dwCount}, [this, pDeal](const CRawString& strFrame) {
+        if (pDeal == nullptr)
+            return;
+        BeginReply();
+        pDeal->DispatchReply(strFrame);
+        EndReply();
     });
     return 1;
+}
+
+void CWork_BK::BeginReply()
+{
+    std::lock_guard<std::mutex> ALock(m_ReplyLock);
+    m_bInReply = true;
+}
+
+void CWork_BK::EndReply()
+{
+    // What the reply raised runs now; what that raises in turn, or another
+    // thread meanwhile, is taken by the next round.
+    for (;;) {
+        std::vector<std::function<void()>> Actions;
+        {
+            std::lock_guard<std::mutex> ALock(m_ReplyLock);
+            if (m_AfterReply.empty()) {
+                m_bInReply = false;
+                return;
+            }
+            Actions.swap(m_AfterReply);
+        }
+        for (const auto& Action : Actions)
+            Action();
+    }
+}
+
+void CWork_BK::RunAfterReply(std::function<void()> Action)
+{
+    {
+        std::lock_guard<std::mutex> ALock(m_ReplyLock);
+        if (m_bInReply) {
+            m_AfterReply.push_back(std::move(Action));
+            return;
+        }
+    }
+    Action();
 }
 
 bool CWork_BK::AddTask(const CPacket_ISP& APacket) { return CTaskManager::AddTask(APacket); }
@@ -618,15 +686,22 @@ int CWork_BK::SendData(const std::uint8_t* pBytes, std::uint32_t dwCount)
     if (btCommand == Cmd::Acknowledge)
         OnAnswer(btCommand);
     if (btCommand == Cmd::EDogEnd || btCommand == Cmd::MusicEnd || btCommand == Cmd::RadarEnd) {
+        // The end command leaves the queue at once, so the next stage's
+        // start is not held up; its stage ends after the reply that let it go.
         OnAnswer(btCommand);
-        if (!bWritten && m_bInProgress) {
-            FailUpdate(L"the end command could not be written");
-        } else if (m_nUpdateRunning == 0 || m_bInProgress) {
-            NotifyStageResult(0);
-            StartAfterStage(btCommand == Cmd::EDogEnd ? 2 : btCommand == Cmd::MusicEnd ? 3 : 4);
-        }
+        RunAfterReply([this, btCommand, bWritten] { EndStage(btCommand, bWritten); });
     }
     return bWritten ? 1 : 0;
+}
+
+void CWork_BK::EndStage(std::uint8_t btEndCommand, bool bWritten)
+{
+    if (!bWritten && m_bInProgress) {
+        FailUpdate(CUpdateFailure::EKind::WriteFailed, L"the end command could not be written");
+    } else if (IsSequenceOpen()) {
+        NotifyStageResult(0);
+        StartAfterStage(btEndCommand == Cmd::EDogEnd ? 2 : btEndCommand == Cmd::MusicEnd ? 3 : 4);
+    }
 }
 
 int CWork_BK::SendTask(CPacket_ISP& APacket, std::uint32_t /*dwTriesUsed*/)

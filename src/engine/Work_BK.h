@@ -3,11 +3,13 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <list>
 #include <mutex>
 #include <shared_mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "EventObject.h"
 #include "File_EDogMusic.h"
@@ -16,10 +18,12 @@
 #include "LockObject.h"
 #include "NotifyWindow.h"
 #include "Packet_ISP.h"
+#include "PortFinding.h"
 #include "RawString.h"
 #include "Serial.h"
 #include "SerialObject.h"
 #include "TaskManager.h"
+#include "UpdateFailure.h"
 
 inline constexpr std::size_t kSettingsSize = 73;
 using CSettingsBlock = std::array<std::uint8_t, kSettingsSize>;
@@ -89,8 +93,11 @@ public:
     bool IsSequenceOpen() const { return m_nUpdateRunning == 0 || m_bInProgress; }
     bool IsConnected() const { return m_Serial.IsOpen(); }
     std::uint8_t GetPortNumber() const { return m_btPort; }
-    // Set when the search met a port it may not open; names the port and the fix.
-    std::wstring GetSearchProblem() const;
+    // Set when the search met a port it may not open.
+    CPortFinding GetSearchProblem() const;
+    // Why the last update failed; EKind::None after a success, and from the
+    // start of an update until it fails.
+    CUpdateFailure GetFailure() const;
 
     // Used by the reply dispatcher and the command builders. The images may
     // be read only while LockImages is held: a lost device empties them from
@@ -126,7 +133,14 @@ private:
     void RunStage(std::int32_t nStage);
     void StartAfterStage(std::int32_t nEnded);
     void Finish();
-    void FailUpdate(const wchar_t* wzWhy);
+    void FailUpdate(CUpdateFailure::EKind eKind, const wchar_t* wzWhy);
+    void EndStage(std::uint8_t btEndCommand, bool bWritten);
+    // A stage end raised while a reply is being dispatched runs once that
+    // reply's own notifications are out, on the dispatching thread; any
+    // other runs at once.
+    void RunAfterReply(std::function<void()> Action);
+    void BeginReply();
+    void EndReply();
     void CheckStall();
     void MarkActivity();
     bool RefuseDamaged();
@@ -145,11 +159,22 @@ private:
     // while it holds its own lock.
     mutable std::shared_mutex m_ImageLock;
 
-    mutable std::mutex m_DataLock;  // settings blocks, device versions, search problem
+    mutable std::mutex m_DataLock;  // settings blocks, device versions, search problem, failure
     CSettingsBlock m_SettingsG{};
     CSettingsBlock m_SettingsI{};
     std::wstring m_strDeviceVersions[3];
-    std::wstring m_strSearchProblem;
+    CPortFinding m_SearchProblem;
+    CUpdateFailure m_Failure;
+
+    // An answer sends the next queued frame on the answering thread, so an
+    // end command may be written, and its stage ended, in the middle of the
+    // reply that answered the stage's last block. The stage end waits until
+    // that reply has notified its progress: the window sees every progress
+    // of a stage before its result. Guards only the two fields below; no
+    // call out is made while it is held.
+    std::mutex m_ReplyLock;
+    bool m_bInReply = false;
+    std::vector<std::function<void()>> m_AfterReply;
 
     std::atomic<std::int32_t> m_nWriteSettings{0};
     std::atomic<std::int32_t> m_nCurrentStage{0};

@@ -36,6 +36,7 @@ int CFile_EDogMusic::Read(std::FILE* pFile, std::wstring_view wzSource)
         DebugPrint(L"\r\n Image file %.*ls damaged: %ls (%llu bytes) \r\n", static_cast<int>(wzSource.size()),
                    wzSource.data(), kTooLarge, static_cast<unsigned long long>(uExpected));
         m_eState = ELoadState::Damaged;
+        m_Fault = {CLoadFault::EWhere::Size, uExpected, kTooLarge};
         return 0;
     }
 
@@ -71,6 +72,7 @@ int CFile_EDogMusic::Read(std::FILE* pFile, std::wstring_view wzSource)
                    static_cast<unsigned long long>(uTotal), wzFault);
         ClearBlocks();
         m_eState = ELoadState::Damaged;
+        m_Fault = {wzFault == kTooLarge ? CLoadFault::EWhere::Size : CLoadFault::EWhere::Offset, uTotal, wzFault};
         return 0;
     }
     m_eState = ELoadState::Loaded;
@@ -81,4 +83,5 @@ void CFile_EDogMusic::ClearBlocks()
 {
     m_Blocks.clear();
     m_eState = ELoadState::Absent;
+    m_Fault = {};
 }

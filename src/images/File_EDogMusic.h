@@ -35,6 +35,8 @@ public:
 
     ELoadState GetLoadState() const { return m_eState; }
     bool IsDamaged() const { return m_eState == ELoadState::Damaged; }
+    // Where the last load found the file damaged; EWhere::None otherwise.
+    const CLoadFault& GetLoadFault() const { return m_Fault; }
 
     static constexpr std::uint32_t kBlockSize = 4096;
 
@@ -42,4 +44,5 @@ private:
     std::array<std::int32_t, 4> m_nLineLengths;
     std::vector<CRawString> m_Blocks;
     ELoadState m_eState = ELoadState::Absent;
+    CLoadFault m_Fault;
 };

@@ -71,6 +71,7 @@ int CFile_Project::Read(std::FILE* pFile, std::wstring_view wzSource)
         DebugPrint(L"\r\n Hex file %.*ls damaged: %ls (%llu bytes) \r\n", static_cast<int>(wzSource.size()),
                    wzSource.data(), kTooLarge, static_cast<unsigned long long>(uSize));
         m_eState = ELoadState::Damaged;
+        m_Fault = {CLoadFault::EWhere::Size, uSize, kTooLarge};
         return 0;
     }
     std::uint64_t uRead = 0;
@@ -148,6 +149,7 @@ int CFile_Project::Read(std::FILE* pFile, std::wstring_view wzSource)
                    static_cast<int>(wzSource.size()), wzSource.data(), uLine, wzFault);
         ClearRecords();
         m_eState = ELoadState::Damaged;
+        m_Fault = {CLoadFault::EWhere::Line, uLine, wzFault};
         return 0;
     }
     m_eState = ELoadState::Loaded;
@@ -167,4 +169,5 @@ void CFile_Project::ClearRecords()
     m_Records.clear();
     m_uVersion = 0;
     m_eState = ELoadState::Absent;
+    m_Fault = {};
 }

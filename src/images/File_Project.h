@@ -42,6 +42,8 @@ public:
 
     ELoadState GetLoadState() const { return m_eState; }
     bool IsDamaged() const { return m_eState == ELoadState::Damaged; }
+    // Where the last load found the file damaged; EWhere::None otherwise.
+    const CLoadFault& GetLoadFault() const { return m_Fault; }
     std::int32_t GetLineLength(std::size_t nIndex) const
     {
         return nIndex < m_nLineLengths.size() ? m_nLineLengths[nIndex] : 0;
@@ -52,4 +54,5 @@ private:
     std::uint16_t m_uVersion = 0;
     std::vector<CPacket_Hex> m_Records;
     ELoadState m_eState = ELoadState::Absent;
+    CLoadFault m_Fault;
 };

@@ -34,8 +34,11 @@ int CFile_Radar::Read(std::FILE* pFile, std::wstring_view wzSource)
         return SetDamaged(wzSource, 0, L"size cannot be measured");
     // The bound also keeps every offset within the signed 32-bit read offset.
     static_assert(kMaxImageSize < static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()));
-    if (uSize > kMaxImageSize)
-        return SetDamaged(wzSource, kMaxImageSize, kTooLarge);
+    if (uSize > kMaxImageSize) {
+        SetDamaged(wzSource, kMaxImageSize, kTooLarge);
+        m_Fault = {CLoadFault::EWhere::Size, uSize, kTooLarge};
+        return 0;
+    }
 
     std::vector<std::uint8_t> btBuf(kLargeBlock);
     std::uint64_t uRemaining = uSize;
@@ -79,6 +82,7 @@ void CFile_Radar::ClearBlocks()
     m_nReadOffset = 0;
     m_dwFileSize = 0;
     m_eState = ELoadState::Absent;
+    m_Fault = {};
 }
 
 int CFile_Radar::SetDamaged(std::wstring_view wzSource, std::uint64_t uOffset, const wchar_t* wzFault)
@@ -88,5 +92,6 @@ int CFile_Radar::SetDamaged(std::wstring_view wzSource, std::uint64_t uOffset, c
                static_cast<unsigned long long>(uOffset), wzFault);
     ClearBlocks();
     m_eState = ELoadState::Damaged;
+    m_Fault = {CLoadFault::EWhere::Offset, uOffset, wzFault};
     return 0;
 }

@@ -41,6 +41,8 @@ public:
 
     ELoadState GetLoadState() const { return m_eState; }
     bool IsDamaged() const { return m_eState == ELoadState::Damaged; }
+    // Where the last load found the file damaged; EWhere::None otherwise.
+    const CLoadFault& GetLoadFault() const { return m_Fault; }
 
     static constexpr std::uint32_t kLargeBlock = 1024;
     static constexpr std::uint32_t kSmallBlock = 128;
@@ -54,4 +56,5 @@ private:
     std::uint32_t m_dwFileSize = 0;
     std::vector<CRawString> m_Blocks;
     ELoadState m_eState = ELoadState::Absent;
+    CLoadFault m_Fault;
 };

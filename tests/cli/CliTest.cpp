@@ -60,7 +60,7 @@ TEST_F(Cli, UpdatesTheDeviceAndSaysSo)
     StartDevice();
     const CRun ARun = RunCli(Folder());
     EXPECT_EQ(ARun.nExit, 0) << ARun.strOut;
-    EXPECT_NE(ARun.strOut.find("Device on COM3: firmware 0258, data 0003, radar 1a2b"), std::string::npos)
+    EXPECT_NE(ARun.strOut.find("Device on COM3: firmware 0102, data 0003, radar 1a2b"), std::string::npos)
         << ARun.strOut;
     EXPECT_NE(ARun.strOut.find("device RD-1, firmware 0102"), std::string::npos) << ARun.strOut;
     EXPECT_NE(ARun.strOut.find("Обновление базы камер прошло успешно!"), std::string::npos);
@@ -77,6 +77,14 @@ TEST_F(Cli, ExitStatusTellsWhatHappened)
     const CRun ANoDevice = RunCli(Folder() + " --wait 1");
     EXPECT_EQ(ANoDevice.nExit, 2);
     EXPECT_NE(ANoDevice.strOut.find("No device answered"), std::string::npos);
+    // A read-only sysctl file refuses to open for writing, even for root.
+    std::filesystem::create_symlink("/proc/sys/kernel/ostype", m_Ports.PortPath(2));
+    const CRun ADenied = RunCli(Folder() + " --wait 1");
+    EXPECT_EQ(ADenied.nExit, 2);
+    EXPECT_NE(ADenied.strOut.find("COM2 (" + m_Ports.PortPath(2) + ") may not be opened: permission denied"),
+              std::string::npos)
+        << ADenied.strOut;
+    std::filesystem::remove(m_Ports.PortPath(2));
 
     StartDevice();
     const CRun ANothing = RunCli(Folder());

@@ -56,12 +56,16 @@ TEST_F(Dispatch, DeviceInformationGivesTheThreeVersionTexts)
     Feed(Frame(0x46, {0x45, 0x03, 0x00, 0x7B, 0x00, 0x05, 0x1A, 0x2B}));
     std::wstring strFw, strData, strRadar;
     ASSERT_TRUE(m_Engine.AWork.GetDeviceVersions(strFw, strData, strRadar));
-    EXPECT_EQ(strFw, L"0123");
+    // In the update files' notation: four hexadecimal digits, as the HEX
+    // trailer "0102" and ver.txt write them.
+    EXPECT_EQ(strFw, L"007b");
     EXPECT_EQ(strData, L"0005");
     EXPECT_EQ(strRadar, L"1a2b");
-    Feed(Frame(0x46, {0x45, 0x03, 0x27, 0x10, 0x00, 0x05, 0x1A, 0x2B}));
+    Feed(Frame(0x46, {0x45, 0x03, 0x01, 0x02, 0x27, 0x10, 0xFF, 0xFF}));
     m_Engine.AWork.GetDeviceVersions(strFw, strData, strRadar);
-    EXPECT_EQ(strFw, L"10000");
+    EXPECT_EQ(strFw, L"0102") << "the trailer 0102 sent back reads as the file's version";
+    EXPECT_EQ(strData, L"2710");
+    EXPECT_EQ(strRadar, L"ffff");
     EXPECT_EQ(m_Engine.AWork.GetTaskCount(), 4u) << "0x47 and 0x49 queued after each answer";
 }
 

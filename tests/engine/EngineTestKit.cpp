@@ -36,6 +36,12 @@ bool CNoteRecorder::WaitFor(std::uint32_t uMessage, long nWParam, std::chrono::m
     });
 }
 
+bool CNoteRecorder::WaitForMore(std::size_t nCount, std::chrono::milliseconds tLimit) const
+{
+    std::unique_lock<std::mutex> ALock(m_Mutex);
+    return m_Cond.wait_for(ALock, tLimit, [&] { return m_Notes.size() > nCount; });
+}
+
 std::vector<std::pair<int, int>> CNoteRecorder::Results() const
 {
     std::vector<std::pair<int, int>> Pairs;

@@ -33,6 +33,9 @@ public:
     // Waits until a message with this number (and wParam, when given) arrived.
     bool WaitFor(std::uint32_t uMessage, long nWParam = -1,
                  std::chrono::milliseconds tLimit = std::chrono::seconds(20)) const;
+    // Whether more than nCount notifications arrive within the time: a
+    // bounded wait that must come back empty where nothing may follow.
+    bool WaitForMore(std::size_t nCount, std::chrono::milliseconds tLimit) const;
     // The stage-result notifications, as (stage, result) pairs.
     std::vector<std::pair<int, int>> Results() const;
     std::vector<int> StageStarts() const;

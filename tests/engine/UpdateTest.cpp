@@ -213,3 +213,101 @@ TEST_F(Update, ShortDeviceInformationIsIgnored)
         Commands.push_back(Frame[3]);
     EXPECT_EQ(Commands, (CCommands{0x45, 0x45}));
 }
+
+namespace {
+
+// Checks the notifications of one update against the order the window
+// relies on: each stage's start, then its progress 1..n against its own
+// total, then its result; the menu stage has only its result; nothing after
+// the whole update's result. Answers the first breach, or "" when there is
+// none.
+std::string BreachOfOrder(const std::vector<CNote>& Notes)
+{
+    int nRunning = 0;  // the stage whose start came and whose result has not
+    std::uintptr_t nTotal = 0;
+    std::intptr_t nDone = 0;
+    bool bFinished = false;
+    std::string strSeen;
+    for (const CNote& ANote : Notes) {
+        if (ANote.uMessage == WM_DEVICE_READY || ANote.uMessage == WM_SETTINGS_READ)
+            continue;
+        strSeen += " " + std::to_string(ANote.uMessage) + "(" + std::to_string(ANote.wParam) + "," +
+                   std::to_string(ANote.lParam) + ")";
+        if (bFinished)
+            return "after the whole update's result:" + strSeen;
+        switch (ANote.uMessage) {
+        case WM_STAGE_START:
+            nRunning = static_cast<int>(ANote.wParam);
+            nTotal = static_cast<std::uintptr_t>(ANote.lParam);
+            nDone = 0;
+            break;
+        case WM_PROGRESS:
+            if (nRunning == 0 || ANote.wParam != nTotal || ANote.lParam != nDone + 1)
+                return "a progress that is not the next of the running stage:" + strSeen;
+            nDone = ANote.lParam;
+            break;
+        case WM_STAGE_RESULT:
+            if (ANote.wParam == 6) {
+                bFinished = true;
+            } else if (ANote.wParam != 5) {
+                if (static_cast<int>(ANote.wParam) != nRunning)
+                    return "a result for a stage that is not running:" + strSeen;
+                if (ANote.lParam == 0 && static_cast<std::uintptr_t>(nDone) != nTotal)
+                    return "a success before all its progress:" + strSeen;
+            }
+            nRunning = 0;
+            break;
+        default:
+            return "an unexpected notification:" + strSeen;
+        }
+    }
+    return bFinished ? "" : "no whole update's result:" + strSeen;
+}
+
+struct COrderRow {
+    const char* szName;
+    std::vector<std::string> Files;  // of firmware, camera database, sound, radar
+    bool bMenu;
+    CResults Expected;
+};
+
+void PrintTo(const COrderRow& ARow, std::ostream* pStream) { *pStream << ARow.szName; }
+
+class NotificationOrder : public Update, public testing::WithParamInterface<COrderRow> {};
+
+} // namespace
+
+// Every kind of last stage: the answer to the last block lets the end
+// command go on the reading thread, in the middle of that answer's reply.
+TEST_P(NotificationOrder, EachStageStartsCountsAndEndsInOrder)
+{
+    const COrderRow& ARow = GetParam();
+    for (const std::string& strFile : ARow.Files) {
+        if (strFile == "AC7811_project.hex")
+            m_Files.Write(strFile, MakeHex(0x08000000, RandomBytes(600, 20), "0102"));
+        else
+            m_Files.Write(strFile, RandomBytes(strFile == "rdfw.bin" ? 2100 : 9000, 21));
+    }
+    Connect();
+    if (ARow.bMenu) {
+        CSettingsBlock AMenu{};
+        m_pEngine->AWork.GetSettingsG(AMenu.data());
+        AMenu[3] ^= 0x01;
+        m_pEngine->AWork.SetSettingsG(AMenu.data());
+        m_pEngine->AWork.SetWriteSettings(1);
+    }
+    EXPECT_EQ(Run(), ARow.Expected);
+    const std::size_t nNotes = m_pEngine->ANotes.GetNotes().size();
+    EXPECT_FALSE(m_pEngine->ANotes.WaitForMore(nNotes, 300ms)) << "something came after the whole update's result";
+    EXPECT_EQ(BreachOfOrder(m_pEngine->ANotes.GetNotes()), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LastStages, NotificationOrder,
+    testing::Values(COrderRow{"firmware", {"AC7811_project.hex"}, false, {{1, 0}, {6, 0}}},
+                    COrderRow{"camera_database", {"AC7811_project.hex", "flagdata.bin"}, false,
+                              {{1, 0}, {2, 0}, {6, 0}}},
+                    COrderRow{"sound", {"flagdata.bin", "audioHead.bin"}, false, {{2, 0}, {3, 0}, {6, 0}}},
+                    COrderRow{"radar", {"audioHead.bin", "rdfw.bin"}, false, {{3, 0}, {4, 0}, {6, 0}}},
+                    COrderRow{"menu", {"rdfw.bin"}, true, {{4, 0}, {5, 0}, {6, 0}}}),
+    [](const auto& AInfo) { return std::string(AInfo.param.szName); });
