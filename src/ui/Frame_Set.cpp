@@ -80,6 +80,8 @@ void CFrame_Set::OnWindowInit()
     FillCombos();
     SwitchPage(1);
     LoadCheckBoxes();
+    // The dialog is a window of its own on the task bar: the program's icon.
+    SetIcon(108);
 }
 
 void CFrame_Set::FillCombos()

@@ -15,7 +15,7 @@ namespace {
 
 const char* const kFound = "Устройство подключено. Нажмите «Обновить», чтобы начать.";
 const char* const kLost = "Устройство отключено. Поиск устройства...";
-const char* const kDenied = "Устройство найдено, но порт закрыт для этого пользователя.\n";
+const char* const kLastResult = "Последнее обновление: ";
 const char* const kNothing = "Нечего обновлять: файлы обновления не найдены, меню не менялось.";
 
 CWork_BK* Work() { return Singleton<CWork_BK>::GetInstance(); }
@@ -130,12 +130,16 @@ void CFrame_Update::OnUpdateClick()
     EnableButtons(false);
     m_bUpdating = true;
     m_nCurrentStage = 0;
+    m_bStageEnded = false;
     m_dwStartTick = GetTickCount();
     SetTimer(kTimerElapsed, 100);
     m_dwTotal = m_dwDone = 0;
     m_dwTotal = pWork->GetProjectCount() + pWork->GetEDogCount() + pWork->GetMusicCount() + pWork->GetRadarCount();
     HandOverSettings(*pWork);
     SetText("lbl_status", Text("Старт обновления..."));
+    SetText("lbl_detail", QString());
+    SetText("lbl_progress", QString());
+    m_strLastResult.clear();
     SetProgress(0);
     // A refused (damaged) file ends the update at once with its failure
     // result. When there is nothing to send at all, no result will ever
@@ -200,9 +204,19 @@ void CFrame_Update::ShowSearchState()
     if (m_bDeviceReady || m_bUpdating)
         return;
     const CWork_BK* pWork = Work();
-    const std::wstring strProblem = pWork ? pWork->GetSearchProblem() : std::wstring();
-    if (!strProblem.empty())
-        SetText("lbl_status", Text(kDenied) + QString::fromStdWString(strProblem));
+    if (pWork == nullptr)
+        return;
+    const CPortFinding AProblem = pWork->GetSearchProblem();
+    if (AProblem.eKind == CPortFinding::EKind::Denied)
+        SetText("lbl_detail", DescribeDenied(AProblem));
+}
+
+QString CFrame_Update::DescribeDenied(const CPortFinding& AProblem)
+{
+    return QString::fromUtf8("Порт COM%1 (%2) закрыт для этого пользователя: нет прав доступа. Добавьте "
+                             "пользователя в группу dialout и войдите в систему заново.")
+        .arg(AProblem.btPort)
+        .arg(QString::fromStdString(AProblem.strPath));
 }
 
 void CFrame_Update::OnDeviceReady()
@@ -212,9 +226,17 @@ void CFrame_Update::OnDeviceReady()
     ShowFileVersions();
     ShowDeviceVersions(true);
     // While an update runs its buttons stay disabled, whatever arrives.
+    // A device found anew starts from a clean slate: nothing of an earlier
+    // update or connection stays on screen.
     if (!m_bUpdating) {
         SetEnabled("btn_update", true);
         SetText("lbl_status", Text(kFound));
+        SetText("lbl_detail", QString());
+        SetText("lbl_progress", QString());
+        SetText("lbl_usetime", FormatElapsed(0));
+        SetProgress(0);
+        m_strLastResult.clear();
+        m_nCurrentStage = 0;
     }
 }
 
@@ -233,16 +255,18 @@ void CFrame_Update::OnDeviceLost()
     m_bDeviceReady = false;
     SetEnabled("btn_update", false);
     ShowDeviceVersions(false);
-    // The result of a finished update stays on screen: it tells more than
-    // the disabled button does.
-    if (!m_bUpdating && m_nCurrentStage == 0)
-        SetText("lbl_status", Text(kLost));
+    // Say what happened and what the tool does now; the result of the last
+    // update stays below it.
+    SetText("lbl_status", Text(kLost));
+    SetText("lbl_detail", m_strLastResult.isEmpty() ? QString() : Text(kLastResult) + m_strLastResult);
+    SetText("lbl_progress", QString());
     SetTimer(kTimerSearch, 500);
 }
 
 void CFrame_Update::OnStageStart(std::int32_t nStage, std::uint32_t dwTotal)
 {
     m_nCurrentStage = nStage;
+    m_bStageEnded = false;
     m_dwTotal = dwTotal;
     m_dwDone = 0;
     SetProgress(nStage == 6 ? 100 : 0);
@@ -252,6 +276,11 @@ void CFrame_Update::OnStageStart(std::int32_t nStage, std::uint32_t dwTotal)
 
 void CFrame_Update::OnProgress(std::uint32_t dwTotal, std::uint32_t dwDone)
 {
+    // Progress belongs to a running stage; one that comes after its stage
+    // has ended (or before any began) would overwrite the result.
+    // A total of 0 cannot be shown as a share.
+    if (m_bStageEnded || m_nCurrentStage < 1 || m_nCurrentStage > 5 || dwTotal == 0)
+        return;
     m_dwTotal = dwTotal;
     m_dwDone = dwDone;
     int nBar = 0;
@@ -266,14 +295,32 @@ void CFrame_Update::OnProgress(std::uint32_t dwTotal, std::uint32_t dwDone)
 void CFrame_Update::OnStageResult(std::int32_t nStage, std::int32_t nResult)
 {
     const QString strText = StageText(nStage, nResult == 0 ? EStageText::Succeeded : EStageText::Failed);
+    // A full bar says "done": a failed stage shows how far it got, short of
+    // full, and one that never began shows nothing.
+    if (nResult == 0)
+        SetProgress(100);
+    else if (nStage != 6)
+        SetProgress(nStage == m_nCurrentStage && !m_bStageEnded ? FailedBar(m_dwTotal, m_dwDone) : 0);
+    m_bStageEnded = true;
     if (nStage == 6) {
         m_nCurrentStage = 6;
         m_bUpdating = false;
+        m_strLastResult = strText;
         EnableButtons(true);
+        const CWork_BK* pWork = Work();
+        SetText("lbl_detail", nResult != 0 && pWork != nullptr
+                                  ? QString::fromStdWString(pWork->GetFailure().Describe())
+                                  : QString());
     }
-    SetProgress(100);
     SetText("lbl_progress", QString());
     SetText("lbl_status", strText);
     if (nStage == 6)
         KillTimer(kTimerElapsed);
+}
+
+int CFrame_Update::FailedBar(std::uint32_t dwTotal, std::uint32_t dwDone)
+{
+    if (dwTotal == 0)
+        return 0;
+    return static_cast<int>(std::min<std::uint64_t>(std::uint64_t{dwDone} * 100 / dwTotal, 99));
 }

@@ -20,6 +20,9 @@ public:
     // The bar value and the percentage text of a progress notification;
     // false when the total is 0 and nothing can be shown.
     static bool CalcProgress(std::uint32_t dwTotal, std::uint32_t dwDone, int& nBar, QString& strPercent);
+    // The bar a failed stage is left with: how far it got, never full.
+    static int FailedBar(std::uint32_t dwTotal, std::uint32_t dwDone);
+    static QString DescribeDenied(const CPortFinding& AProblem);
 
 protected:
     QString GetWindowClassName() const override { return QStringLiteral("CFrame_Update"); }
@@ -57,4 +60,6 @@ private:
     CNotifyBridge& m_Bridge;
     bool m_bUpdating = false;     // from the click until the whole update's result
     bool m_bDeviceReady = false;  // the connected device has answered
+    bool m_bStageEnded = false;   // the current stage's result has come
+    QString m_strLastResult;      // the last whole update's result text
 };

@@ -164,8 +164,15 @@ void WindowImplBase::CenterWindow()
 
 void WindowImplBase::SetIcon(int nResource)
 {
-    const std::filesystem::path AIcon = GetSkinFolder() / ("icon" + std::to_string(nResource) + ".png");
-    const QIcon AImage(QString::fromStdString(AIcon.string()));
+    // The skin holds the icon drawn at the sizes a desktop asks for
+    // (icon<n>-16.png to icon<n>-256.png); the desktop picks among them.
+    QIcon AImage;
+    const std::wstring strStem = L"icon" + std::to_wstring(nResource) + L"-";
+    for (const int nSize : {16, 24, 32, 48, 64, 128, 256}) {
+        const std::filesystem::path AFile = GetSkinFolder() / (strStem + std::to_wstring(nSize) + L".png");
+        if (std::filesystem::exists(AFile))
+            AImage.addFile(QString::fromStdWString(AFile.wstring()), QSize(nSize, nSize));
+    }
     if (!AImage.isNull())
         setWindowIcon(AImage);
 }
