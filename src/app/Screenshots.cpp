@@ -1,6 +1,8 @@
 // iap-screenshots: drives the real windows through an update of the device
 // on the configured ports and saves pictures of them for the documentation.
-//   iap-screenshots <program folder with update files> <output folder>
+//   iap-screenshots <program folder with update files> <output folder> [--failure]
+// With --failure the folder holds a damaged file, and the one picture taken
+// is the window after the refused update.
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
@@ -11,6 +13,7 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <string>
 
 #include "DealMsg.h"
 #include "Frame_Set.h"
@@ -56,8 +59,9 @@ int main(int argc, char** argv)
 {
     QApplication AApp(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: iap-screenshots <program folder> <output folder>\n");
+    const bool bFailure = argc == 4 && std::string(argv[3]) == "--failure";
+    if (argc != 3 && !bFailure) {
+        std::fprintf(stderr, "usage: iap-screenshots <program folder> <output folder> [--failure]\n");
         return 64;
     }
     const QString strOut = QString::fromLocal8Bit(argv[2]);
@@ -82,6 +86,18 @@ int main(int argc, char** argv)
         if (!WaitUntil([&] { return pUpdate->isEnabled() && pSettings->isEnabled(); }, 30)) {
             std::fprintf(stderr, "no device answered\n");
             return 2;
+        }
+        if (bFailure) {
+            AFrame.FindControl<QPushButton>("btn_update")->click();
+            if (WaitUntil([&] { return !AFrame.IsUpdating(); }, 60))
+                nResult |= !Save(AFrame, strOut, "update-failed.png");
+            else
+                nResult = 1;
+            std::printf("final status: %s\n", StatusOf(AFrame).toUtf8().constData());
+            ABridge.Close();
+            AWork.Reset();
+            AWork.SetNotifyWnd(nullptr);
+            return nResult;
         }
         nResult |= !Save(AFrame, strOut, "update-idle.png");
 

@@ -1,5 +1,6 @@
 // The update window over the real skin, with a real worker.
 #include <QApplication>
+#include <QPushButton>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -100,9 +101,19 @@ TEST(FrameUpdate, NotificationsDriveStatusBarAndButtons)
     EXPECT_EQ(TextOf(AFrame, "lbl_progress"), "66%");
     Send(WM_STAGE_RESULT, 2, 1);
     EXPECT_EQ(TextOf(AFrame, "lbl_status"), QString::fromUtf8("Не удалось обновить базу камер!"));
-    EXPECT_EQ(BarOf(AFrame), 100);
+    EXPECT_EQ(BarOf(AFrame), 66) << "a failed stage shows how far it got";
     EXPECT_FALSE(IsEnabled(AFrame, "btn_update")) << "only the whole update's result enables the buttons";
     EXPECT_FALSE(IsEnabled(AFrame, "btn_cancel"));
+    Send(WM_PROGRESS, 3, 3);
+    EXPECT_EQ(BarOf(AFrame), 66) << "a progress after its stage's result changes nothing";
+    EXPECT_EQ(TextOf(AFrame, "lbl_status"), QString::fromUtf8("Не удалось обновить базу камер!"));
+    Send(WM_STAGE_START, 3, 3);
+    Send(WM_PROGRESS, 3, 3);
+    EXPECT_EQ(BarOf(AFrame), 100);
+    Send(WM_STAGE_RESULT, 3, 1);
+    EXPECT_EQ(BarOf(AFrame), 99) << "every block answered, yet failed: never a full bar";
+    Send(WM_STAGE_RESULT, 5, 1);
+    EXPECT_EQ(BarOf(AFrame), 0) << "the menu stage failed before it began";
     Send(WM_STAGE_START, 6, 0);
     EXPECT_EQ(BarOf(AFrame), 100);
     EXPECT_EQ(TextOf(AFrame, "lbl_status"), "");
@@ -111,12 +122,78 @@ TEST(FrameUpdate, NotificationsDriveStatusBarAndButtons)
     EXPECT_TRUE(IsEnabled(AFrame, "btn_update"));
     EXPECT_TRUE(IsEnabled(AFrame, "btn_settings"));
     EXPECT_TRUE(IsEnabled(AFrame, "btn_cancel"));
+    Send(WM_PROGRESS, 1, 1);
+    EXPECT_EQ(TextOf(AFrame, "lbl_status"), QString::fromUtf8("Успешно обновлено!")) << "nothing wipes the result";
 
+    // Unplugged: said so, with the last result below; found again: a
+    // clean slate.
     AProgram.pFrame->FindControl<QLabel>("lbl_device_firmwareversion")->setText("0102");
+    AProgram.pFrame->FindControl<QLabel>("lbl_usetime")->setText(CFrame_Update::FormatElapsed(21000));
     Send(WM_DEVICE_LOST);
     EXPECT_FALSE(IsEnabled(AFrame, "btn_update"));
     EXPECT_EQ(TextOf(AFrame, "lbl_device_firmwareversion"), "");
-    EXPECT_EQ(TextOf(AFrame, "lbl_status"), QString::fromUtf8("Успешно обновлено!")) << "a result stays on screen";
+    EXPECT_EQ(TextOf(AFrame, "lbl_status"), QString::fromUtf8("Устройство отключено. Поиск устройства..."));
+    EXPECT_EQ(TextOf(AFrame, "lbl_detail"), QString::fromUtf8("Последнее обновление: Успешно обновлено!"));
+    Send(WM_DEVICE_READY);
+    EXPECT_TRUE(IsEnabled(AFrame, "btn_update"));
+    EXPECT_EQ(TextOf(AFrame, "lbl_status"),
+              QString::fromUtf8("Устройство подключено. Нажмите «Обновить», чтобы начать."));
+    EXPECT_EQ(TextOf(AFrame, "lbl_detail"), "");
+    EXPECT_EQ(BarOf(AFrame), 0);
+    EXPECT_EQ(TextOf(AFrame, "lbl_progress"), "");
+    EXPECT_EQ(TextOf(AFrame, "lbl_usetime"), CFrame_Update::FormatElapsed(0));
+}
+
+// A port the user may not open is named, with the fix, in the window's
+// language. (A read-only sysctl file refuses to open for writing even for
+// root, as a serial device of another group does for a user.)
+TEST(FrameUpdate, APortThatMayNotBeOpenedIsNamedWithTheFix)
+{
+    CTempPortDir APorts;
+    std::filesystem::create_symlink("/proc/sys/kernel/ostype", APorts.PortPath(2));
+    CUpdateFolder AFiles;
+    CUiProgram AProgram(AFiles);
+    ASSERT_TRUE(AProgram.Open());
+    const CFrame_Update& AFrame = *AProgram.pFrame;
+    ASSERT_TRUE(WaitUntil([&] { return !TextOf(AFrame, "lbl_detail").isEmpty(); }, 10s));
+    EXPECT_EQ(TextOf(AFrame, "lbl_detail"),
+              QString::fromUtf8("Порт COM2 (%1) закрыт для этого пользователя: нет прав доступа. Добавьте "
+                                "пользователя в группу dialout и войдите в систему заново.")
+                  .arg(QString::fromStdString(APorts.PortPath(2))));
+    EXPECT_FALSE(IsEnabled(AFrame, "btn_update"));
+}
+
+// A disabled button must look disabled, whatever role the skin gives it:
+// one that looks live and does nothing confuses.
+TEST(FrameUpdate, DisabledButtonsLookDisabledAndBothWindowsHaveTheIcon)
+{
+    CTempPortDir APorts;
+    CUpdateFolder AFiles;
+    CUiProgram AProgram(AFiles);
+    ASSERT_TRUE(AProgram.Open());
+    CFrame_Set ASet(L"Frame_Set.xml", AProgram.AData);
+    ASSERT_TRUE(ASet.Create(nullptr, QStringLiteral("IAP Tool")));
+    ASet.show();
+    const std::pair<const WindowImplBase*, const char*> Buttons[] = {
+        {AProgram.pFrame.get(), "btn_update"}, {AProgram.pFrame.get(), "btn_settings"},
+        {AProgram.pFrame.get(), "btn_cancel"}, {&ASet, "btn_ok"}, {&ASet, "btn_cancel"}, {&ASet, "btn_rdsfd"},
+        {&ASet, "btn_dfs"}};
+    for (const auto& [pWindow, szName] : Buttons) {
+        auto* pButton = pWindow->FindControl<QPushButton>(szName);
+        ASSERT_NE(pButton, nullptr) << szName;
+        pButton->setEnabled(true);
+        const QImage AEnabled = pButton->grab().toImage();
+        pButton->setEnabled(false);
+        const QImage ADisabled = pButton->grab().toImage();
+        EXPECT_NE(AEnabled, ADisabled) << szName << " looks the same enabled and disabled";
+    }
+    for (const WindowImplBase* pWindow : {static_cast<const WindowImplBase*>(AProgram.pFrame.get()),
+                                          static_cast<const WindowImplBase*>(&ASet)}) {
+        const QList<QSize> Sizes = pWindow->windowIcon().availableSizes();
+        EXPECT_TRUE(Sizes.contains(QSize(16, 16)) && Sizes.contains(QSize(256, 256)))
+            << pWindow->objectName().toStdString() << " has " << Sizes.size() << " icon sizes";
+    }
+    ASet.Close(0);
 }
 
 class FrameUpdateDevice : public testing::Test {
@@ -221,3 +298,57 @@ TEST_F(FrameUpdateDevice, ADeviceThatStopsAnsweringEndsInTheFailureTexts)
     EXPECT_EQ(m_pProgram->AWork.GetWriteSettings(), 0) << "an unchanged menu is not handed over";
     EXPECT_NE(m_pDevice->GetImage(0x21), m_EDog) << "the device holds only what it answered";
 }
+
+namespace {
+
+struct CLastStageRow {
+    const char* szName;
+    std::vector<std::string> Files;
+    bool bMenu;
+};
+
+void PrintTo(const CLastStageRow& ARow, std::ostream* pStream) { *pStream << ARow.szName; }
+
+class FrameUpdateLastStage : public FrameUpdateDevice, public testing::WithParamInterface<CLastStageRow> {};
+
+} // namespace
+
+// Whatever the last stage, the driver is left with the whole update's
+// result, a full bar and a window to use again.
+TEST_P(FrameUpdateLastStage, TheFinalResultStaysOnScreen)
+{
+    for (const std::string& strFile : GetParam().Files) {
+        if (strFile == "AC7811_project.hex")
+            m_Files.Write(strFile, MakeHex(0x08000000, RandomBytes(600, 6), "0102"));
+        else
+            m_Files.Write(strFile, RandomBytes(9000, 5));
+    }
+    m_pDevice = StartDevice(m_Ports.GetPath(), 3);
+    m_pProgram = std::make_unique<CUiProgram>(m_Files);
+    ASSERT_TRUE(m_pProgram->Open());
+    const CFrame_Update& AFrame = *m_pProgram->pFrame;
+    ASSERT_TRUE(m_pProgram->WaitReady());
+    EXPECT_EQ(TextOf(AFrame, "lbl_device_firmwareversion"), "0102") << "the device's version as the file writes it";
+    if (GetParam().bMenu)
+        m_pProgram->AData.aSharedSettings[5] ^= 0x01;
+
+    std::set<QString> aTexts;
+    EXPECT_TRUE(RunUpdate(aTexts));
+    // Anything that still arrives has its chance to wipe the result.
+    WaitUntil([] { return false; }, 300ms);
+    EXPECT_EQ(TextOf(AFrame, "lbl_status"), QString::fromUtf8("Успешно обновлено!"));
+    EXPECT_EQ(TextOf(AFrame, "lbl_detail"), "");
+    EXPECT_EQ(TextOf(AFrame, "lbl_progress"), "");
+    EXPECT_EQ(BarOf(AFrame), 100);
+    for (const char* szButton : {"btn_update", "btn_settings", "btn_cancel"})
+        EXPECT_TRUE(IsEnabled(AFrame, szButton)) << szButton;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LastStages, FrameUpdateLastStage,
+    testing::Values(CLastStageRow{"firmware", {"AC7811_project.hex"}, false},
+                    CLastStageRow{"camera_database", {"AC7811_project.hex", "flagdata.bin"}, false},
+                    CLastStageRow{"sound", {"flagdata.bin", "audioHead.bin"}, false},
+                    CLastStageRow{"radar", {"audioHead.bin", "rdfw.bin"}, false},
+                    CLastStageRow{"menu", {"rdfw.bin"}, true}),
+    [](const auto& AInfo) { return std::string(AInfo.param.szName); });

@@ -1,0 +1,213 @@
+#include "FaultRows.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <gtest/gtest.h>
+
+#include "StageText.h"
+#include "TextCodec.h"
+
+namespace {
+
+constexpr std::uint32_t kBase = 0x08000000;
+constexpr const char* kFileNames[] = {"", "AC7811_project.hex", "flagdata.bin", "audioHead.bin", "rdfw.bin"};
+constexpr std::uint8_t kStageStarts[] = {0, 0x1C, 0x21, 0x31, 0x41};
+
+// The stages before nStage succeed; nStage fails, and with it the update.
+CResults FailsAt(int nStage)
+{
+    CResults Results = Succeeds((1u << (nStage - 1)) - 1);
+    Results.back() = {nStage, 1};
+    Results.emplace_back(6, 1);
+    return Results;
+}
+
+AFaultSetter StopAfter(long nCount, int nCommand)
+{
+    return [=](CSimOptions& A) { A.nStopAfter = nCount, A.nStopCommand = nCommand; };
+}
+
+AFaultSetter Unplug(long nCount, int nCommand)
+{
+    return [=](CSimOptions& A) { A.nHangupAfter = nCount, A.nHangupCommand = nCommand; };
+}
+
+} // namespace
+
+void PrintTo(const CFaultRow& ARow, std::ostream* pStream) { *pStream << ARow.szName; }
+
+bool HasFile(unsigned uFiles, int nStage) { return (uFiles & (1u << (nStage - 1))) != 0; }
+
+CResults Succeeds(unsigned uFiles)
+{
+    CResults Results;
+    for (int nStage = 1; nStage <= 5; ++nStage)
+        if (HasFile(uFiles, nStage))
+            Results.emplace_back(nStage, 0);
+    Results.emplace_back(6, 0);
+    return Results;
+}
+
+const std::vector<CFaultRow>& GetFaultRows()
+{
+    const char* const kSilent = "Устройство перестало отвечать.";
+    const char* const kStatus = "Последний ответ устройства: «";
+    const char* const kLost = "Устройство отключено.";
+    static const std::vector<CFaultRow> Rows = {
+        CFaultRow{.szName = "silent_in_firmware", .Fault = StopAfter(10, 0x06), .Expected = FailsAt(1), .szWhy = kSilent},
+        CFaultRow{.szName = "silent_in_camera_database", .Fault = StopAfter(1, 0x23), .Expected = FailsAt(2),
+                  .szWhy = kSilent},
+        CFaultRow{.szName = "silent_in_sound", .Fault = StopAfter(1, 0x33), .Expected = FailsAt(3), .szWhy = kSilent},
+        CFaultRow{.szName = "silent_in_radar", .Fault = StopAfter(1, 0x43), .Expected = FailsAt(4), .szWhy = kSilent},
+        CFaultRow{.szName = "silent_in_menu", .Fault = StopAfter(0, 0x4A), .Expected = FailsAt(5), .szWhy = kSilent},
+        CFaultRow{.szName = "failing_status_in_firmware",
+                  .Fault = [](CSimOptions& A) { A.FailBlocks = {{0x06, 5, 4}}; },
+                  .Expected = FailsAt(1), .szWhy = kStatus},
+        CFaultRow{.szName = "failing_status_in_camera_database",
+                  .Fault = [](CSimOptions& A) { A.FailBlocks = {{0x23, 2, 6}}; },
+                  .Expected = FailsAt(2), .szWhy = kStatus},
+        CFaultRow{.szName = "failing_status_in_radar",
+                  .Fault = [](CSimOptions& A) { A.FailBlocks = {{0x43, 1, 3}}; },
+                  .Expected = FailsAt(4), .szWhy = kStatus},
+        CFaultRow{"noise_between_frames", [](CSimOptions& A) { A.nNoiseMax = 32; }, Succeeds()},
+        CFaultRow{"answers_torn_into_bytes", [](CSimOptions& A) { A.eTear = ETear::Bytes; }, Succeeds()},
+        CFaultRow{.szName = "unplugged_in_firmware", .Fault = Unplug(10, 0x06), .Expected = FailsAt(1),
+                  .bReplug = true, .szWhy = kLost},
+        CFaultRow{.szName = "unplugged_in_camera_database", .Fault = Unplug(1, 0x23), .Expected = FailsAt(2),
+                  .bReplug = true, .szWhy = kLost},
+        CFaultRow{.szName = "unplugged_in_sound", .Fault = Unplug(1, 0x33), .Expected = FailsAt(3),
+                  .bReplug = true, .szWhy = kLost},
+        CFaultRow{.szName = "unplugged_in_radar", .Fault = Unplug(1, 0x43), .Expected = FailsAt(4),
+                  .bReplug = true, .szWhy = kLost},
+        CFaultRow{.szName = "unplugged_in_menu", // the menu is sent, never answered, then the device goes
+                  .Fault = [](CSimOptions& A) { StopAfter(0, 0x4A)(A), Unplug(1, 0x4A)(A); },
+                  .Expected = FailsAt(5), .bReplug = true, .szWhy = kLost},
+        CFaultRow{"device_without_menu", [](CSimOptions& A) { A.bNoMenu = true; }, Succeeds(kAll & ~kMenu),
+                  kAll & ~kMenu},
+        CFaultRow{"unsolicited_0x13_in_firmware", [](CSimOptions& A) { A.Unsolicited = {{0x13, {10, 0x06}}}; },
+                  Succeeds()},
+        CFaultRow{"unsolicited_0x50_in_sound", [](CSimOptions& A) { A.Unsolicited = {{0x50, {1, 0x33}}}; },
+                  Succeeds()},
+        CFaultRow{.szName = "device_request_in_camera_database",
+                  .Fault = [](CSimOptions& A) { A.DeviceRequests = {{1, 0x23}}; },
+                  .Expected = FailsAt(2), .szWhy = kSilent},
+        CFaultRow{"device_request_before_the_update", [](CSimOptions& A) { A.DeviceRequests = {{1, 0x49}}; },
+                  Succeeds()},
+        CFaultRow{.szName = "damaged_firmware", .Expected = {{1, 1}, {6, 1}}, .nDamaged = 1, .bCli = true,
+                  .szWhy = "Файл AC7811_project.hex повреждён в строке"},
+        CFaultRow{.szName = "damaged_camera_database", .Expected = {{2, 1}, {6, 1}}, .nDamaged = 2, .bCli = true,
+                  .szWhy = "Файл flagdata.bin повреждён по смещению 0."},
+        CFaultRow{.szName = "damaged_sound", .Expected = {{3, 1}, {6, 1}}, .nDamaged = 3, .bCli = true,
+                  .szWhy = "Файл audioHead.bin повреждён по смещению 0."},
+        CFaultRow{.szName = "damaged_radar", .Expected = {{4, 1}, {6, 1}}, .nDamaged = 4, .bCli = true,
+                  .szWhy = "Файл rdfw.bin повреждён: его размер 3221225472 байт, больше 256 МиБ."},
+        CFaultRow{.szName = "second_device_on_com7", .Expected = Succeeds(kAll & ~kFirmware),
+                  .uFiles = kAll & ~kFirmware, .bCli = true, .bSecondDevice = true},
+    };
+    return Rows;
+}
+
+bool IsShipped()
+{
+    const char* sz = std::getenv("IAP_FAULTS_SHIPPED");
+    return sz != nullptr && std::string(sz) == "1";
+}
+
+CWorkSettings RowSettings() { return IsShipped() ? CWorkSettings{} : CEngine::Fast(); }
+
+std::string ShownText(const std::pair<int, int>& AResult)
+{
+    return WideToUtf8(GetStageText(AResult.first, AResult.second == 0 ? EStageText::Succeeded : EStageText::Failed));
+}
+
+long MsSince(std::chrono::steady_clock::time_point tStart)
+{
+    return static_cast<long>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - tStart).count());
+}
+
+void CFaultBench::WriteFiles(const CFaultRow& ARow) const
+{
+    const CBytes Hex(m_strHex.begin(), m_strHex.end());
+    for (int nStage = 1; nStage <= 4; ++nStage)
+        if (HasFile(ARow.uFiles, nStage) && nStage != ARow.nDamaged)
+            m_Files.Write(kFileNames[nStage], nStage == 1 ? Hex : m_Images[nStage]);
+    const std::filesystem::path Damaged = m_Files.GetPath() / kFileNames[ARow.nDamaged];
+    if (ARow.nDamaged == 1) {
+        m_Files.Write(kFileNames[1], m_strHex.substr(0, m_strHex.size() / 2)); // a copy cut short
+    } else if (ARow.nDamaged == 4) {
+        m_Files.Write(kFileNames[4], CBytes{}); // far larger than a radar part holds; sparse
+        std::filesystem::resize_file(Damaged, 3ull << 30);
+    } else if (ARow.nDamaged != 0) {
+        std::filesystem::create_symlink("/proc/self/mem", Damaged); // every read fails with EIO
+    }
+}
+
+std::unique_ptr<CSimDevice> CFaultBench::StartRowDevice(const CFaultRow& ARow)
+{
+    CSimOptions AOptions;
+    if (ARow.Fault)
+        ARow.Fault(AOptions);
+    AOptions.dwBaud = IsShipped() ? 256000 : 0;
+    if (ARow.bSecondDevice)
+        m_pOther = StartDevice(m_Ports.GetPath(), 7);
+    return StartDevice(m_Ports.GetPath(), 3, AOptions);
+}
+
+CSettingsBlock CFaultBench::EditedMenu(const CSettingsBlock& ADevice)
+{
+    m_Menu = ADevice;
+    m_Menu[0] ^= 0x01;
+    return m_Menu;
+}
+
+CBytes CFaultBench::Sent(int nStage) const
+{
+    return nStage == 5 ? CBytes(m_Menu.begin(), m_Menu.end()) : m_Images[nStage];
+}
+
+std::string CFaultBench::ExpectRecorded(const CSimDevice& ADevice, const CResults& Results, unsigned uFiles) const
+{
+    // The firmware from its lowest address, which must be the file's, gaps as 0xFF.
+    const auto Recorded = [&ADevice](int nStage) {
+        if (nStage == 5)
+            return ADevice.GetSettings();
+        if (nStage != 1)
+            return ADevice.GetImage(kStageStarts[nStage]);
+        std::uint32_t dwBase = 0;
+        const CBytes Firmware = ADevice.GetRecorder().GetFirmware(dwBase);
+        return Firmware.empty() || dwBase == kBase ? Firmware : CBytes{0};
+    };
+    std::string strKept;
+    for (int nStage = 1; nStage <= 5; ++nStage) {
+        if (!HasFile(uFiles, nStage))
+            continue;
+        const auto It = std::find_if(Results.begin(), Results.end(), [&](const auto& A) { return A.first == nStage; });
+        const CBytes Kept = Recorded(nStage);
+        strKept += (strKept.empty() ? "" : " ") + std::to_string(nStage) +
+                   (Kept == Sent(nStage) ? "=" : Kept.empty() ? ":none" : ":partial");
+        if (It == Results.end())
+            EXPECT_TRUE(Kept.empty()) << "stage " << nStage << " never began";
+        else if (It->second == 0)
+            EXPECT_EQ(Kept, Sent(nStage)) << "stage " << nStage << " reported a success";
+        else
+            EXPECT_NE(Kept, Sent(nStage)) << "stage " << nStage << " reported a failure";
+    }
+    return strKept;
+}
+
+std::string CFaultBench::ExpectNothingSent(const CSimDevice& ADevice) const
+{
+    // Whatever would follow the refusal comes within this bound.
+    ADevice.WaitForFrames(5, std::chrono::milliseconds(100));
+    const std::size_t nFrames = ADevice.GetReceivedFrames().size();
+    EXPECT_EQ(nFrames, 4u) << "nothing beyond the probe, 0x45, 0x47 and 0x49";
+    return std::to_string(nFrames) + " frames received";
+}
+
+void CFaultBench::ExpectSecondDeviceUntouched() const
+{
+    if (m_pOther) {
+        EXPECT_EQ(m_pOther->GetCounters().nFramesReceived, 0u) << "COM7 was opened";
+    }
+}

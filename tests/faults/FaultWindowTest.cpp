@@ -1,0 +1,117 @@
+// The fault matrix through the window: every row, run by a click on
+// «Обновить» in the real window (offscreen, the real skins, the real worker,
+// the virtual device), checked for what the driver is left with: the texts,
+// the bar, which buttons can be used, and what the device kept.
+#include <gtest/gtest.h>
+
+#include "FaultRows.h"
+#include "UiTestKit.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+QString Utf8(const char* sz) { return QString::fromUtf8(sz); }
+QString Utf8(const std::string& str) { return QString::fromStdString(str); }
+
+const char* const kFound = "Устройство подключено. Нажмите «Обновить», чтобы начать.";
+const char* const kLost = "Устройство отключено. Поиск устройства...";
+
+class FaultWindow : public testing::TestWithParam<CFaultRow>, protected CFaultBench {
+protected:
+    std::chrono::milliseconds UpdateLimit() const { return IsShipped() ? 180s : 60s; }
+
+    // The device found and, where it has one, its menu read.
+    bool WaitUsable(const CUiProgram& AProgram, bool bNoMenu) const
+    {
+        const CFrame_Update& AFrame = *AProgram.pFrame;
+        return WaitUntil([&] {
+            return IsEnabled(AFrame, "btn_update") && (bNoMenu || IsEnabled(AFrame, "btn_settings"));
+        });
+    }
+
+    // One click on the update button, as the driver would, with an edited
+    // menu when the row sends one; answers every status text shown.
+    std::set<QString> ClickUpdate(CUiProgram& AProgram)
+    {
+        if (GetParam().uFiles & kMenu)
+            AProgram.AData.aSharedSettings = EditedMenu(AProgram.AData.aSharedSettings);
+        const CFrame_Update& AFrame = *AProgram.pFrame;
+        CStatusRecorder ARecorder(AFrame, AProgram.ABridge);
+        Click(AFrame, "btn_update");
+        EXPECT_TRUE(WaitUntil([&] { return !AFrame.IsUpdating(); }, UpdateLimit())) << "the update never ended";
+        // Whatever still arrives has its chance to change the window.
+        WaitUntil([] { return false; }, 200ms);
+        return ARecorder.GetTexts();
+    }
+};
+
+} // namespace
+
+TEST_P(FaultWindow, LeavesTheDriverWithTheTruth)
+{
+    const CFaultRow& ARow = GetParam();
+    WriteFiles(ARow);
+    auto pDevice = StartRowDevice(ARow);
+    const bool bNoMenu = pDevice->GetOptions().bNoMenu;
+    CUiProgram AProgram(m_Files, RowSettings());
+    ASSERT_TRUE(AProgram.Open());
+    const CFrame_Update& AFrame = *AProgram.pFrame;
+    ASSERT_TRUE(WaitUsable(AProgram, bNoMenu));
+
+    const std::set<QString> aTexts = ClickUpdate(AProgram);
+    // A damaged file is refused within the click, before the window shows
+    // anything in between; the detail names the stage then.
+    for (const auto& AResult : ARow.Expected)
+        EXPECT_TRUE(ARow.nDamaged != 0 || aTexts.count(Utf8(ShownText(AResult))))
+            << ShownText(AResult) << " was never shown";
+    const bool bSuccess = ARow.Expected.back().second == 0;
+    if (ARow.bReplug) {
+        // Gone: said so, with the update's result below; nothing to click
+        // that needs the device.
+        EXPECT_TRUE(WaitUntil([&] { return TextOf(AFrame, "lbl_status") == Utf8(kLost); }, 10s));
+        EXPECT_EQ(TextOf(AFrame, "lbl_detail"), Utf8("Последнее обновление: Ошибка обновления!"));
+        EXPECT_FALSE(IsEnabled(AFrame, "btn_update"));
+    } else {
+        EXPECT_EQ(TextOf(AFrame, "lbl_status"), Utf8(ShownText(ARow.Expected.back())));
+        EXPECT_TRUE(IsEnabled(AFrame, "btn_update"));
+        const QString strDetail = TextOf(AFrame, "lbl_detail");
+        if (bSuccess) {
+            EXPECT_EQ(strDetail, "");
+        } else {
+            // The failed stage, then why.
+            const int nFailed = ARow.Expected[ARow.Expected.size() - 2].first;
+            EXPECT_TRUE(strDetail.startsWith(Utf8(ShownText({nFailed, 1})))) << strDetail.toStdString();
+            EXPECT_TRUE(strDetail.contains(Utf8(ARow.szWhy))) << strDetail.toStdString();
+        }
+    }
+    EXPECT_EQ(TextOf(AFrame, "lbl_progress"), "");
+    if (bSuccess)
+        EXPECT_EQ(BarOf(AFrame), 100);
+    else
+        EXPECT_LT(BarOf(AFrame), 100) << "a full bar after a failure";
+    EXPECT_TRUE(IsEnabled(AFrame, "btn_cancel"));
+    EXPECT_TRUE(IsEnabled(AFrame, "btn_settings"));
+    ExpectRecorded(*pDevice, ARow.Expected, ARow.uFiles);
+    if (ARow.nDamaged != 0)
+        ExpectNothingSent(*pDevice);
+    ExpectSecondDeviceUntouched();
+
+    if (ARow.bReplug) {
+        // Plugged back in: a clean slate, and the next update succeeds.
+        ASSERT_TRUE(pDevice->WaitUntilEnded(10s));
+        pDevice = StartDevice(m_Ports.GetPath(), 3);
+        ASSERT_TRUE(WaitUsable(AProgram, false));
+        EXPECT_EQ(TextOf(AFrame, "lbl_status"), Utf8(kFound));
+        EXPECT_EQ(TextOf(AFrame, "lbl_detail"), "");
+        EXPECT_EQ(BarOf(AFrame), 0);
+        EXPECT_EQ(TextOf(AFrame, "lbl_usetime"), CFrame_Update::FormatElapsed(0));
+        ClickUpdate(AProgram);
+        EXPECT_EQ(TextOf(AFrame, "lbl_status"), Utf8("Успешно обновлено!"));
+        EXPECT_EQ(BarOf(AFrame), 100);
+        ExpectRecorded(*pDevice, Succeeds(), kAll);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Window, FaultWindow, testing::ValuesIn(GetFaultRows()),
+                         [](const auto& AInfo) { return std::string(AInfo.param.szName); });
