@@ -264,6 +264,28 @@ std::string BreachOfOrder(const std::vector<CNote>& Notes)
     return bFinished ? "" : "no whole update's result:" + strSeen;
 }
 
+// The notifications of an update after the connection's, a run of
+// progress written as one: 1128(total,1..n).
+std::string OrderText(const std::vector<CNote>& Notes)
+{
+    std::string strText;
+    for (std::size_t i = 0; i < Notes.size(); ++i) {
+        const CNote& ANote = Notes[i];
+        if (ANote.uMessage == WM_DEVICE_READY || ANote.uMessage == WM_SETTINGS_READ)
+            continue;
+        std::string strLast = std::to_string(ANote.lParam);
+        if (ANote.uMessage == WM_PROGRESS) {
+            while (i + 1 < Notes.size() && Notes[i + 1].uMessage == WM_PROGRESS)
+                ++i;
+            if (Notes[i].lParam != ANote.lParam)
+                strLast += ".." + std::to_string(Notes[i].lParam);
+        }
+        strText += (strText.empty() ? "" : " ") + std::to_string(ANote.uMessage) + "(" +
+                   std::to_string(ANote.wParam) + "," + strLast + ")";
+    }
+    return strText;
+}
+
 struct COrderRow {
     const char* szName;
     std::vector<std::string> Files;  // of firmware, camera database, sound, radar
@@ -300,6 +322,7 @@ TEST_P(NotificationOrder, EachStageStartsCountsAndEndsInOrder)
     const std::size_t nNotes = m_pEngine->ANotes.GetNotes().size();
     EXPECT_FALSE(m_pEngine->ANotes.WaitForMore(nNotes, 300ms)) << "something came after the whole update's result";
     EXPECT_EQ(BreachOfOrder(m_pEngine->ANotes.GetNotes()), "");
+    std::fprintf(stderr, "[ order ] %s: %s\n", ARow.szName, OrderText(m_pEngine->ANotes.GetNotes()).c_str());
 }
 
 INSTANTIATE_TEST_SUITE_P(
