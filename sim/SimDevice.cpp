@@ -200,8 +200,10 @@ void CSimDevice::RunLoop()
             }
         }
         // No host has the port open just now: wait for one without spinning.
-        if (pfd[0].revents & (POLLHUP | POLLERR))
+        if (pfd[0].revents & (POLLHUP | POLLERR)) {
+            m_Responder.OnHostGone();
             ::poll(&pfd[1], 1, 5);
+        }
     }
 }
 

@@ -217,6 +217,11 @@ CSimOptions::EParse CSimOptions::Parse(std::span<const std::string> Args, CSimOp
         } else if (strName == "--probe-command") {
             AOptions.eProbeFault = EProbeFault::OtherCommand;
             bOk = ParseInto(strValue, 1, 0xFF, AOptions.btProbeCommand) && AOptions.btProbeCommand != 0x46;
+        } else if (strName == "--lose-info") {
+            if (strValue == "all")
+                AOptions.nLoseInfo = -1;
+            else
+                bOk = ParseInto(strValue, 1, 0x7FFFFFFF, AOptions.nLoseInfo);
         } else if (strName == "--probe-fault-times") {
             bOk = ParseInto(strValue, 1, 0xFFFFFFFFu, AOptions.nProbeFaultTimes);
         } else if (strName == "--stop-after") {
@@ -322,6 +327,9 @@ Faults:
   --probe-short            answer 0x45 with the first 4 bytes of its 0x46
   --probe-command CMD      answer 0x45 with a frame of CMD instead of 0x46
   --probe-fault-times N    only the first N 0x45 get the probe fault
+  --lose-info N|all        each time the port is opened, answer the probe (the
+                           first 0x45) and lose the answers to the next N 0x45
+                           (or to all of them), as a line that drops them
   --stop-after N[:CMD]     answer N frames (or N frames of CMD), then nothing;
                            from then on nothing more is stored either
   --fail-block CMD:K[:S]   answer block K of the stage of CMD (0x06, 0x23,

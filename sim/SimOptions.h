@@ -61,6 +61,10 @@ struct CSimOptions {
     EProbeFault eProbeFault = EProbeFault::None;
     std::uint8_t btProbeCommand = 0x13;
     std::uint32_t nProbeFaultTimes = 0; // 0: every 0x45
+    // Each time a host opens the port, the probe (its first 0x45) is
+    // answered and the answers to the next nLoseInfo 0x45 are lost on the
+    // line; -1: all of them.
+    long nLoseInfo = 0;
     // Answer nStopAfter frames (of nStopCommand only, when it is set), then
     // nothing more; -1: no stop.
     long nStopAfter = -1;

@@ -138,6 +138,10 @@ void CSimResponder::Answer(std::uint8_t btCommand, std::span<const std::uint8_t>
 
     switch (btCommand) {
     case Cmd::InfoRequest:
+        // The probe is answered; the answers after it may be lost.
+        if (++m_nInfoSinceOpen > 1 &&
+            (m_Options.nLoseInfo < 0 || m_nInfoSinceOpen - 1 <= static_cast<std::uint64_t>(m_Options.nLoseInfo)))
+            break;
         AReaction.Answers.push_back(MakeInfoAnswer(Payload));
         break;
     case Cmd::ReadSettingsG:

@@ -26,6 +26,8 @@ public:
     // Frame holds exactly one frame: start byte to checksum.
     CSimReaction React(std::span<const std::uint8_t> Frame);
     bool IsAnswering() const { return !m_Options.bSilent && !m_bStopped; }
+    // No host has the port open: the next 0x45 is a new host's probe.
+    void OnHostGone() { m_nInfoSinceOpen = 0; }
 
     static CSimBytes MakeFrame(std::uint8_t btCommand, std::span<const std::uint8_t> Payload = {});
     static CSimBytes MakeDeviceRequest();
@@ -47,5 +49,6 @@ private:
     std::map<std::uint8_t, std::uint32_t> m_BlockCounts; // per data command, since its start command
     std::vector<bool> m_FailDone;
     std::uint32_t m_nProbeFaults = 0;
+    std::uint64_t m_nInfoSinceOpen = 0; // 0x45 frames since a host opened the port
     bool m_bStopped = false;
 };

@@ -19,6 +19,7 @@
 #include "Frame_Set.h"
 #include "Frame_Update.h"
 #include "NotifyBridge.h"
+#include "TextCodec.h"
 #include "VersionFile.h"
 #include "Work_BK.h"
 
@@ -66,8 +67,8 @@ int main(int argc, char** argv)
     }
     const QString strOut = QString::fromLocal8Bit(argv[2]);
     CProgramData AData;
-    AData.APaint.SetInstance(std::filesystem::path(argv[1]) / "iap-tool");
-    AData.APaint.SetResourcePath(std::filesystem::path(QCoreApplication::applicationDirPath().toStdString()) / "Skin");
+    AData.APaint.SetInstance(PathFromWide(QString::fromLocal8Bit(argv[1]).toStdWString()) / "iap-tool");
+    AData.APaint.SetResourcePath(PathFromWide(QCoreApplication::applicationDirPath().toStdWString()) / "Skin");
     AData.aVersionTexts = ReadVersionFile(AData.APaint.GetInstancePath() / "ver.txt");
 
     CNotifyBridge ABridge;

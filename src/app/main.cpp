@@ -6,6 +6,7 @@
 #include "NotifyBridge.h"
 #include "ProgramData.h"
 #include "SingleInstance.h"
+#include "TextCodec.h"
 #include "VersionFile.h"
 #include "Work_BK.h"
 
@@ -20,7 +21,7 @@ int main(int argc, char** argv)
         return 0;
 
     CProgramData AData;
-    AData.APaint.SetInstance(QCoreApplication::applicationFilePath().toStdString());
+    AData.APaint.SetInstance(PathFromWide(QCoreApplication::applicationFilePath().toStdWString()));
     CPaintManagerUI::SetCurrentPath(AData.APaint.GetInstancePath());
     AData.APaint.SetResourcePath("Skin");
     AData.aVersionTexts = ReadVersionFile("ver.txt");

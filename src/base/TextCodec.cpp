@@ -92,3 +92,17 @@ bool Utf8ToWide(std::string_view szText, std::wstring& strOut)
     }
     return true;
 }
+
+std::filesystem::path PathFromWide(std::wstring_view wzText)
+{
+    const std::string strUtf8 = WideToUtf8(wzText);
+    return std::filesystem::path(std::u8string(strUtf8.begin(), strUtf8.end()));
+}
+
+std::wstring PathToWide(const std::filesystem::path& Path)
+{
+    const std::u8string strUtf8 = Path.u8string();
+    std::wstring strWide;
+    Utf8ToWide(std::string_view(reinterpret_cast<const char*>(strUtf8.data()), strUtf8.size()), strWide);
+    return strWide;
+}

@@ -1,4 +1,5 @@
 #pragma once
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -8,3 +9,9 @@ std::string WideToUtf8(std::wstring_view wzText);
 // Answers false (and leaves strOut as far as decoded) when the bytes are not
 // valid UTF-8.
 bool Utf8ToWide(std::string_view szText, std::wstring& strOut);
+
+// Paths from and to the program's wide texts. They go through UTF-8, never
+// through the C library's locale: a program that set none has the "C"
+// locale, in which a folder with a Cyrillic letter cannot be converted.
+std::filesystem::path PathFromWide(std::wstring_view wzText);
+std::wstring PathToWide(const std::filesystem::path& Path);

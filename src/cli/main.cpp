@@ -3,6 +3,9 @@
 #include <array>
 #include <cstdio>
 #include <fcntl.h>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <unistd.h>
@@ -43,13 +46,94 @@ std::FILE* DivertTrace(bool bTrace)
     return ::fdopen(fdOut, "w");
 }
 
-bool ReadSettingsFile(const std::string& strPath, CSettingsBlock& AMenu)
+constexpr const char* kUpdateFiles[] = {"AC7811_project.hex", "flagdata.bin", "audioHead.bin", "rdfw.bin"};
+
+// Reads the device menu to write; answers what is wrong with the file, or
+// "" when it holds a menu.
+std::string ReadSettingsFile(const std::filesystem::path& Path, CSettingsBlock& AMenu)
 {
-    std::ifstream AFile(strPath, std::ios::binary);
+    std::error_code AError;
+    if (std::filesystem::is_directory(Path, AError))
+        return "is a folder, not a device menu file";
+    std::ifstream AFile(Path, std::ios::binary);
     if (!AFile)
-        return false;
-    AFile.read(reinterpret_cast<char*>(AMenu.data()), static_cast<std::streamsize>(AMenu.size()));
-    return AFile.gcount() == static_cast<std::streamsize>(AMenu.size());
+        return std::string("cannot be read: ") + std::strerror(errno);
+    // One byte more than a menu, to tell a longer file from a menu.
+    std::array<char, kSettingsSize + 1> szBuf{};
+    AFile.read(szBuf.data(), static_cast<std::streamsize>(szBuf.size()));
+    const auto nRead = static_cast<std::size_t>(AFile.gcount());
+    if (AFile.bad())
+        return "cannot be read";
+    if (nRead != kSettingsSize)
+        return "holds " + std::to_string(nRead) + (nRead == kSettingsSize + 1 ? " or more" : "") +
+               " bytes; a device menu has 73";
+    std::copy(szBuf.begin(), szBuf.begin() + kSettingsSize, AMenu.begin());
+    return "";
+}
+
+// What is wrong with the update folder, or "" when it is one.
+std::string CheckFolder(const std::filesystem::path& Folder)
+{
+    std::error_code AError;
+    const std::filesystem::file_status AStatus = std::filesystem::status(Folder, AError);
+    if (AStatus.type() == std::filesystem::file_type::not_found)
+        return "does not exist";
+    if (AError)
+        return "cannot be read: " + AError.message();
+    if (AStatus.type() != std::filesystem::file_type::directory)
+        return "is not a folder";
+    return "";
+}
+
+bool HoldsAnyUpdateFile(const std::filesystem::path& Folder)
+{
+    std::error_code AError;
+    return std::any_of(std::begin(kUpdateFiles), std::end(kUpdateFiles),
+                       [&](const char* szName) { return std::filesystem::exists(Folder / szName, AError); });
+}
+
+std::string UpdateFileNames()
+{
+    std::string strNames;
+    for (const char* szName : kUpdateFiles)
+        strNames += (strNames.empty() ? "" : ", ") + std::string(szName);
+    return strNames;
+}
+
+// One line for each port the search could not connect to, and a headline.
+std::string DescribeFindings(const std::vector<CPortFinding>& Findings)
+{
+    std::string strHead = "No device answered on COM1 to COM49.\n";
+    std::string strLines;
+    for (const CPortFinding& A : Findings) {
+        std::string strLine = "  COM" + std::to_string(A.btPort) + " (" + A.strPath + ") ";
+        switch (A.eKind) {
+        case CPortFinding::EKind::Denied:
+            strLine += "may not be opened: permission denied. Add your user to the group that owns it "
+                       "(dialout on Debian) and log in again.";
+            break;
+        case CPortFinding::EKind::Busy:
+            strLine += "is held open by another program (busy). Close that program and try again.";
+            break;
+        case CPortFinding::EKind::Silent: strLine += "opened, but nothing answered."; break;
+        case CPortFinding::EKind::TooShort:
+            strLine += "answered, but not as the device does: its answer is too short.";
+            break;
+        case CPortFinding::EKind::Foreign: {
+            char szCommand[8];
+            std::snprintf(szCommand, sizeof szCommand, "0x%02X", A.btCommand);
+            strLine += std::string("answered, but not as the device does: command ") + szCommand + " instead of 0x46.";
+            break;
+        }
+        case CPortFinding::EKind::NoInfo:
+            strHead = "A device answered on COM" + std::to_string(A.btPort) + " but sent no information.\n";
+            strLine += "answered the probe, but not one of its information requests. Unplug the device, "
+                       "plug it back in and try again.";
+            break;
+        }
+        strLines += strLine + "\n";
+    }
+    return strHead + strLines;
 }
 
 int ListPorts()
@@ -82,11 +166,26 @@ int main(int argc, char** argv)
     if (AOptions.bListPorts)
         return ListPorts();
 
+    // The inputs are checked before any port is opened: a typo must not
+    // look like a device with nothing to do.
+    const std::filesystem::path Folder(AOptions.strFolder);
+    if (const std::string strWrong = CheckFolder(Folder); !strWrong.empty()) {
+        std::fprintf(stderr, "iap-cli: the update folder %s %s\n", AOptions.strFolder.c_str(), strWrong.c_str());
+        return kExitUsage;
+    }
     CSettingsBlock AMenu{};
     const bool bHasMenu = !AOptions.strSettings.empty();
-    if (bHasMenu && !ReadSettingsFile(AOptions.strSettings, AMenu)) {
-        std::fprintf(stderr, "iap-cli: %s does not hold a 73-byte device menu\n", AOptions.strSettings.c_str());
-        return kExitUsage;
+    if (bHasMenu) {
+        if (const std::string strWrong = ReadSettingsFile(AOptions.strSettings, AMenu); !strWrong.empty()) {
+            std::fprintf(stderr, "iap-cli: the device menu file %s %s\n", AOptions.strSettings.c_str(),
+                         strWrong.c_str());
+            return kExitUsage;
+        }
+    }
+    if (!bHasMenu && !HoldsAnyUpdateFile(Folder)) {
+        std::printf("Nothing to update: %s holds none of %s, and no device menu was given (--settings).\n",
+                    AOptions.strFolder.c_str(), UpdateFileNames().c_str());
+        return kExitUpdated;
     }
 
     std::FILE* pOut = DivertTrace(AOptions.bTrace);
@@ -116,16 +215,8 @@ int main(int argc, char** argv)
         nSettingsReads += AEvent.uMessage == WM_SETTINGS_READ;
     }
     if (!bReady) {
-        const CPortFinding AProblem = AWork.GetSearchProblem();
-        std::string strText;
-        if (AProblem.eKind == CPortFinding::EKind::Denied)
-            strText = "COM" + std::to_string(AProblem.btPort) + " (" + AProblem.strPath +
-                      ") may not be opened: permission denied. Add your user to the group that owns it "
-                      "(dialout on Debian) and log in again.\nNo device answered.\n";
-        else
-            strText = "No device answered on COM1 to COM49.\n";
-        AWindow.Print(strText.c_str());
         AWork.Reset();
+        AWindow.Print(DescribeFindings(AWork.GetSearchFindings()).c_str());
         return kExitNoDevice;
     }
     std::wstring strFw, strData, strRadar;
@@ -153,7 +244,9 @@ int main(int argc, char** argv)
 
     AWindow.StartClock();
     if (!AWork.StartUpdate() && AWork.GetLastResult() == 0) {
-        AWindow.Print("Nothing to update: no update file has work and the device menu is unchanged.\n");
+        AWindow.Print(("Nothing to update: " + UpdateFileNames() + " in " + strFolder +
+                       " have nothing to send, and the device menu is unchanged.\n")
+                          .c_str());
         AWork.Reset();
         return kExitUpdated;
     }

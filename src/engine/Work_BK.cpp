@@ -53,7 +53,7 @@ bool CWork_BK::StartWork(std::uint32_t dwPortBound, std::uint32_t dwBaud, const 
     m_dwBaud = dwBaud;
     // The folder is joined to the file names as text: a folder without its
     // trailing separator names files beside it.
-    m_Folder = std::filesystem::path(WideToUtf8(strFolder));
+    m_Folder = PathFromWide(strFolder);
     if (!m_SearchThread.joinable()) {
         m_bQuit = false;
         m_QuitEvent.Reset();
@@ -69,7 +69,13 @@ bool CWork_BK::StartWork(std::uint32_t dwPortBound, std::uint32_t dwBaud, const 
 
 void CWork_BK::Reset()
 {
-    m_bQuit = true;
+    {
+        // Under the lock, so that a search waiting for the device's
+        // information cannot miss it.
+        std::lock_guard<std::mutex> ALock(m_ReadyLock);
+        m_bQuit = true;
+    }
+    m_ReadyCond.notify_all();
     m_QuitEvent.Set();
     m_SearchEvent.Set();
     if (m_SearchThread.joinable() && m_SearchThread.get_id() != std::this_thread::get_id())
@@ -124,50 +130,114 @@ bool CWork_BK::SearchDevice()
             str.clear();
     }
     m_Serial.SetOwner(this);
-    std::uint32_t dwPort = 1;
+    std::vector<CPortFinding> Findings;
     bool bFound = false;
-    for (; dwPort < m_dwPortBound && !m_bQuit; ++dwPort) {
-        if (m_Serial.Open(static_cast<std::uint8_t>(dwPort), m_dwBaud, 8, 0, 0) != 0) {
-            bFound = true;
-            break;
+    for (std::uint32_t dwPort = 1; dwPort < m_dwPortBound && !m_bQuit && !bFound; ++dwPort) {
+        const auto btPort = static_cast<std::uint8_t>(dwPort);
+        if (m_Serial.Open(btPort, m_dwBaud, 8, 0, 0) == 0) {
+            NoteFinding(btPort, Findings);
+            continue;
         }
-        if (m_Serial.GetOpenError() == CSerialBackend::EOpenError::Denied) {
-            std::lock_guard<std::mutex> ALock(m_DataLock);
-            if (m_SearchProblem.eKind == CPortFinding::EKind::None) {
-                m_SearchProblem = {CPortFinding::EKind::Denied, static_cast<std::uint8_t>(dwPort),
-                                   m_Serial.GetPortPath()};
-                std::wstring wstrPath;
-                Utf8ToWide(m_SearchProblem.strPath, wstrPath);
-                DebugPrint(L"COM%u (%ls) may not be opened: permission denied\r\n", dwPort, wstrPath.c_str());
+        const auto tAsked = std::chrono::steady_clock::now();
+        m_btPort = btPort;
+        LoadImages();
+        bool bNotify = false;
+        {
+            std::lock_guard<std::mutex> ALock(m_ReadyLock);
+            m_bImagesLoaded = true;
+            bNotify = m_bInfoSeen && !m_bReadySent;
+            m_bReadySent = m_bReadySent || bNotify;
+        }
+        if (bNotify)
+            NotifyDeviceReady();
+        bFound = AwaitDeviceInfo(btPort, tAsked);
+        if (!bFound && !m_bQuit) {
+            Findings.push_back({CPortFinding::EKind::NoInfo, btPort, m_Serial.GetPortPath()});
+            ResetConnection();
+        }
+    }
+    // A search cut short by the end of the program keeps the last whole
+    // search's findings: they tell more than half a search.
+    if (!m_bQuit) {
+        std::lock_guard<std::mutex> ALock(m_DataLock);
+        m_SearchFindings = std::move(Findings);
+    }
+    if (!bFound)
+        ResetConnection();
+    return bFound;
+}
+
+void CWork_BK::NoteFinding(std::uint8_t btPort, std::vector<CPortFinding>& Findings) const
+{
+    using EKind = CPortFinding::EKind;
+    CPortFinding AFinding{EKind::Silent, btPort, m_Serial.GetPortPath()};
+    switch (m_Serial.GetOpenError()) {
+    case CSerialBackend::EOpenError::Denied: AFinding.eKind = EKind::Denied; break;
+    case CSerialBackend::EOpenError::InUse: AFinding.eKind = EKind::Busy; break;
+    case CSerialBackend::EOpenError::None:
+        // It opened: the probe tells what is behind it.
+        switch (m_Serial.GetProbeResult()) {
+        case CSerial::EProbe::TooShort: AFinding.eKind = EKind::TooShort; break;
+        case CSerial::EProbe::OtherCommand:
+            AFinding.eKind = EKind::Foreign;
+            AFinding.btCommand = m_Serial.GetProbeCommand();
+            break;
+        default: break;
+        }
+        break;
+    default: return;  // no such port, or one that is no serial port at all
+    }
+    if (AFinding.eKind == EKind::Denied) {
+        std::wstring wstrPath;
+        Utf8ToWide(AFinding.strPath, wstrPath);
+        DebugPrint(L"COM%u (%ls) may not be opened: permission denied\r\n", static_cast<unsigned>(btPort),
+                   wstrPath.c_str());
+    }
+    Findings.push_back(std::move(AFinding));
+}
+
+bool CWork_BK::AwaitDeviceInfo(std::uint8_t btPort, std::chrono::steady_clock::time_point tAsked)
+{
+    // The information request is a question without side effects: when its
+    // answer is lost on the line, it is asked again; a device that never
+    // answers it is not taken.
+    for (std::uint32_t nAsked = 1;; ++nAsked) {
+        {
+            std::unique_lock<std::mutex> ALock(m_ReadyLock);
+            const auto tUntil = tAsked + std::chrono::milliseconds(m_Settings.dwInfoWait);
+            if (m_ReadyCond.wait_until(ALock, tUntil, [this] { return m_bInfoSeen || m_bQuit; }) || m_bQuit)
+                return m_bInfoSeen;
+            if (nAsked >= m_Settings.dwInfoTries) {
+                // Given up: an answer that still comes must not announce a
+                // device whose port is about to close.
+                m_bImagesLoaded = false;
+                break;
             }
         }
+        DebugPrint(L"[Search] COM%u: no device information within %u ms; asked again (%u of %u)\r\n",
+                   static_cast<unsigned>(btPort), m_Settings.dwInfoWait, nAsked + 1, m_Settings.dwInfoTries);
+        RemoveFront(Cmd::InfoRequest);
+        if (CDealMsg* pDeal = Deal())
+            pDeal->SendInfoRequest(btPort);
+        tAsked = std::chrono::steady_clock::now();
     }
-    if (!bFound) {
-        ResetConnection();
-        return false;
-    }
-    m_btPort = static_cast<std::uint8_t>(dwPort);
-    LoadImages();
-    bool bNotify = false;
-    {
-        std::lock_guard<std::mutex> ALock(m_ReadyLock);
-        m_bImagesLoaded = true;
-        bNotify = m_bInfoSeen && !m_bReadySent;
-        m_bReadySent = m_bReadySent || bNotify;
-    }
-    if (bNotify)
-        NotifyDeviceReady();
-    return true;
+    DebugPrint(L"[Search] COM%u answered the probe but sent no information to %u requests; closed, searching on\r\n",
+               static_cast<unsigned>(btPort), m_Settings.dwInfoTries);
+    return false;
 }
 
 void CWork_BK::LoadImages()
 {
     std::unique_lock<std::shared_mutex> ALock(m_ImageLock);
-    const std::string strFolder = m_Folder.string();
-    m_Project.Load(strFolder + "AC7811_project.hex");
-    m_EDog.Load(strFolder + "flagdata.bin");
-    m_Music.Load(strFolder + "audioHead.bin");
-    m_Radar.Load(strFolder + "rdfw.bin");
+    // The folder is joined to the names as text, in the path's own
+    // encoding, so that any folder name the system holds works.
+    const auto File = [this](const char* szName) {
+        return std::filesystem::path(m_Folder.native() + std::filesystem::path(szName).native());
+    };
+    m_Project.Load(File("AC7811_project.hex"));
+    m_EDog.Load(File("flagdata.bin"));
+    m_Music.Load(File("audioHead.bin"));
+    m_Radar.Load(File("rdfw.bin"));
     m_dwProjectFrames = CountProjectFrames();
 }
 
@@ -195,6 +265,7 @@ void CWork_BK::OnDeviceInfo()
         bNotify = m_bImagesLoaded && !m_bReadySent;
         m_bReadySent = m_bReadySent || bNotify;
     }
+    m_ReadyCond.notify_all();
     if (bNotify)
         NotifyDeviceReady();
 }
@@ -210,10 +281,10 @@ void CWork_BK::OnPortLost()
     m_SearchEvent.Set();
 }
 
-CPortFinding CWork_BK::GetSearchProblem() const
+std::vector<CPortFinding> CWork_BK::GetSearchFindings() const
 {
     std::lock_guard<std::mutex> ALock(m_DataLock);
-    return m_SearchProblem;
+    return m_SearchFindings;
 }
 
 CUpdateFailure CWork_BK::GetFailure() const

@@ -1,6 +1,8 @@
 #pragma once
 #include <array>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -35,6 +37,8 @@ struct CWorkSettings {
     std::uint32_t dwFirmwarePause = 10000; // the device's restart after its firmware
     std::uint32_t dwStallTimeout = 30000;  // an update without progress this long has failed
     std::uint32_t dwSearchRetry = 2000;    // pause between two searches that found nothing
+    std::uint32_t dwInfoWait = 1000;       // wait for the device's information before asking again
+    std::uint32_t dwInfoTries = 5;         // information requests in all before the port is given up
     bool bSearchOnce = false;              // give up after one search
     bool bPollingReads = false;            // read like a plain polling reader (benchmarks)
 };
@@ -93,8 +97,8 @@ public:
     bool IsSequenceOpen() const { return m_nUpdateRunning == 0 || m_bInProgress; }
     bool IsConnected() const { return m_Serial.IsOpen(); }
     std::uint8_t GetPortNumber() const { return m_btPort; }
-    // Set when the search met a port it may not open.
-    CPortFinding GetSearchProblem() const;
+    // What the last whole search met on the ports it could not connect to.
+    std::vector<CPortFinding> GetSearchFindings() const;
     // Why the last update failed; EKind::None after a success, and from the
     // start of an update until it fails.
     CUpdateFailure GetFailure() const;
@@ -127,6 +131,8 @@ public:
 private:
     void SearchLoop();
     bool SearchDevice();
+    void NoteFinding(std::uint8_t btPort, std::vector<CPortFinding>& Findings) const;
+    bool AwaitDeviceInfo(std::uint8_t btPort, std::chrono::steady_clock::time_point tAsked);
     void LoadImages();
     void ResetConnection();
     void UpdateLoop();
@@ -163,7 +169,7 @@ private:
     CSettingsBlock m_SettingsG{};
     CSettingsBlock m_SettingsI{};
     std::wstring m_strDeviceVersions[3];
-    CPortFinding m_SearchProblem;
+    std::vector<CPortFinding> m_SearchFindings;
     CUpdateFailure m_Failure;
 
     // An answer sends the next queued frame on the answering thread, so an
@@ -191,6 +197,7 @@ private:
 
     // Connection state shared by the search and the read thread.
     std::mutex m_ReadyLock;
+    std::condition_variable m_ReadyCond;  // the information came, or the worker quits
     bool m_bImagesLoaded = false;
     bool m_bInfoSeen = false;
     bool m_bReadySent = false;

@@ -37,6 +37,7 @@ int CSerial::Open(std::uint8_t btPort, std::uint32_t dwBaud, std::uint8_t btData
 {
     if (IsOpen())
         Close();
+    m_eProbe = EProbe::NotSent;
     {
         std::unique_lock<std::shared_mutex> ALock(m_PortLock);
         if (!m_pPort->OpenPort(btPort))
@@ -121,7 +122,13 @@ bool CSerial::Probe(std::uint8_t btPort)
         std::shared_lock<std::shared_mutex> ALock(m_PortLock);
         nRead = m_pPort->ReadTimed(btBuf, kProbeInterval, kProbeTotal);
     }
-    return nRead >= 5 && btBuf[3] == Cmd::DeviceInfo;
+    m_nProbeLength = nRead < 0 ? 0 : nRead;
+    m_btProbeCommand = nRead > 3 ? btBuf[3] : 0;
+    m_eProbe = nRead <= 0                      ? EProbe::Silent
+             : nRead < 5                       ? EProbe::TooShort
+             : btBuf[3] != Cmd::DeviceInfo     ? EProbe::OtherCommand
+                                               : EProbe::Device;
+    return m_eProbe == EProbe::Device;
 }
 
 int CSerial::Run()

@@ -39,6 +39,18 @@ public:
     CSerialBackend::EOpenError GetOpenError() const { return m_pPort->GetOpenError(); }
     std::string GetPortPath() const { return m_pPort->GetPath(); }
 
+    // What the last probe met, for telling the user why a port was not taken.
+    enum class EProbe {
+        NotSent,      // the port did not open, or the probe could not be written
+        Device,       // the device's answer
+        Silent,       // nothing came back
+        TooShort,     // fewer bytes than a device information frame starts with
+        OtherCommand, // a frame with another command byte (GetProbeCommand)
+    };
+    EProbe GetProbeResult() const { return m_eProbe; }
+    std::uint8_t GetProbeCommand() const { return m_btProbeCommand; }
+    int GetProbeLength() const { return m_nProbeLength; }
+
     static constexpr std::uint32_t kProbeReadSize = 1024;
     static constexpr std::uint32_t kProbeInterval = 1;
     static constexpr std::uint32_t kProbeTotal = kProbeReadSize + 1;
@@ -55,6 +67,10 @@ private:
     // Keeps a write from using the port while another thread closes it.
     mutable std::shared_mutex m_PortLock;
     bool m_bProbing = false;
+    // Written by Open on the search thread, read there after it returns.
+    EProbe m_eProbe = EProbe::NotSent;
+    std::uint8_t m_btProbeCommand = 0;
+    int m_nProbeLength = 0;
     bool m_bPollingPause = false;
     std::uint8_t m_btPort = 0;
 };

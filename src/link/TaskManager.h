@@ -55,6 +55,17 @@ public:
         return true;
     }
 
+    // Removes the packet in flight when it carries btCommand, without
+    // counting it answered or sending the next; answers whether it did.
+    bool RemoveFront(std::uint8_t btCommand)
+    {
+        CGuard ALock(*this);
+        if (!ALock.Owns() || m_Queue.empty() || m_Queue.front().APacket.GetCommand() != btCommand)
+            return false;
+        m_Queue.pop_front();
+        return true;
+    }
+
     virtual int OnAnswer(std::uint8_t btCommand)
     {
         bool bSendNext = false;

@@ -9,6 +9,7 @@
 #include "NotifyBridge.h"
 #include "Singleton.h"
 #include "StageText.h"
+#include "TextCodec.h"
 #include "Tick.h"
 
 namespace {
@@ -55,7 +56,7 @@ void CFrame_Update::InitWindow()
     ShowFileVersions();
     if (CWork_BK* pWork = Work()) {
         pWork->SetNotifyWnd(GetHWND());
-        pWork->StartWork(50, 256000, m_Data.APaint.GetInstancePath().wstring());
+        pWork->StartWork(50, 256000, PathToWide(m_Data.APaint.GetInstancePath()));
     }
     SetIcon(108);
     CenterWindow();
@@ -206,17 +207,35 @@ void CFrame_Update::ShowSearchState()
     const CWork_BK* pWork = Work();
     if (pWork == nullptr)
         return;
-    const CPortFinding AProblem = pWork->GetSearchProblem();
-    if (AProblem.eKind == CPortFinding::EKind::Denied)
-        SetText("lbl_detail", DescribeDenied(AProblem));
+    const std::vector<CPortFinding> Findings = pWork->GetSearchFindings();
+    const CPortFinding* pFinding = GetMostUseful(Findings);
+    if (pFinding == nullptr)
+        return;
+    if (pFinding->eKind == CPortFinding::EKind::NoInfo)
+        SetText("lbl_status", QString::fromUtf8("Устройство на COM%1 ответило, но не прислало сведений о себе.")
+                                  .arg(pFinding->btPort));
+    SetText("lbl_detail", DescribeFinding(*pFinding));
 }
 
-QString CFrame_Update::DescribeDenied(const CPortFinding& AProblem)
+QString CFrame_Update::DescribeFinding(const CPortFinding& AFinding)
 {
-    return QString::fromUtf8("Порт COM%1 (%2) закрыт для этого пользователя: нет прав доступа. Добавьте "
-                             "пользователя в группу dialout и войдите в систему заново.")
-        .arg(AProblem.btPort)
-        .arg(QString::fromStdString(AProblem.strPath));
+    const QString strPort = QString::fromUtf8("COM%1 (%2)").arg(AFinding.btPort).arg(QString::fromStdString(AFinding.strPath));
+    switch (AFinding.eKind) {
+    case CPortFinding::EKind::NoInfo:
+        return QString::fromUtf8("Отключите устройство от компьютера, подключите снова и подождите: поиск "
+                                 "продолжается.");
+    case CPortFinding::EKind::Denied:
+        return QString::fromUtf8("Порт %1 закрыт для этого пользователя: нет прав доступа. Добавьте "
+                                 "пользователя в группу dialout и войдите в систему заново.")
+            .arg(strPort);
+    case CPortFinding::EKind::Busy:
+        return QString::fromUtf8("Порт %1 занят другой программой. Закройте её: поиск продолжается.").arg(strPort);
+    case CPortFinding::EKind::TooShort:
+    case CPortFinding::EKind::Foreign:
+        return QString::fromUtf8("На порту %1 отвечает не это устройство.").arg(strPort);
+    case CPortFinding::EKind::Silent: break;
+    }
+    return {};
 }
 
 void CFrame_Update::OnDeviceReady()

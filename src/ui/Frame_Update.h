@@ -22,7 +22,8 @@ public:
     static bool CalcProgress(std::uint32_t dwTotal, std::uint32_t dwDone, int& nBar, QString& strPercent);
     // The bar a failed stage is left with: how far it got, never full.
     static int FailedBar(std::uint32_t dwTotal, std::uint32_t dwDone);
-    static QString DescribeDenied(const CPortFinding& AProblem);
+    // What the search met on a port, in the window's language.
+    static QString DescribeFinding(const CPortFinding& AFinding);
 
 protected:
     QString GetWindowClassName() const override { return QStringLiteral("CFrame_Update"); }

@@ -3,19 +3,20 @@
 #include <QFile>
 
 #include "DebugPrint.h"
+#include "TextCodec.h"
 
 CSkinLoader::CSkinLoader(CCustomControl ACallback) : m_Callback(std::move(ACallback)) {}
 
 std::unique_ptr<QWidget> CSkinLoader::Create(const std::filesystem::path& SkinFile, QWidget* pParent)
 {
-    QFile AFile(QString::fromStdString(SkinFile.string()));
+    QFile AFile(QString::fromStdWString(PathToWide(SkinFile)));
     if (!AFile.open(QIODevice::ReadOnly)) {
-        DebugPrint(L"skin %ls cannot be opened\r\n", SkinFile.wstring().c_str());
+        DebugPrint(L"skin %ls cannot be opened\r\n", PathToWide(SkinFile).c_str());
         return nullptr;
     }
     std::unique_ptr<QWidget> pRoot(load(&AFile, pParent));
     if (!pRoot)
-        DebugPrint(L"skin %ls is no layout: %ls\r\n", SkinFile.wstring().c_str(),
+        DebugPrint(L"skin %ls is no layout: %ls\r\n", PathToWide(SkinFile).c_str(),
                    errorString().toStdWString().c_str());
     return pRoot;
 }

@@ -27,6 +27,7 @@
 #include "HitTest.h"
 #include "NotifyBridge.h"
 #include "SkinLoader.h"
+#include "TextCodec.h"
 
 namespace {
 
@@ -171,7 +172,7 @@ void WindowImplBase::SetIcon(int nResource)
     for (const int nSize : {16, 24, 32, 48, 64, 128, 256}) {
         const std::filesystem::path AFile = GetSkinFolder() / (strStem + std::to_wstring(nSize) + L".png");
         if (std::filesystem::exists(AFile))
-            AImage.addFile(QString::fromStdWString(AFile.wstring()), QSize(nSize, nSize));
+            AImage.addFile(QString::fromStdWString(PathToWide(AFile)), QSize(nSize, nSize));
     }
     if (!AImage.isNull())
         setWindowIcon(AImage);

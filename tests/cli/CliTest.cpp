@@ -74,22 +74,26 @@ TEST_F(Cli, ExitStatusTellsWhatHappened)
 {
     EXPECT_EQ(RunCli("--bogus").nExit, 64);
     EXPECT_EQ(RunCli("--wait 0").nExit, 64);
-    const CRun ANoDevice = RunCli(Folder() + " --wait 1");
-    EXPECT_EQ(ANoDevice.nExit, 2);
-    EXPECT_NE(ANoDevice.strOut.find("No device answered"), std::string::npos);
-    // A read-only sysctl file refuses to open for writing, even for root.
-    std::filesystem::create_symlink("/proc/sys/kernel/ostype", m_Ports.PortPath(2));
-    const CRun ADenied = RunCli(Folder() + " --wait 1");
-    EXPECT_EQ(ADenied.nExit, 2);
-    EXPECT_NE(ADenied.strOut.find("COM2 (" + m_Ports.PortPath(2) + ") may not be opened: permission denied"),
-              std::string::npos)
-        << ADenied.strOut;
-    std::filesystem::remove(m_Ports.PortPath(2));
 
+    // Nothing to do is said before any port is opened, naming what was
+    // looked for and where.
     StartDevice();
     const CRun ANothing = RunCli(Folder());
     EXPECT_EQ(ANothing.nExit, 0) << ANothing.strOut;
-    EXPECT_NE(ANothing.strOut.find("Nothing to update"), std::string::npos);
+    EXPECT_NE(ANothing.strOut.find("Nothing to update: " + m_Files +
+                                   " holds none of AC7811_project.hex, flagdata.bin, audioHead.bin, rdfw.bin"),
+              std::string::npos)
+        << ANothing.strOut;
+    EXPECT_EQ(m_pDevice->GetCounters().nFramesReceived, 0u) << "the port was opened";
+
+    // With a device that has nothing to do either (an empty file), after
+    // the search.
+    WriteFile("rdfw.bin", 0);
+    const CRun AEmpty = RunCli(Folder());
+    EXPECT_EQ(AEmpty.nExit, 0) << AEmpty.strOut;
+    EXPECT_NE(AEmpty.strOut.find("Nothing to update: AC7811_project.hex, flagdata.bin, audioHead.bin, rdfw.bin in"),
+              std::string::npos)
+        << AEmpty.strOut;
 }
 
 TEST(VersionFile, LinesWithoutTheirEndsInUtf8OrCp1251)

@@ -169,6 +169,7 @@ CWorkSettings CEngine::Fast()
     ASettings.dwFirmwarePause = 50;
     ASettings.dwStallTimeout = 1500;
     ASettings.dwSearchRetry = 100;
+    ASettings.dwInfoWait = 200;
     return ASettings;
 }
 

@@ -197,6 +197,45 @@ TEST_F(Update, FirmwareOfFiveRecordsSendsTwoFramesAtTheirAddresses)
     EXPECT_NE(std::find(Notes.begin(), Notes.end(), CNote{WM_PROGRESS, 2, 2}), Notes.end());
 }
 
+// The information request is a question without side effects: a lost
+// answer is asked for again, five requests in all, and a device that never
+// answers one is not taken; the search goes on and says what it met.
+TEST_F(Update, ALostInformationAnswerIsAskedForAgain)
+{
+    m_Files.Write("rdfw.bin", RandomBytes(1100, 14));
+    CSimOptions AOptions;
+    AOptions.nLoseInfo = 1;
+    Connect(AOptions);
+    const auto Commands = CommandsReceived(*m_pDevice);
+    EXPECT_EQ(std::count(Commands.begin(), Commands.end(), 0x45), 3) << "the probe, the lost request, the one asked again";
+    EXPECT_EQ(Run(), (CResults{{4, 0}, {6, 0}}));
+    const auto Notes = m_pEngine->ANotes.GetNotes();
+    EXPECT_EQ(std::count_if(Notes.begin(), Notes.end(), [](const CNote& A) { return A.uMessage == WM_DEVICE_READY; }),
+              1);
+}
+
+TEST_F(Update, ADeviceThatNeverSendsItsInformationIsNotTaken)
+{
+    CSimOptions AOptions;
+    AOptions.nLoseInfo = -1;
+    m_pDevice = StartDevice(m_Ports.GetPath(), 3, AOptions);
+    CWorkSettings ASettings = CEngine::Fast();
+    ASettings.bSearchOnce = true;
+    CEngine AEngine(ASettings);
+    AEngine.Start(m_Files, 6);
+    const auto tEnd = std::chrono::steady_clock::now() + 20s;
+    while (AEngine.AWork.GetSearchFindings().empty() && std::chrono::steady_clock::now() < tEnd)
+        Sleep(10);
+    const std::vector<CPortFinding> Findings = AEngine.AWork.GetSearchFindings();
+    ASSERT_EQ(Findings.size(), 1u);
+    EXPECT_EQ(Findings[0].eKind, CPortFinding::EKind::NoInfo);
+    EXPECT_EQ(Findings[0].btPort, 3);
+    EXPECT_FALSE(AEngine.AWork.IsConnected()) << "the port is closed again";
+    EXPECT_TRUE(AEngine.ANotes.GetNotes().empty()) << "no device was announced";
+    const auto Commands = CommandsReceived(*m_pDevice);
+    EXPECT_EQ(Commands, CCommands(6, 0x45)) << "the probe and five requests, nothing else";
+}
+
 TEST_F(Update, ShortDeviceInformationIsIgnored)
 {
     // A device no well-behaved simulator would be: a 12-byte 0x46.
@@ -211,7 +250,8 @@ TEST_F(Update, ShortDeviceInformationIsIgnored)
     std::vector<std::uint8_t> Commands;
     for (const CBytes& Frame : APeer.GetFrames())
         Commands.push_back(Frame[3]);
-    EXPECT_EQ(Commands, (CCommands{0x45, 0x45}));
+    EXPECT_GE(Commands.size(), 2u);
+    EXPECT_EQ(Commands, CCommands(Commands.size(), 0x45)) << "information asked for again, never the menu";
 }
 
 namespace {

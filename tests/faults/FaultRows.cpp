@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include "StageText.h"
 #include "TextCodec.h"
@@ -103,6 +107,38 @@ const std::vector<CFaultRow>& GetFaultRows()
                   .szWhy = "Файл rdfw.bin повреждён: его размер 3221225472 байт, больше 256 МиБ."},
         CFaultRow{.szName = "second_device_on_com7", .Expected = Succeeds(kAll & ~kFirmware),
                   .uFiles = kAll & ~kFirmware, .bCli = true, .bSecondDevice = true},
+        // The search: a lost information answer is asked for again; a port
+        // that yields no device says why.
+        CFaultRow{"information_answer_lost_once", [](CSimOptions& A) { A.nLoseInfo = 1; }, Succeeds()},
+        CFaultRow{.szName = "information_answers_all_lost", .Fault = [](CSimOptions& A) { A.nLoseInfo = -1; },
+                  .bCli = true, .szWhy = "Устройство на COM3 ответило, но не прислало сведений о себе.",
+                  .nExit = 2, .szCliSays = "A device answered on COM3 but sent no information.", .nWait = 8},
+        CFaultRow{.szName = "port_held_by_another_program", .bCli = true, .szWhy = "занят другой программой",
+                  .ePort = EPort::HeldDevice, .nExit = 2,
+                  .szCliSays = "is held open by another program (busy). Close that program", .nWait = 3},
+        CFaultRow{.szName = "port_the_user_may_not_open", .bCli = true,
+                  .szWhy = "закрыт для этого пользователя: нет прав доступа", .ePort = EPort::Forbidden,
+                  .nExit = 2, .szCliSays = "may not be opened: permission denied. Add your user", .nWait = 3},
+        CFaultRow{.szName = "another_device_answers", .Fault = [](CSimOptions& A) {
+                      A.eProbeFault = EProbeFault::OtherCommand, A.btProbeCommand = 0x13;
+                  },
+                  .bCli = true, .szWhy = "отвечает не это устройство", .nExit = 2,
+                  .szCliSays = "answered, but not as the device does: command 0x13 instead of 0x46.", .nWait = 3},
+        CFaultRow{.szName = "an_answer_too_short", .Fault = [](CSimOptions& A) { A.eProbeFault = EProbeFault::Short; },
+                  .bCli = true, .szWhy = "отвечает не это устройство", .nExit = 2,
+                  .szCliSays = "answered, but not as the device does: its answer is too short.", .nWait = 3},
+        // What iap-cli is given: checked before any port is opened.
+        CFaultRow{.szName = "folder_that_does_not_exist", .bCli = true, .eInput = EInput::MissingFolder, .nExit = 64,
+                  .szCliSays = "does not exist"},
+        CFaultRow{.szName = "folder_that_is_a_file", .bCli = true, .eInput = EInput::FileAsFolder, .nExit = 64,
+                  .szCliSays = "is not a folder"},
+        CFaultRow{.szName = "menu_file_missing", .bCli = true, .eInput = EInput::MissingMenu, .nExit = 64,
+                  .szCliSays = "cannot be read: No such file or directory"},
+        CFaultRow{.szName = "menu_file_of_72_bytes", .bCli = true, .eInput = EInput::ShortMenu, .nExit = 64,
+                  .szCliSays = "holds 72 bytes; a device menu has 73"},
+        // Folders as these users name them.
+        CFaultRow{.szName = "folder_with_spaces_and_cyrillic", .Expected = Succeeds(), .bCli = true,
+                  .szFolder = "Обновление радара 2026 (копия)"},
     };
     return Rows;
 }
@@ -126,17 +162,38 @@ long MsSince(std::chrono::steady_clock::time_point tStart)
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - tStart).count());
 }
 
+CFaultBench::CFaultBench(const CFaultRow& ARow) : m_Folder(m_Files.GetPath())
+{
+    if (ARow.szFolder != nullptr) {
+        const std::string strName = ARow.szFolder;
+        m_Folder /= std::filesystem::path(std::u8string(strName.begin(), strName.end()));
+        std::filesystem::create_directory(m_Folder);
+    }
+}
+
+CFaultBench::~CFaultBench()
+{
+    if (m_fdHeld >= 0)
+        ::close(m_fdHeld);
+}
+
+void CFaultBench::WriteFile(const char* szName, const CBytes& Bytes) const
+{
+    std::ofstream AFile(m_Folder / szName, std::ios::binary);
+    AFile.write(reinterpret_cast<const char*>(Bytes.data()), static_cast<std::streamsize>(Bytes.size()));
+}
+
 void CFaultBench::WriteFiles(const CFaultRow& ARow) const
 {
     const CBytes Hex(m_strHex.begin(), m_strHex.end());
     for (int nStage = 1; nStage <= 4; ++nStage)
         if (HasFile(ARow.uFiles, nStage) && nStage != ARow.nDamaged)
-            m_Files.Write(kFileNames[nStage], nStage == 1 ? Hex : m_Images[nStage]);
-    const std::filesystem::path Damaged = m_Files.GetPath() / kFileNames[ARow.nDamaged];
+            WriteFile(kFileNames[nStage], nStage == 1 ? Hex : m_Images[nStage]);
+    const std::filesystem::path Damaged = m_Folder / kFileNames[ARow.nDamaged];
     if (ARow.nDamaged == 1) {
-        m_Files.Write(kFileNames[1], m_strHex.substr(0, m_strHex.size() / 2)); // a copy cut short
+        WriteFile(kFileNames[1], CBytes(Hex.begin(), Hex.begin() + static_cast<long>(Hex.size() / 2))); // cut short
     } else if (ARow.nDamaged == 4) {
-        m_Files.Write(kFileNames[4], CBytes{}); // far larger than a radar part holds; sparse
+        WriteFile(kFileNames[4], CBytes{}); // far larger than a radar part holds; sparse
         std::filesystem::resize_file(Damaged, 3ull << 30);
     } else if (ARow.nDamaged != 0) {
         std::filesystem::create_symlink("/proc/self/mem", Damaged); // every read fails with EIO
@@ -145,13 +202,25 @@ void CFaultBench::WriteFiles(const CFaultRow& ARow) const
 
 std::unique_ptr<CSimDevice> CFaultBench::StartRowDevice(const CFaultRow& ARow)
 {
+    if (ARow.ePort == EPort::Forbidden) {
+        // A read-only sysctl file refuses to open for writing, even for
+        // root, as a serial device of another group does for a user.
+        std::filesystem::create_symlink("/proc/sys/kernel/ostype", m_Ports.PortPath(3));
+        return nullptr;
+    }
     CSimOptions AOptions;
     if (ARow.Fault)
         ARow.Fault(AOptions);
     AOptions.dwBaud = IsShipped() ? 256000 : 0;
     if (ARow.bSecondDevice)
         m_pOther = StartDevice(m_Ports.GetPath(), 7);
-    return StartDevice(m_Ports.GetPath(), 3, AOptions);
+    auto pDevice = StartDevice(m_Ports.GetPath(), 3, AOptions);
+    if (ARow.ePort == EPort::HeldDevice) {
+        // Another program has the port, and locks it as this one does.
+        m_fdHeld = ::open(m_Ports.PortPath(3).c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        EXPECT_TRUE(m_fdHeld >= 0 && ::flock(m_fdHeld, LOCK_EX | LOCK_NB) == 0) << "COM3 could not be held";
+    }
+    return pDevice;
 }
 
 CSettingsBlock CFaultBench::EditedMenu(const CSettingsBlock& ADevice)
@@ -196,12 +265,13 @@ std::string CFaultBench::ExpectRecorded(const CSimDevice& ADevice, const CResult
     return strKept;
 }
 
-std::string CFaultBench::ExpectNothingSent(const CSimDevice& ADevice) const
+std::string CFaultBench::ExpectNothingSent(const CSimDevice& ADevice, std::size_t nConnection) const
 {
     // Whatever would follow the refusal comes within this bound.
-    ADevice.WaitForFrames(5, std::chrono::milliseconds(100));
+    ADevice.WaitForFrames(nConnection + 1, std::chrono::milliseconds(100));
     const std::size_t nFrames = ADevice.GetReceivedFrames().size();
-    EXPECT_EQ(nFrames, 4u) << "nothing beyond the probe, 0x45, 0x47 and 0x49";
+    EXPECT_EQ(nFrames, nConnection) << (nConnection == 0 ? "the port was opened"
+                                                         : "something beyond the probe, 0x45, 0x47 and 0x49");
     return std::to_string(nFrames) + " frames received";
 }
 

@@ -60,8 +60,9 @@ void Pick(const WindowImplBase& AWindow, const char* szName, int nIndex)
     emit pCombo->activated(nIndex);
 }
 
-CUiProgram::CUiProgram(const CUpdateFolder& AFolder, CWorkSettings ASettings, const std::filesystem::path& SkinFolder)
-    : AData(MakeProgramData(AFolder.GetPath(), SkinFolder))
+CUiProgram::CUiProgram(const std::filesystem::path& ProgramFolder, CWorkSettings ASettings,
+                       const std::filesystem::path& SkinFolder)
+    : AData(MakeProgramData(ProgramFolder, SkinFolder))
 {
     AWork.SetWorkSettings(ASettings);
     pFrame = std::make_unique<CFrame_Update>(L"frame_Update.xml", AData, ABridge);

@@ -55,6 +55,12 @@ struct CUiProgram {
     std::unique_ptr<CFrame_Update> pFrame;
 
     explicit CUiProgram(const CUpdateFolder& AFolder, CWorkSettings ASettings = CEngine::Fast(),
+                        const std::filesystem::path& SkinFolder = IAP_SKIN_DIR)
+        : CUiProgram(AFolder.GetPath(), ASettings, SkinFolder)
+    {
+    }
+    // The program's folder, where its update files are.
+    explicit CUiProgram(const std::filesystem::path& ProgramFolder, CWorkSettings ASettings = CEngine::Fast(),
                         const std::filesystem::path& SkinFolder = IAP_SKIN_DIR);
     ~CUiProgram();
     bool Open();
