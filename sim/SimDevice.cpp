@@ -177,12 +177,17 @@ void CSimDevice::RunLoop()
 {
     std::vector<std::uint8_t> btBuf(65536);
     while (!IsGone()) {
-        pollfd pfd[2] = {{m_Pty.GetMasterFd(), POLLIN, 0}, {m_Wake.Get(), POLLIN, 0}};
-        const int nReady = ::poll(pfd, 2, kIdlePollMs);
+        pollfd pfd[3] = {{m_Pty.GetMasterFd(), POLLIN, 0}, {m_Wake.Get(), POLLIN, 0},
+                         {m_Pty.GetOpenWatchFd(), POLLIN, 0}};
+        const int nReady = ::poll(pfd, 3, kIdlePollMs);
         if (nReady < 0 && errno != EINTR)
             break;
         if (pfd[1].revents != 0)
             break;
+        // A host's open comes before anything it writes: its first 0x45 is
+        // then its probe.
+        if (m_Pty.TakeOpened())
+            m_Responder.OnHostOpened();
         m_Pty.AllowReopen();
         if (nReady == 0)
             DropCutShort();
@@ -200,10 +205,8 @@ void CSimDevice::RunLoop()
             }
         }
         // No host has the port open just now: wait for one without spinning.
-        if (pfd[0].revents & (POLLHUP | POLLERR)) {
-            m_Responder.OnHostGone();
+        if (pfd[0].revents & (POLLHUP | POLLERR))
             ::poll(&pfd[1], 1, 5);
-        }
     }
 }
 

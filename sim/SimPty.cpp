@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -30,6 +31,9 @@ bool CSimPty::Open(const std::string& strPortDir, unsigned nCom, std::string& st
     ::fcntl(fdMaster, F_SETFD, FD_CLOEXEC);
     ::fcntl(fdSlave, F_SETFD, FD_CLOEXEC);
     m_strSlave = szName;
+    m_OpenWatch.Reset(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    if (m_OpenWatch.IsValid() && ::inotify_add_watch(m_OpenWatch.Get(), szName, IN_OPEN) < 0)
+        m_OpenWatch.Reset();
 
     const std::string strLink = strPortDir + "/COM" + std::to_string(nCom);
     for (int nTry = 0; nTry < 2; ++nTry) {
@@ -87,6 +91,21 @@ std::size_t CSimPty::GetUnread() const
     if (!m_Slave.IsValid() || ::ioctl(m_Slave.Get(), FIONREAD, &nPending) != 0 || nPending < 0)
         return 0;
     return static_cast<std::size_t>(nPending);
+}
+
+bool CSimPty::TakeOpened()
+{
+    if (!m_OpenWatch.IsValid())
+        return false;
+    bool bOpened = false;
+    alignas(inotify_event) char szEvents[4096];
+    for (;;) {
+        const ssize_t nRead = ::read(m_OpenWatch.Get(), szEvents, sizeof szEvents);
+        if (nRead <= 0)
+            return bOpened;
+        // Only IN_OPEN is watched: every event is an open.
+        bOpened = true;
+    }
 }
 
 void CSimPty::AllowReopen() const

@@ -31,6 +31,10 @@ public:
     std::size_t GetUnread() const;
     // Lets the host open the port again after it closed it.
     void AllowReopen() const;
+    // Readable when a host has opened the port since the last TakeOpened.
+    int GetOpenWatchFd() const { return m_OpenWatch.Get(); }
+    // Whether a host opened the port since the last call; does not wait.
+    bool TakeOpened();
     // Closes both sides and removes the link: the host sees the device go.
     void Close();
 
@@ -39,6 +43,9 @@ private:
     // Held so that the master keeps working while the host closes and
     // reopens the port (with no slave open, the master reads EIO).
     CUniqueFd m_Slave;
+    // Tells when a host opens the slave: the device holds the slave itself,
+    // so a host's close and reopen are not seen on the master.
+    CUniqueFd m_OpenWatch;
     std::string m_strSlave;
     std::string m_strLink;
 };

@@ -26,8 +26,8 @@ public:
     // Frame holds exactly one frame: start byte to checksum.
     CSimReaction React(std::span<const std::uint8_t> Frame);
     bool IsAnswering() const { return !m_Options.bSilent && !m_bStopped; }
-    // No host has the port open: the next 0x45 is a new host's probe.
-    void OnHostGone() { m_nInfoSinceOpen = 0; }
+    // A host opened the port: its next 0x45 is its probe.
+    void OnHostOpened() { m_nInfoSinceOpen = 0; }
 
     static CSimBytes MakeFrame(std::uint8_t btCommand, std::span<const std::uint8_t> Payload = {});
     static CSimBytes MakeDeviceRequest();

@@ -1,8 +1,9 @@
 // iap-screenshots: drives the real windows through an update of the device
 // on the configured ports and saves pictures of them for the documentation.
-//   iap-screenshots <program folder with update files> <output folder> [--failure]
+//   iap-screenshots <program folder with update files> <output folder> [--failure|--search]
 // With --failure the folder holds a damaged file, and the one picture taken
-// is the window after the refused update.
+// is the window after the refused update. With --search no device can be
+// used, and the one picture is the window once it says what the search met.
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
@@ -60,9 +61,11 @@ int main(int argc, char** argv)
 {
     QApplication AApp(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
-    const bool bFailure = argc == 4 && std::string(argv[3]) == "--failure";
-    if (argc != 3 && !bFailure) {
-        std::fprintf(stderr, "usage: iap-screenshots <program folder> <output folder> [--failure]\n");
+    const std::string strMode = argc == 4 ? argv[3] : "";
+    const bool bFailure = strMode == "--failure";
+    const bool bSearch = strMode == "--search";
+    if (argc != 3 && !bFailure && !bSearch) {
+        std::fprintf(stderr, "usage: iap-screenshots <program folder> <output folder> [--failure|--search]\n");
         return 64;
     }
     const QString strOut = QString::fromLocal8Bit(argv[2]);
@@ -84,6 +87,17 @@ int main(int argc, char** argv)
             return 1;
         const auto* pUpdate = AFrame.FindControl<QPushButton>("btn_update");
         const auto* pSettings = AFrame.FindControl<QPushButton>("btn_settings");
+        if (bSearch) {
+            const auto* pDetail = AFrame.FindControl<QLabel>("lbl_detail");
+            nResult = WaitUntil([&] { return pDetail && !pDetail->text().isEmpty(); }, 30)
+                          ? !Save(AFrame, strOut, "update-search.png")
+                          : 1;
+            std::printf("final status: %s\n", StatusOf(AFrame).toUtf8().constData());
+            ABridge.Close();
+            AWork.Reset();
+            AWork.SetNotifyWnd(nullptr);
+            return nResult;
+        }
         if (!WaitUntil([&] { return pUpdate->isEnabled() && pSettings->isEnabled(); }, 30)) {
             std::fprintf(stderr, "no device answered\n");
             return 2;
