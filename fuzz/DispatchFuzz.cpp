@@ -16,39 +16,45 @@
 #include "Command.h"
 #include "DealMsg.h"
 #include "FuzzCheck.h"
+#include "NoteRecorder.h"
+#include "Stages.h"
 #include "Work_BK.h"
 
 namespace {
 
 bool IsHostCommand(std::uint8_t btCommand)
 {
-    static constexpr std::uint8_t kHost[] = {
-        Cmd::DataRecord, Cmd::Acknowledge, Cmd::ProjectEnd,  Cmd::ProjectStart, Cmd::EDogEnd,
-        Cmd::EDogStart,  Cmd::EDogBlock,   Cmd::MusicEnd,    Cmd::MusicStart,   Cmd::MusicBlock,
-        Cmd::RadarEnd,   Cmd::RadarStart,  Cmd::RadarBlock,  Cmd::InfoRequest,  Cmd::ReadSettingsG,
-        Cmd::ReadSettingsI, Cmd::WriteSettings};
-    return std::find(std::begin(kHost), std::end(kHost), btCommand) != std::end(kHost);
+    return GetStageOfHostCommand(btCommand) != 0 || btCommand == Cmd::Acknowledge ||
+           btCommand == Cmd::InfoRequest || btCommand == Cmd::ReadSettingsG || btCommand == Cmd::ReadSettingsI;
 }
 
+// The commands the device sends, in the order the kept inputs pick them by.
 constexpr std::uint8_t kDeviceCommands[] = {
-    Cmd::Acknowledge,     Cmd::NoAction,         Cmd::DeviceInfo,       Cmd::ProjectGoAhead,
-    Cmd::ProjectStart,    Cmd::DeviceRequest,    Cmd::EDogGoAhead,      Cmd::EDogBlockAnswer,
-    Cmd::MusicGoAhead,    Cmd::MusicBlockAnswer, Cmd::RadarGoAhead,     Cmd::RadarBlockAnswer,
-    Cmd::SettingsBlock,   Cmd::SettingsWritten};
+    Cmd::Acknowledge,         Cmd::NoAction,           Cmd::DeviceInfo,           kStages[0].btGoAhead,
+    kStages[0].btStart,       Cmd::DeviceRequest,      kStages[1].btGoAhead,      kStages[1].btBlockAnswer,
+    kStages[2].btGoAhead,     kStages[2].btBlockAnswer, kStages[3].btGoAhead,     kStages[3].btBlockAnswer,
+    Cmd::SettingsBlock,       kStages[4].btEndAnswer};
 
-// A window that checks each notification as it arrives.
-class CCheckingWindow final : public CNotifyWindow {
-public:
-    std::intptr_t SendMessage(std::uint32_t uMessage, std::uintptr_t wParam, std::intptr_t lParam) override
-    {
-        switch (uMessage) {
-        case WM_STAGE_START: FUZZ_REQUIRE(wParam >= 1 && wParam <= 5); break;
+bool IsDeviceCommand(std::uint8_t btCommand)
+{
+    return std::find(std::begin(kDeviceCommands), std::end(kDeviceCommands), btCommand) != std::end(kDeviceCommands);
+}
+
+// Every notification names a real stage and result: checked for the notes
+// that came since the last check. Answers the stage results among them.
+std::vector<std::pair<int, int>> CheckNotes(const std::vector<CNote>& Notes, std::size_t nFrom)
+{
+    std::vector<std::pair<int, int>> Results;
+    for (std::size_t i = nFrom; i < Notes.size(); ++i) {
+        const CNote& ANote = Notes[i];
+        switch (ANote.uMessage) {
+        case WM_STAGE_START: FUZZ_REQUIRE(ANote.wParam >= 1 && ANote.wParam <= 5); break;
         case WM_STAGE_RESULT:
             // Stage 0: an end answer before any stage ran reports the
             // current stage, which is none yet.
-            FUZZ_REQUIRE(wParam <= 6);
-            FUZZ_REQUIRE(lParam == 0 || lParam == 1);
-            m_Results.emplace_back(static_cast<int>(wParam), static_cast<int>(lParam));
+            FUZZ_REQUIRE(ANote.wParam <= 6);
+            FUZZ_REQUIRE(ANote.lParam == 0 || ANote.lParam == 1);
+            Results.emplace_back(static_cast<int>(ANote.wParam), static_cast<int>(ANote.lParam));
             break;
         case WM_PROGRESS:
         case WM_DEVICE_READY:
@@ -56,10 +62,9 @@ public:
         case WM_DEVICE_LOST: break;
         default: FUZZ_REQUIRE(!"unknown notification");
         }
-        return 0;
     }
-    std::vector<std::pair<int, int>> m_Results;
-};
+    return Results;
+}
 
 CRawString MakeFrame(std::uint8_t btCommand, const std::vector<std::uint8_t>& Payload)
 {
@@ -105,8 +110,7 @@ void CheckAfter(CWork_BK& AWork, const CRawString& strFrame, const CObserved& AB
     FUZZ_REQUIRE(AAfter.nTasks <= ABefore.nTasks + 2);
     const std::uint8_t btFront = AWork.GetFrontCommand();
     FUZZ_REQUIRE(AAfter.nTasks == 0 ? btFront == 0 : IsHostCommand(btFront));
-    if (std::find(std::begin(kDeviceCommands), std::end(kDeviceCommands), btCommand) ==
-        std::end(kDeviceCommands) || btCommand == Cmd::NoAction)
+    if (!IsDeviceCommand(btCommand) || btCommand == Cmd::NoAction)
         FUZZ_REQUIRE(AAfter.nTasks == ABefore.nTasks);
 
     // A settings block is taken whole from a 0x48 answer long enough to hold
@@ -148,7 +152,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
     CWorkSettings ASettings;
     ASettings.dwFirmwarePause = 0;
     AWork.SetWorkSettings(ASettings);
-    CCheckingWindow AWindow;
+    CNoteRecorder AWindow;
     const bool bWindow = AInput.ConsumeBool();
     if (bWindow)
         AWork.SetNotifyWnd(&AWindow);
@@ -178,16 +182,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
             strFrame = MakeFrame(btCommand, Payload);
         }
         const CObserved ABefore(AWork);
-        const std::size_t nResults = AWindow.m_Results.size();
+        const std::size_t nNotes = AWindow.GetNotes().size();
         const bool bOpen = AWork.IsSequenceOpen();
         ADeal.DispatchReply(strFrame);
         CheckAfter(AWork, strFrame, ABefore);
         // The settings written answer closes an update: stage 5 and then the
         // whole update, both successful, while answers may still move it on.
-        if (strFrame.At(3) == Cmd::SettingsWritten && strFrame.GetLength() >= 7 && bOpen && bWindow) {
-            FUZZ_REQUIRE(AWindow.m_Results.size() == nResults + 2);
-            FUZZ_REQUIRE(AWindow.m_Results[nResults] == std::make_pair(5, 0));
-            FUZZ_REQUIRE(AWindow.m_Results[nResults + 1] == std::make_pair(6, 0));
+        const std::vector<std::pair<int, int>> Results = CheckNotes(AWindow.GetNotes(), nNotes);
+        if (strFrame.At(3) == kStages[4].btEndAnswer && strFrame.GetLength() >= 7 && bOpen && bWindow) {
+            FUZZ_REQUIRE(Results.size() == 2);
+            FUZZ_REQUIRE(Results[0] == std::make_pair(5, 0));
+            FUZZ_REQUIRE(Results[1] == std::make_pair(6, 0));
         }
     }
     return 0;

@@ -161,12 +161,10 @@ std::map<std::uint32_t, std::uint8_t> CSimDevice::GetFirmware() const
 
 CSimDevice::CBytes CSimDevice::GetImage(std::uint8_t btStageStart) const
 {
-    switch (btStageStart) {
-    case 0x21: return m_Recorder.GetImage(ESimImage::EDog);
-    case 0x31: return m_Recorder.GetImage(ESimImage::Music);
-    case 0x41: return m_Recorder.GetImage(ESimImage::Radar);
-    default: return {};
-    }
+    const CStage* pStage = FindStageBy(&CStage::btStart, btStageStart);
+    if (pStage == nullptr || pStage->btBlock == 0 || pStage->eImage == EImage::Project)
+        return {};
+    return m_Recorder.GetImage(ToSimImage(pStage->eImage));
 }
 
 CSimDevice::CBytes CSimDevice::GetSettings() const { return m_Recorder.GetSettings().value_or(CBytes{}); }

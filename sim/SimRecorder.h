@@ -11,8 +11,15 @@
 
 #include "SimBytes.h"
 #include "SimFlash.h"
+#include "Stages.h"
 
 enum class ESimImage { EDog, Music, Radar };
+
+// The image a block stage of the stage table fills.
+constexpr ESimImage ToSimImage(EImage eImage)
+{
+    return eImage == EImage::EDog ? ESimImage::EDog : eImage == EImage::Music ? ESimImage::Music : ESimImage::Radar;
+}
 enum class ESimLogKind { Received, Sent, Bad, Noise };
 
 // One line of the frame log.

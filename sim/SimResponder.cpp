@@ -4,6 +4,7 @@
 
 #include "Command.h"
 #include "Packet_ISP.h"
+#include "Stages.h"
 
 namespace {
 
@@ -121,21 +122,6 @@ CSimBytes CSimResponder::MakeInfoAnswer(std::span<const std::uint8_t> Payload)
 
 void CSimResponder::Answer(std::uint8_t btCommand, std::span<const std::uint8_t> Payload, CSimReaction& AReaction)
 {
-    auto Push = [&](std::uint8_t btAnswer, std::initializer_list<std::uint8_t> Bytes) {
-        AReaction.Answers.push_back(MakeFrame(btAnswer, std::span(Bytes.begin(), Bytes.size())));
-    };
-    // Block answers: 0x24 for 0x23, 0x34 for 0x33, 0x44 for 0x43.
-    auto AnswerBlock = [&](ESimImage eImage) {
-        const std::uint8_t btAnswer = static_cast<std::uint8_t>(btCommand + 1);
-        if (const std::optional<std::uint8_t> btFail = TakeFailure(btCommand)) {
-            Push(btAnswer, {btCommand, *btFail});
-            return;
-        }
-        m_Recorder.AppendImage(eImage, Payload);
-        Push(btAnswer, {btCommand, kBlockWritten});
-    };
-    auto BeginStage = [&](std::uint8_t btDataCommand) { m_BlockCounts[btDataCommand] = 0; };
-
     switch (btCommand) {
     case Cmd::InfoRequest:
         // The probe is answered; the answers after it may be lost.
@@ -155,77 +141,69 @@ void CSimResponder::Answer(std::uint8_t btCommand, std::span<const std::uint8_t>
         AReaction.Answers.push_back(MakeFrame(Cmd::SettingsBlock, Reply));
         break;
     }
-    case Cmd::ProjectStart:
-        BeginStage(Cmd::DataRecord);
-        m_Recorder.BeginFirmware();
-        if (m_Options.bAcceptProjectStart)
-            Push(Cmd::ProjectStart, {});
-        Push(Cmd::ProjectGoAhead, {});
+    default:
+        AnswerStage(btCommand, Payload, AReaction);
         break;
-    case Cmd::DataRecord: {
-        if (const std::optional<std::uint8_t> btFail = TakeFailure(Cmd::DataRecord)) {
-            Push(Cmd::Acknowledge, {Cmd::DataRecord, *btFail});
+    }
+}
+
+void CSimResponder::AnswerStage(std::uint8_t btCommand, std::span<const std::uint8_t> Payload,
+                                CSimReaction& AReaction)
+{
+    auto Push = [&](std::uint8_t btAnswer, std::initializer_list<std::uint8_t> Bytes) {
+        AReaction.Answers.push_back(MakeFrame(btAnswer, std::span(Bytes.begin(), Bytes.size())));
+    };
+    if (const CStage* pStart = FindStageBy(&CStage::btStart, btCommand)) {
+        switch (pStart->eImage) {
+        case EImage::Menu:
+            if (Payload.size() != kSimSettingsSize) {
+                Push(pStart->btEndAnswer, {btCommand, kBadParameters});
+                return;
+            }
+            // The written menu is what the device reports from now on.
+            std::copy(Payload.begin(), Payload.end(), m_SettingsG.begin());
+            m_Recorder.WriteSettings(Payload);
+            Push(pStart->btEndAnswer, {btCommand, kBlockWritten});
+            return;
+        case EImage::Project:
+            m_Recorder.BeginFirmware();
+            if (m_Options.bAcceptProjectStart)
+                Push(btCommand, {});
             break;
+        case EImage::Radar:
+            m_Recorder.BeginImage(ESimImage::Radar,
+                                  Payload.size() >= 4 ? std::optional(ReadLittle32(Payload)) : std::nullopt);
+            break;
+        default: m_Recorder.BeginImage(ToSimImage(pStart->eImage)); break;
+        }
+        m_BlockCounts[pStart->btBlock] = 0;
+        Push(pStart->btGoAhead, {});
+    } else if (const CStage* pBlock = FindStageBy(&CStage::btBlock, btCommand)) {
+        // The firmware's records are answered with the status answer, the
+        // other stages' blocks with their own answer.
+        if (const std::optional<std::uint8_t> btFail = TakeFailure(btCommand)) {
+            Push(pBlock->btBlockAnswer, {btCommand, *btFail});
+            return;
+        }
+        if (pBlock->eImage != EImage::Project) {
+            m_Recorder.AppendImage(ToSimImage(pBlock->eImage), Payload);
+            Push(pBlock->btBlockAnswer, {btCommand, kBlockWritten});
+            return;
         }
         // Address (low byte first), length r, r data bytes: nothing else fits.
         if (Payload.size() < 5 || Payload.size() != Payload[4] + 5u) {
-            Push(Cmd::Acknowledge, {Cmd::DataRecord, kBadParameters});
-            break;
+            Push(Cmd::Acknowledge, {btCommand, kBadParameters});
+            return;
         }
         m_Recorder.WriteFirmware(ReadLittle32(Payload), Payload.subspan(5));
-        Push(Cmd::Acknowledge, {Cmd::DataRecord, kRecordWritten});
-        break;
-    }
-    case Cmd::ProjectEnd:
-        m_Recorder.EndFirmware();
-        Push(Cmd::Acknowledge, {Cmd::ProjectEnd, kRecordWritten});
-        break;
-    case Cmd::EDogStart:
-        BeginStage(Cmd::EDogBlock);
-        m_Recorder.BeginImage(ESimImage::EDog);
-        Push(Cmd::EDogGoAhead, {});
-        break;
-    case Cmd::EDogBlock:
-        AnswerBlock(ESimImage::EDog);
-        break;
-    case Cmd::EDogEnd:
-        m_Recorder.EndImage(ESimImage::EDog);
-        break;
-    case Cmd::MusicStart:
-        BeginStage(Cmd::MusicBlock);
-        m_Recorder.BeginImage(ESimImage::Music);
-        Push(Cmd::MusicGoAhead, {});
-        break;
-    case Cmd::MusicBlock:
-        AnswerBlock(ESimImage::Music);
-        break;
-    case Cmd::MusicEnd:
-        m_Recorder.EndImage(ESimImage::Music);
-        break;
-    case Cmd::RadarStart:
-        BeginStage(Cmd::RadarBlock);
-        m_Recorder.BeginImage(ESimImage::Radar,
-                              Payload.size() >= 4 ? std::optional(ReadLittle32(Payload)) : std::nullopt);
-        Push(Cmd::RadarGoAhead, {});
-        break;
-    case Cmd::RadarBlock:
-        AnswerBlock(ESimImage::Radar);
-        break;
-    case Cmd::RadarEnd:
-        m_Recorder.EndImage(ESimImage::Radar);
-        break;
-    case Cmd::WriteSettings:
-        if (Payload.size() != kSimSettingsSize) {
-            Push(Cmd::SettingsWritten, {Cmd::WriteSettings, kBadParameters});
-            break;
+        Push(Cmd::Acknowledge, {btCommand, kRecordWritten});
+    } else if (const CStage* pEnd = FindStageBy(&CStage::btEnd, btCommand)) {
+        if (pEnd->eImage != EImage::Project) {
+            m_Recorder.EndImage(ToSimImage(pEnd->eImage));
+            return;
         }
-        // The written menu is what the device reports from now on.
-        std::copy(Payload.begin(), Payload.end(), m_SettingsG.begin());
-        m_Recorder.WriteSettings(Payload);
-        Push(Cmd::SettingsWritten, {Cmd::WriteSettings, kBlockWritten});
-        break;
-    default:
-        // The host's acknowledgement 0x0D and anything unknown: no answer.
-        break;
+        m_Recorder.EndFirmware();
+        Push(Cmd::Acknowledge, {btCommand, kRecordWritten});
     }
+    // The host's acknowledgement 0x0D and anything unknown: no answer.
 }

@@ -40,6 +40,8 @@ private:
     std::optional<std::uint8_t> TakeFailure(std::uint8_t btDataCommand);
     CSimBytes MakeInfoAnswer(std::span<const std::uint8_t> Payload);
     void Answer(std::uint8_t btCommand, std::span<const std::uint8_t> Payload, CSimReaction& AReaction);
+    // The commands of the update stages, by the stage table.
+    void AnswerStage(std::uint8_t btCommand, std::span<const std::uint8_t> Payload, CSimReaction& AReaction);
 
     const CSimOptions m_Options;
     CSimRecorder& m_Recorder;

@@ -1,26 +1,7 @@
 #include "StageTable.h"
 
 #include "Command.h"
-
-int GetStageOfCommand(std::uint8_t btCommand)
-{
-    switch (btCommand) {
-    case Cmd::ProjectStart:
-    case Cmd::DataRecord:
-    case Cmd::ProjectEnd: return 1;
-    case Cmd::EDogStart:
-    case Cmd::EDogBlock:
-    case Cmd::EDogEnd: return 2;
-    case Cmd::MusicStart:
-    case Cmd::MusicBlock:
-    case Cmd::MusicEnd: return 3;
-    case Cmd::RadarStart:
-    case Cmd::RadarBlock:
-    case Cmd::RadarEnd: return 4;
-    case Cmd::WriteSettings: return 5;
-    default: return 0;
-    }
-}
+#include "Stages.h"
 
 std::vector<CStageRow> CountStageTraffic(std::span<const CSimLogEntry> Log)
 {
@@ -30,7 +11,7 @@ std::vector<CStageRow> CountStageTraffic(std::span<const CSimLogEntry> Log)
     int nStage = 0;
     for (const CSimLogEntry& AEntry : Log) {
         if (AEntry.eKind == ESimLogKind::Received && AEntry.Bytes.size() > 3) {
-            nStage = GetStageOfCommand(AEntry.Bytes[3]);
+            nStage = GetStageOfHostCommand(AEntry.Bytes[3]);
             ++Rows[static_cast<std::size_t>(nStage)].nFramesOut;
             Rows[static_cast<std::size_t>(nStage)].nBytesOut += AEntry.Bytes.size();
         } else if (AEntry.eKind == ESimLogKind::Sent) {
@@ -54,12 +35,12 @@ void ForEachRecordTurn(std::span<const CSimLogEntry> Log, F OnTurn)
         if (AEntry.Bytes.size() < 5)
             continue;
         if (AEntry.eKind == ESimLogKind::Sent) {
-            const bool bRecordAnswer = AEntry.Bytes[3] == Cmd::Acknowledge && AEntry.Bytes[4] == Cmd::DataRecord;
+            const bool bRecordAnswer = AEntry.Bytes[3] == Cmd::Acknowledge && AEntry.Bytes[4] == kStages[0].btBlock;
             pAnswer = bRecordAnswer ? &AEntry : nullptr;
         } else if (AEntry.eKind == ESimLogKind::Received) {
             const CSimLogEntry* pFrom = pAnswer;
             pAnswer = nullptr;
-            if (pFrom != nullptr && AEntry.Bytes[3] == Cmd::DataRecord && !OnTurn(*pFrom, AEntry))
+            if (pFrom != nullptr && AEntry.Bytes[3] == kStages[0].btBlock && !OnTurn(*pFrom, AEntry))
                 return;
         }
     }

@@ -17,10 +17,6 @@ struct CStageRow {
     double dWallSeconds = 0;
 };
 
-// The stage a frame from the host belongs to, by its command; 0 for the
-// frames outside the update (probe, device information, settings reads).
-int GetStageOfCommand(std::uint8_t btCommand);
-
 // Counts frames and bytes per stage 1 to 5. A device frame belongs to the
 // stage of the host frame before it: one command is in flight at a time.
 std::vector<CStageRow> CountStageTraffic(std::span<const CSimLogEntry> Log);

@@ -131,14 +131,14 @@ public:
     // Device ready and both settings reads answered.
     bool WaitConnected()
     {
-        return m_Window.WaitFor(WM_DEVICE_READY, -1, 1, 20s) && m_Window.WaitFor(WM_SETTINGS_READ, -1, 2, 20s);
+        return m_Window.WaitFor(WM_DEVICE_READY, -1, 20s) && m_Window.WaitFor(WM_SETTINGS_READ, -1, 20s, 2);
     }
     CBenchWork& Work() { return m_Work; }
-    CBenchWindow& Window() { return m_Window; }
+    CNoteRecorder& Window() { return m_Window; }
 
 private:
     CDealMsg m_Deal;
-    CBenchWindow m_Window;
+    CNoteRecorder m_Window;
     CBenchWork m_Work;
 };
 
@@ -198,7 +198,7 @@ int RunUpdate(const CArgs& AArgs, std::FILE* pOut)
         return 1;
     }
     ABenchClock::time_point tBegin;
-    std::vector<CBenchNote> Notes;
+    std::vector<CNote> Notes;
     std::vector<std::optional<ABenchClock::time_point>> Starts(6);
     std::vector<ABenchClock::time_point> HostReads;
     std::vector<ABenchClock::time_point> RecordWrites;
@@ -213,7 +213,7 @@ int RunUpdate(const CArgs& AArgs, std::FILE* pOut)
             std::fprintf(stderr, "iap-bench: nothing to update in %s\n", AArgs.strFiles.c_str());
             return 1;
         }
-        if (!ASession.Window().WaitFor(WM_STAGE_RESULT, 6, 1, 3600s)) {
+        if (!ASession.Window().WaitFor(WM_STAGE_RESULT, 6, 3600s)) {
             std::fprintf(stderr, "iap-bench: the update did not end\n");
             return 1;
         }
@@ -234,7 +234,7 @@ int RunUpdate(const CArgs& AArgs, std::FILE* pOut)
 
     std::optional<ABenchClock::time_point> Results[7];
     bool bFailed = false;
-    for (const CBenchNote& ANote : Notes) {
+    for (const CNote& ANote : Notes) {
         if (ANote.uMessage != WM_STAGE_RESULT || ANote.wParam > 6)
             continue;
         bFailed = bFailed || ANote.lParam != 0;
@@ -243,7 +243,7 @@ int RunUpdate(const CArgs& AArgs, std::FILE* pOut)
     }
     if (bFailed) {
         std::fprintf(stderr, "iap-bench: the update failed:");
-        for (const CBenchNote& ANote : Notes)
+        for (const CNote& ANote : Notes)
             if (ANote.uMessage == WM_STAGE_RESULT || ANote.uMessage == WM_STAGE_START)
                 std::fprintf(stderr, " %s(%zu, %zd)", ANote.uMessage == WM_STAGE_START ? "start" : "result",
                              static_cast<std::size_t>(ANote.wParam), static_cast<std::ptrdiff_t>(ANote.lParam));
@@ -333,7 +333,7 @@ int RunMemory(const CArgs& AArgs, std::FILE* pOut)
     const long nConnected = ReadStatusKiB("VmHWM:");
     const std::uint32_t dwBlocks = ASession.Work().GetEDogCount();
     std::size_t nLongestQueue = 0;
-    if (dwBlocks > 0 && ASession.Work().StartUpdate() && ASession.Window().WaitFor(WM_STAGE_START, 2, 1, 60s)) {
+    if (dwBlocks > 0 && ASession.Work().StartUpdate() && ASession.Window().WaitFor(WM_STAGE_START, 2, 60s)) {
         const auto tEnd = ABenchClock::now() + std::chrono::milliseconds(AArgs.nWatchMs);
         while (ABenchClock::now() < tEnd) {
             nLongestQueue = std::max(nLongestQueue, ASession.Work().GetTaskCount());

@@ -47,36 +47,40 @@ std::string WideToUtf8(std::wstring_view wzText)
 bool Utf8ToWide(std::string_view szText, std::wstring& strOut)
 {
     strOut.clear();
+    strOut.reserve(szText.size());
+    bool bValid = true;
     std::size_t i = 0;
     while (i < szText.size()) {
         const auto b0 = static_cast<unsigned char>(szText[i]);
-        int nMore = 0;
-        char32_t c = 0;
-        if (b0 < 0x80) {
-            c = b0;
-        } else if ((b0 & 0xE0) == 0xC0) {
+        std::size_t nMore = 0;
+        char32_t c = b0;
+        if (b0 >= 0xC2 && b0 <= 0xDF) {
             c = b0 & 0x1F;
             nMore = 1;
-        } else if ((b0 & 0xF0) == 0xE0) {
+        } else if (b0 >= 0xE0 && b0 <= 0xEF) {
             c = b0 & 0x0F;
             nMore = 2;
-        } else if ((b0 & 0xF8) == 0xF0) {
+        } else if (b0 >= 0xF0 && b0 <= 0xF4) {
             c = b0 & 0x07;
             nMore = 3;
-        } else {
-            return false;
         }
-        if (i + static_cast<std::size_t>(nMore) >= szText.size() && nMore > 0)
-            return false;
-        for (int k = 1; k <= nMore; ++k) {
+        // A stray continuation byte or an invalid lead byte is one bad byte.
+        bool bGood = b0 < 0x80 || nMore > 0;
+        bGood = bGood && i + nMore < szText.size();
+        for (std::size_t k = 1; bGood && k <= nMore; ++k) {
             const auto b = static_cast<unsigned char>(szText[i + k]);
-            if ((b & 0xC0) != 0x80)
-                return false;
+            bGood = (b & 0xC0) == 0x80;
             c = (c << 6) | (b & 0x3F);
         }
+        // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
         static constexpr char32_t kMin[4] = {0, 0x80, 0x800, 0x10000};
-        if (c < kMin[nMore] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-            return false;
+        bGood = bGood && c >= kMin[nMore] && c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
+        if (!bGood) {
+            bValid = false;
+            strOut += L'\uFFFD';
+            ++i;
+            continue;
+        }
         if constexpr (sizeof(wchar_t) == 2) {
             if (c >= 0x10000) {
                 c -= 0x10000;
@@ -88,9 +92,9 @@ bool Utf8ToWide(std::string_view szText, std::wstring& strOut)
         } else {
             strOut += static_cast<wchar_t>(c);
         }
-        i += static_cast<std::size_t>(nMore) + 1;
+        i += nMore + 1;
     }
-    return true;
+    return bValid;
 }
 
 std::filesystem::path PathFromWide(std::wstring_view wzText)

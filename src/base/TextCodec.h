@@ -6,8 +6,8 @@
 // Conversions between the program's wide texts and UTF-8 bytes (file names,
 // terminal output, the trace). Invalid input becomes U+FFFD.
 std::string WideToUtf8(std::wstring_view wzText);
-// Answers false (and leaves strOut as far as decoded) when the bytes are not
-// valid UTF-8.
+// Answers false when the bytes are not valid UTF-8; every byte that is not
+// part of a valid sequence then stands in strOut as U+FFFD.
 bool Utf8ToWide(std::string_view szText, std::wstring& strOut);
 
 // Paths from and to the program's wide texts. They go through UTF-8, never

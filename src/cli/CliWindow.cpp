@@ -29,12 +29,9 @@ bool CCliWindow::WaitEvent(CEvent& AEvent, std::chrono::steady_clock::time_point
 
 std::string CCliWindow::Elapsed() const
 {
-    const long nSeconds = static_cast<long>(
-        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - m_tStart).count());
-    wchar_t wzBuf[64];
-    std::swprintf(wzBuf, 64, L"Время обновления: %02ld:%02ld:%02ld", nSeconds / 3600, nSeconds / 60 % 60,
-                  nSeconds % 60);
-    return WideToUtf8(wzBuf);
+    const auto nMs =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - m_tStart).count();
+    return WideToUtf8(FormatElapsed(static_cast<std::uint64_t>(nMs)));
 }
 
 void CCliWindow::Print(const char* szText)

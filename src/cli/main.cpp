@@ -232,15 +232,8 @@ int main(int argc, char** argv)
     while (nSettingsReads < 2 && AWindow.WaitEvent(AEvent, tReadsEnd))
         nSettingsReads += AEvent.uMessage == WM_SETTINGS_READ;
 
-    if (bHasMenu) {
-        CSettingsBlock ADevice{};
-        AWork.GetSettingsG(ADevice.data());
-        const bool bAllZero = std::all_of(AMenu.begin(), AMenu.end(), [](std::uint8_t bt) { return bt == 0; });
-        if (AMenu != ADevice && !bAllZero) {
-            AWork.SetWriteSettings(1);
-            AWork.SetSettingsG(AMenu.data());
-        }
-    }
+    if (bHasMenu)
+        AWork.HandOverMenu(AMenu);
 
     AWindow.StartClock();
     if (!AWork.StartUpdate() && AWork.GetLastResult() == 0) {

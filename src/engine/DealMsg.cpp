@@ -62,66 +62,62 @@ void CDealMsg::DispatchReply(const CRawString& strFrame)
     case Cmd::Acknowledge:
         if (!IsShort(strFrame, kStatusFrame))
             DispatchStatus(strFrame);
-        break;
+        return;
     case Cmd::DeviceInfo:
         if (!IsShort(strFrame, kInfoFrame))
             DispatchDeviceInfo(strFrame);
-        break;
-    case Cmd::ProjectGoAhead: DispatchGoAhead(1); break;
-    case Cmd::ProjectStart: pWork->ClearTasks(); break;
+        return;
     case Cmd::DeviceRequest:
         pWork->ClearTasks();
         SendAck();
-        break;
-    case Cmd::EDogGoAhead: DispatchGoAhead(2); break;
-    case Cmd::MusicGoAhead: DispatchGoAhead(3); break;
-    case Cmd::RadarGoAhead: DispatchGoAhead(4); break;
-    case Cmd::EDogBlockAnswer:
-    case Cmd::MusicBlockAnswer:
-        if (IsShort(strFrame, kStatusFrame))
-            break;
-        if (strFrame.At(5) == 1) {
-            pWork->OnAnswer(strFrame.At(4));
-            pWork->NotifyProgress();
-        } else {
-            pWork->NoteStatus(strFrame.At(4), strFrame.At(5));
-        }
-        break;
-    case Cmd::RadarBlockAnswer:
-        if (IsShort(strFrame, kStatusFrame))
-            break;
-        // The radar part's answers count whatever their status, except the
-        // device's own flash failures: a block answered with one of those
-        // was not written, and counting it would report a radar firmware
-        // with a hole in it as updated.
-        if (IsFlashFailure(strFrame.At(5))) {
-            pWork->NoteStatus(strFrame.At(4), strFrame.At(5));
-            break;
-        }
-        pWork->OnAnswer(strFrame.At(4));
-        pWork->NotifyProgress();
-        break;
+        return;
     case Cmd::SettingsBlock:
         if (IsShort(strFrame, kSettingsFrame))
-            break;
+            return;
         pWork->OnAnswer(strFrame.At(4));
         StoreSettingsReply(strFrame);
         pWork->NotifySettingsRead();
-        break;
-    case Cmd::SettingsWritten:
+        return;
+    default: break;
+    }
+    if (const CStage* pStage = FindStageBy(&CStage::btGoAhead, btCommand)) {
+        DispatchGoAhead(*pStage);
+    } else if (const CStage* pAccepted = FindStageBy(&CStage::btStart, btCommand); pAccepted && pAccepted->nStage == 1) {
+        // The device accepts the firmware's start before its go-ahead.
+        pWork->ClearTasks();
+    } else if (const CStage* pBlock = FindStageBy(&CStage::btBlockAnswer, btCommand)) {
+        if (!IsShort(strFrame, kStatusFrame))
+            DispatchBlockAnswer(*pBlock, strFrame.At(4), strFrame.At(5));
+    } else if (const CStage* pEnd = FindStageBy(&CStage::btEndAnswer, btCommand)) {
+        // The device menu written: its stage and the whole update end.
         if (IsShort(strFrame, kStatusFrame))
-            break;
+            return;
         pWork->OnAnswer(strFrame.At(4));
         if (!pWork->IsSequenceOpen())
-            break;
-        pWork->SetStage(5);
+            return;
+        pWork->SetStage(pEnd->nStage);
         pWork->NotifyStageResult(0);
-        pWork->SetStage(6);
-        pWork->NotifyStageResult(0);
-        break;
-    default:
-        break;  // 0x13 and commands outside the table: nothing to do
+        pWork->GetSequence().Finish();
     }
+    // 0x13 and commands outside the table: nothing to do.
+}
+
+void CDealMsg::DispatchBlockAnswer(const CStage& AStage, std::uint8_t btAnswered, std::uint8_t btStatus)
+{
+    CWork_BK* pWork = Work();
+    // The radar part's answers count whatever their status, except the
+    // device's own flash failures: a block answered with one of those was
+    // not written, and counting it would report a radar firmware with a
+    // hole in it as updated.
+    const bool bWritten = AStage.eBlockOk == EBlockOk::Status2           ? btStatus == 2
+                        : AStage.eBlockOk == EBlockOk::Status1           ? btStatus == 1
+                                                                          : !IsFlashFailure(btStatus);
+    if (!bWritten) {
+        pWork->GetSequence().NoteStatus(btAnswered, btStatus);
+        return;
+    }
+    pWork->OnAnswer(btAnswered);
+    pWork->NotifyProgress();
 }
 
 void CDealMsg::DispatchStatus(const CRawString& strFrame)
@@ -129,29 +125,19 @@ void CDealMsg::DispatchStatus(const CRawString& strFrame)
     CWork_BK* pWork = Work();
     const std::uint8_t btAnswered = strFrame.At(4);
     const std::uint8_t btStatus = strFrame.At(5);
-    switch (btAnswered) {
-    case Cmd::DataRecord:
-        if (btStatus == 2) {
-            pWork->OnAnswer(Cmd::DataRecord);
-            pWork->NotifyProgress();
-        } else {
-            pWork->NoteStatus(btAnswered, btStatus);
-        }
-        break;
-    case Cmd::ProjectEnd:
-        pWork->OnAnswer(Cmd::ProjectEnd);
-        if (!pWork->IsSequenceOpen())
-            break;
-        pWork->NotifyStageResult(0);
-        pWork->OnProjectEnded();
-        break;
-    case Cmd::EDogEnd:
-    case Cmd::ReadSettingsG:
-    case Cmd::ReadSettingsI:
+    if (btAnswered == Cmd::ReadSettingsG || btAnswered == Cmd::ReadSettingsI) {
         pWork->OnAnswer(btAnswered);
-        break;
-    default:
-        break;
+    } else if (const CStage* pBlock = FindStageBy(&CStage::btBlock, btAnswered);
+               pBlock && pBlock->btBlockAnswer == Cmd::Acknowledge) {
+        DispatchBlockAnswer(*pBlock, btAnswered, btStatus);
+    } else if (const CStage* pEnd = FindStageBy(&CStage::btEnd, btAnswered)) {
+        pWork->OnAnswer(btAnswered);
+        // The firmware's end is answered whatever its status; the stages
+        // that end when their end is written have ended already.
+        if (pEnd->bEndsWhenWritten || !pWork->IsSequenceOpen())
+            return;
+        pWork->NotifyStageResult(0);
+        pWork->GetSequence().OnProjectEnded();
     }
 }
 
@@ -171,17 +157,17 @@ void CDealMsg::DispatchDeviceInfo(const CRawString& strFrame)
     SendReadSettingsI();
 }
 
-void CDealMsg::DispatchGoAhead(int nStage)
+void CDealMsg::DispatchGoAhead(const CStage& AStage)
 {
     CWork_BK* pWork = Work();
     pWork->ClearTasks();
     if (!pWork->IsSequenceOpen()) {
-        DebugPrint(L"go-ahead for stage %d while no update runs: ignored\r\n", nStage);
+        DebugPrint(L"go-ahead for stage %d while no update runs: ignored\r\n", static_cast<int>(AStage.nStage));
         return;
     }
-    pWork->SetStage(nStage);
+    pWork->SetStage(AStage.nStage);
     pWork->NotifyStageStart();
-    pWork->RequestStage(nStage);
+    pWork->RequestStage(AStage.nStage);
 }
 
 void CDealMsg::StoreSettingsReply(const CRawString& strFrame)
@@ -216,55 +202,64 @@ void CDealMsg::SendAck()
     Queue(Cmd::Acknowledge, btPayload, 2);
 }
 
-void CDealMsg::SendProjectStart()
+void CDealMsg::SendStageStart(const CStage& AStage)
 {
     CWork_BK* pWork = Work();
     if (pWork == nullptr)
         return;
-    std::uint16_t uVersion = 0;
-    {
+    std::vector<std::uint8_t> Payload;
+    switch (AStage.eImage) {
+    case EImage::Project: {
+        // The firmware's version, high byte first.
         const auto ALock = pWork->LockImages();
-        uVersion = pWork->GetProject().GetHexVer();
+        const std::uint16_t uVersion = pWork->GetProject().GetHexVer();
+        Payload = {static_cast<std::uint8_t>(uVersion >> 8), static_cast<std::uint8_t>(uVersion & 0xFF)};
+        break;
     }
-    const std::uint8_t btPayload[2] = {static_cast<std::uint8_t>(uVersion >> 8),
-                                       static_cast<std::uint8_t>(uVersion & 0xFF)};
-    Queue(Cmd::ProjectStart, btPayload, 2);
+    case EImage::Radar: {
+        // The radar file's size, low byte first.
+        const auto ALock = pWork->LockImages();
+        const std::uint32_t dwSize = pWork->GetRadar().GetFileSize();
+        for (int i = 0; i < 4; ++i)
+            Payload.push_back(static_cast<std::uint8_t>(dwSize >> (8 * i)));
+        break;
+    }
+    case EImage::Menu:
+        // Settings block G, as the window handed it over.
+        Payload.resize(kSettingsSize);
+        pWork->GetSettingsG(Payload.data());
+        break;
+    default: break;
+    }
+    Queue(AStage.btStart, Payload.data(), static_cast<std::uint16_t>(Payload.size()));
 }
 
-void CDealMsg::SendProjectEnd() { Queue(Cmd::ProjectEnd); }
-void CDealMsg::SendEDogStart() { Queue(Cmd::EDogStart); }
-void CDealMsg::SendEDogEnd() { Queue(Cmd::EDogEnd); }
-void CDealMsg::SendMusicStart() { Queue(Cmd::MusicStart); }
-void CDealMsg::SendMusicEnd() { Queue(Cmd::MusicEnd); }
-void CDealMsg::SendRadarEnd() { Queue(Cmd::RadarEnd); }
+void CDealMsg::SendStageEnd(const CStage& AStage) { Queue(AStage.btEnd); }
+
+int CDealMsg::SendStagePackets(const CStage& AStage)
+{
+    switch (AStage.eImage) {
+    case EImage::Project: return QueueProject(AStage);
+    case EImage::Menu: return 0;
+    default: return QueueBlocks(AStage);
+    }
+}
+
+void CDealMsg::SendProjectStart() { SendStageStart(kStages[0]); }
+void CDealMsg::SendProjectEnd() { SendStageEnd(kStages[0]); }
+void CDealMsg::SendEDogStart() { SendStageStart(kStages[1]); }
+void CDealMsg::SendEDogEnd() { SendStageEnd(kStages[1]); }
+void CDealMsg::SendMusicStart() { SendStageStart(kStages[2]); }
+void CDealMsg::SendMusicEnd() { SendStageEnd(kStages[2]); }
+void CDealMsg::SendRadarStart() { SendStageStart(kStages[3]); }
+void CDealMsg::SendRadarEnd() { SendStageEnd(kStages[3]); }
+void CDealMsg::SendWriteSettings() { SendStageStart(kStages[4]); }
 void CDealMsg::SendReadSettings() { Queue(Cmd::ReadSettingsG); }
 void CDealMsg::SendReadSettingsI() { Queue(Cmd::ReadSettingsI); }
-
-void CDealMsg::SendRadarStart()
-{
-    CWork_BK* pWork = Work();
-    if (pWork == nullptr)
-        return;
-    std::uint32_t dwSize = 0;
-    {
-        const auto ALock = pWork->LockImages();
-        dwSize = pWork->GetRadar().GetFileSize();
-    }
-    const std::uint8_t btPayload[4] = {
-        static_cast<std::uint8_t>(dwSize), static_cast<std::uint8_t>(dwSize >> 8),
-        static_cast<std::uint8_t>(dwSize >> 16), static_cast<std::uint8_t>(dwSize >> 24)};
-    Queue(Cmd::RadarStart, btPayload, 4);
-}
-
-void CDealMsg::SendWriteSettings()
-{
-    CWork_BK* pWork = Work();
-    if (pWork == nullptr)
-        return;
-    std::uint8_t btBlock[kSettingsSize];
-    pWork->GetSettingsG(btBlock);
-    Queue(Cmd::WriteSettings, btBlock, kSettingsSize);
-}
+int CDealMsg::SendProjectPackets() { return SendStagePackets(kStages[0]); }
+int CDealMsg::SendEDogPackets() { return SendStagePackets(kStages[1]); }
+int CDealMsg::SendMusicPackets() { return SendStagePackets(kStages[2]); }
+int CDealMsg::SendRadarPackets() { return SendStagePackets(kStages[3]); }
 
 std::vector<std::uint8_t> CDealMsg::MakeProjectPayload(const CPacket_Hex& ARecord,
                                                        std::uint32_t dwUpper) const
@@ -281,7 +276,7 @@ std::vector<std::uint8_t> CDealMsg::MakeProjectPayload(const CPacket_Hex& ARecor
     return Payload;
 }
 
-int CDealMsg::SendProjectPackets()
+int CDealMsg::QueueProject(const CStage& AStage)
 {
     CWork_BK* pWork = Work();
     if (pWork == nullptr)
@@ -301,53 +296,25 @@ int CDealMsg::SendProjectPackets()
             dwUpper = static_cast<std::uint32_t>(ARecord.GetData()[0] << 8 | ARecord.GetData()[1]);
         } else if (ARecord.GetType() == 0) {
             const std::vector<std::uint8_t> Payload = MakeProjectPayload(ARecord, dwUpper);
-            Queue(Cmd::DataRecord, Payload.data(), static_cast<std::uint16_t>(Payload.size()));
+            Queue(AStage.btBlock, Payload.data(), static_cast<std::uint16_t>(Payload.size()));
         }
     }
-    SendProjectEnd();
+    SendStageEnd(AStage);
     return 1;
 }
 
-namespace {
-
-// Queues one block stage: a data frame per block of the image, then the end
-// command. The image is read under the worker's image lock.
-template <class TGetImage>
-int QueueBlocks(TGetImage GetImage, const wchar_t* wzLog, std::uint8_t btData, std::uint8_t btEnd)
+int CDealMsg::QueueBlocks(const CStage& AStage)
 {
+    // A data frame per block of the image, then the end command; the image
+    // is read under the worker's image lock.
     CWork_BK* pWork = Work();
     if (pWork == nullptr)
         return 0;
     const auto ALock = pWork->LockImages();
-    const auto Blocks = GetImage(*pWork).GetBlocks();
-    DebugPrint(wzLog, static_cast<long>(Blocks.size()));
-    for (const CRawString& strBlock : Blocks) {
-        CPacket_ISP APacket;
-        APacket.SetCommand(btData, strBlock.GetData(), static_cast<std::uint16_t>(strBlock.GetLength()));
-        pWork->AddTask(APacket);
-    }
-    CPacket_ISP AEnd;
-    AEnd.SetCommand(btEnd, nullptr, 0);
-    pWork->AddTask(AEnd);
+    const std::span<const CRawString> Blocks = pWork->GetImageBlocks(AStage.eImage);
+    DebugPrint(L"Stage %d PacketNum is:%ld\r\n", static_cast<int>(AStage.nStage), static_cast<long>(Blocks.size()));
+    for (const CRawString& strBlock : Blocks)
+        Queue(AStage.btBlock, strBlock.GetData(), static_cast<std::uint16_t>(strBlock.GetLength()));
+    SendStageEnd(AStage);
     return 1;
-}
-
-} // namespace
-
-int CDealMsg::SendEDogPackets()
-{
-    return QueueBlocks([](const CWork_BK& AWork) -> const CFile_EDogMusic& { return AWork.GetEDog(); },
-                       L"EDog PacketNum is:%ld\r\n", Cmd::EDogBlock, Cmd::EDogEnd);
-}
-
-int CDealMsg::SendMusicPackets()
-{
-    return QueueBlocks([](const CWork_BK& AWork) -> const CFile_EDogMusic& { return AWork.GetMusic(); },
-                       L"Music PacketNum is:%ld\r\n", Cmd::MusicBlock, Cmd::MusicEnd);
-}
-
-int CDealMsg::SendRadarPackets()
-{
-    return QueueBlocks([](const CWork_BK& AWork) -> const CFile_Radar& { return AWork.GetRadar(); },
-                       L"Radar PacketNum is:%ld\r\n", Cmd::RadarBlock, Cmd::RadarEnd);
 }

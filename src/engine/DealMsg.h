@@ -5,6 +5,7 @@
 
 #include "RawString.h"
 #include "Singleton.h"
+#include "Stages.h"
 
 class CPacket_Hex;
 class CWork_BK;
@@ -42,6 +43,12 @@ public:
     int SendEDogPackets();
     int SendMusicPackets();
     int SendRadarPackets();
+    // The same, for any stage of the stage table: its start command with the
+    // payload it carries, its end command, and all its data frames followed
+    // by the end command (answers 0 when the image has nothing to send).
+    void SendStageStart(const CStage& AStage);
+    void SendStageEnd(const CStage& AStage);
+    int SendStagePackets(const CStage& AStage);
     // The 0x06 payload of one data record: 32-bit address low byte first,
     // the length, the data bytes.
     std::vector<std::uint8_t> MakeProjectPayload(const CPacket_Hex& ARecord, std::uint32_t dwUpper) const;
@@ -50,7 +57,10 @@ public:
 private:
     void DispatchStatus(const CRawString& strFrame);
     void DispatchDeviceInfo(const CRawString& strFrame);
-    void DispatchGoAhead(int nStage);
+    void DispatchGoAhead(const CStage& AStage);
+    void DispatchBlockAnswer(const CStage& AStage, std::uint8_t btAnswered, std::uint8_t btStatus);
+    int QueueProject(const CStage& AStage);
+    int QueueBlocks(const CStage& AStage);
     void Queue(std::uint8_t btCommand, const std::uint8_t* pPayload = nullptr, std::uint16_t uLen = 0);
 
     std::int32_t m_nFirstValue = 2;

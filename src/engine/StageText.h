@@ -1,8 +1,13 @@
 #pragma once
 #include <cstdint>
+#include <string>
 
-// The texts a user sees for each stage of an update (1 firmware, 2 camera
-// database, 3 sound files, 4 radar firmware, 5 device menu, 6 the whole
-// update): while it runs, when it succeeded, when it failed.
+// The texts a user sees for each stage of an update (the stage table's, and
+// stage 6, the whole update): while it runs, when it succeeded, when it
+// failed. Empty for any other stage number.
 enum class EStageText { Running, Succeeded, Failed };
 const wchar_t* GetStageText(std::int32_t nStage, EStageText eText);
+
+// "Время обновления: hh:mm:ss" for an update that has run this long; the
+// hours grow past 99 as needed.
+std::wstring FormatElapsed(std::uint64_t nMilliseconds);

@@ -31,10 +31,7 @@ CWork_BK::CWork_BK()
 CWork_BK::~CWork_BK()
 {
     Reset();
-    m_nStop = 1;
-    m_StageEvent.Set();
-    if (m_UpdateThread.joinable())
-        m_UpdateThread.join();
+    m_Sequence.Stop();
     CTaskManager::Stop();
 }
 
@@ -61,9 +58,8 @@ bool CWork_BK::StartWork(std::uint32_t dwPortBound, std::uint32_t dwBaud, const 
     } else {
         m_SearchEvent.Set();
     }
-    m_nStop = 0;
-    if (!m_UpdateThread.joinable())
-        m_UpdateThread = std::thread([this] { UpdateLoop(); });
+    m_Sequence.Resume();
+    m_Sequence.Run();
     return true;
 }
 
@@ -77,6 +73,7 @@ void CWork_BK::Reset()
     }
     m_ReadyCond.notify_all();
     m_QuitEvent.Set();
+    m_Sequence.Interrupt();
     m_SearchEvent.Set();
     if (m_SearchThread.joinable() && m_SearchThread.get_id() != std::this_thread::get_id())
         m_SearchThread.join();
@@ -229,15 +226,20 @@ bool CWork_BK::AwaitDeviceInfo(std::uint8_t btPort, std::chrono::steady_clock::t
 void CWork_BK::LoadImages()
 {
     std::unique_lock<std::shared_mutex> ALock(m_ImageLock);
-    // The folder is joined to the names as text, in the path's own
-    // encoding, so that any folder name the system holds works.
-    const auto File = [this](const char* szName) {
-        return std::filesystem::path(m_Folder.native() + std::filesystem::path(szName).native());
-    };
-    m_Project.Load(File("AC7811_project.hex"));
-    m_EDog.Load(File("flagdata.bin"));
-    m_Music.Load(File("audioHead.bin"));
-    m_Radar.Load(File("rdfw.bin"));
+    for (const CStage& AStage : kStages) {
+        if (AStage.szFile == nullptr)
+            continue;
+        // The folder is joined to the name as text, in the path's own
+        // encoding, so that any folder name the system holds works.
+        const std::filesystem::path File(m_Folder.native() + std::filesystem::path(AStage.szFile).native());
+        switch (AStage.eImage) {
+        case EImage::Project: m_Project.Load(File); break;
+        case EImage::EDog: m_EDog.Load(File); break;
+        case EImage::Music: m_Music.Load(File); break;
+        case EImage::Radar: m_Radar.Load(File); break;
+        case EImage::Menu: break;
+        }
+    }
     m_dwProjectFrames = CountProjectFrames();
 }
 
@@ -273,8 +275,7 @@ void CWork_BK::OnDeviceInfo()
 void CWork_BK::OnPortLost()
 {
     DebugPrint(L"[Device] COM%d is gone\r\n", static_cast<int>(m_btPort.load()));
-    if (m_bInProgress)
-        FailUpdate(CUpdateFailure::EKind::Lost, L"the device was disconnected");
+    m_Sequence.Fail(CUpdateFailure::EKind::Lost, L"the device was disconnected");
     NotifyDeviceLost();
     // The search thread closes the port (joining this thread), empties the
     // images and searches again.
@@ -287,11 +288,6 @@ std::vector<CPortFinding> CWork_BK::GetSearchFindings() const
     return m_SearchFindings;
 }
 
-CUpdateFailure CWork_BK::GetFailure() const
-{
-    std::lock_guard<std::mutex> ALock(m_DataLock);
-    return m_Failure;
-}
 
 // ---------------------------------------------------------------- images
 
@@ -402,9 +398,6 @@ void CWork_BK::NotifyProgress()
 void CWork_BK::NotifyStageResult(std::int32_t nResult)
 {
     m_nLastResult = nResult;
-    MarkActivity();
-    if (m_nCurrentStage == 6)
-        m_bInProgress = false;
     if (CNotifyWindow* pWindow = m_pWindow)
         pWindow->SendMessage(WM_STAGE_RESULT, static_cast<std::uintptr_t>(m_nCurrentStage.load()),
                              static_cast<std::intptr_t>(nResult));
@@ -416,267 +409,90 @@ void CWork_BK::NotifyDeviceLost()
         pWindow->SendMessage(WM_DEVICE_LOST, 0, 0);
 }
 
-// ---------------------------------------------------------------- update sequence
+// ---------------------------------------------------------------- stages
 
 void CWork_BK::SetStage(std::int32_t nStage)
 {
-    std::uint32_t dwTotal = 0;
-    switch (nStage) {
-    case 1: dwTotal = m_dwProjectFrames; break;
-    case 2: dwTotal = GetEDogCount(); break;
-    case 3: dwTotal = GetMusicCount(); break;
-    case 4: dwTotal = GetRadarCount(); break;
-    case 5: dwTotal = 1; break;
-    default: break;
-    }
     m_nCurrentStage = nStage;
     m_dwDoneCount = 0;
     m_nLastResult = 0;
-    m_dwStageTotal = dwTotal;
-    MarkActivity();
+    m_dwStageTotal = GetStageTotal(nStage);
 }
 
-void CWork_BK::RequestStage(std::int32_t nStage)
+std::uint32_t CWork_BK::GetStageTotal(std::int32_t nStage) const
 {
-    m_StageLock.Lock();
-    m_StageRequests.push_back(nStage);
-    m_StageLock.Unlock();
-    m_StageEvent.Set();
-}
-
-bool CWork_BK::RefuseDamaged()
-{
-    struct CCheck {
-        std::int32_t nStage;
-        bool bDamaged;
-        const wchar_t* wzFile;
-        CLoadFault AFault;
-    };
-    bool bFirstNotAddress = false;
-    CCheck Checks[4];
-    {
+    const CStage* pStage = FindStage(nStage);
+    if (pStage == nullptr)
+        return 0;
+    switch (pStage->eImage) {
+    case EImage::Project: {
+        // The data frames the stage sends, not every record of the file.
         std::shared_lock ALock(m_ImageLock);
-        const auto Records = m_Project.GetRecords();
+        return m_dwProjectFrames;
+    }
+    case EImage::Menu: return 1;
+    default: {
+        std::shared_lock ALock(m_ImageLock);
+        return static_cast<std::uint32_t>(GetImageBlocks(pStage->eImage).size());
+    }
+    }
+}
+
+bool CWork_BK::HasWork(const CStage& AStage) const
+{
+    switch (AStage.eImage) {
+    case EImage::Project: return GetProjectCount() > 0;
+    case EImage::Menu: return m_nWriteSettings != 0;
+    default: {
+        std::shared_lock ALock(m_ImageLock);
+        return !GetImageBlocks(AStage.eImage).empty();
+    }
+    }
+}
+
+std::span<const CRawString> CWork_BK::GetImageBlocks(EImage eImage) const
+{
+    switch (eImage) {
+    case EImage::EDog: return m_EDog.GetBlocks();
+    case EImage::Music: return m_Music.GetBlocks();
+    case EImage::Radar: return m_Radar.GetBlocks();
+    default: return {};
+    }
+}
+
+bool CWork_BK::FindDamage(const CStage& AStage, CLoadFault& AFault) const
+{
+    std::shared_lock ALock(m_ImageLock);
+    switch (AStage.eImage) {
+    case EImage::Project: {
         // Without an extended linear address first, no record has a known
         // 32-bit address: such a file cannot be programmed.
-        bFirstNotAddress = !Records.empty() && Records.front().GetType() != 4;
-        const CLoadFault AFirstNotAddress{CLoadFault::EWhere::Line, 1,
-                                          L"first record is not an extended linear address"};
-        Checks[0] = {1, m_Project.IsDamaged() || bFirstNotAddress, L"AC7811_project.hex",
-                     bFirstNotAddress ? AFirstNotAddress : m_Project.GetLoadFault()};
-        Checks[1] = {2, m_EDog.IsDamaged(), L"flagdata.bin", m_EDog.GetLoadFault()};
-        Checks[2] = {3, m_Music.IsDamaged(), L"audioHead.bin", m_Music.GetLoadFault()};
-        Checks[3] = {4, m_Radar.IsDamaged(), L"rdfw.bin", m_Radar.GetLoadFault()};
-    }
-    for (const CCheck& ACheck : Checks) {
-        if (!ACheck.bDamaged)
-            continue;
-        DebugPrint(L"[Update] %ls is damaged%ls; nothing is sent\r\n", ACheck.wzFile,
-                   ACheck.nStage == 1 && bFirstNotAddress
-                       ? L" (its first record is not an extended linear address)"
-                       : L"");
-        {
-            std::lock_guard<std::mutex> ALock(m_DataLock);
-            m_Failure = {};
-            m_Failure.eKind = CUpdateFailure::EKind::Damaged;
-            m_Failure.nStage = ACheck.nStage;
-            m_Failure.strFile = ACheck.wzFile;
-            m_Failure.AFault = ACheck.AFault;
+        const auto Records = m_Project.GetRecords();
+        if (!Records.empty() && Records.front().GetType() != 4) {
+            AFault = {CLoadFault::EWhere::Line, 1, L"first record is not an extended linear address"};
+            return true;
         }
-        SetStage(ACheck.nStage);
-        NotifyStageResult(1);
-        SetStage(6);
-        NotifyStageResult(1);
-        return true;
+        AFault = m_Project.GetLoadFault();
+        return m_Project.IsDamaged();
+    }
+    case EImage::EDog: AFault = m_EDog.GetLoadFault(); return m_EDog.IsDamaged();
+    case EImage::Music: AFault = m_Music.GetLoadFault(); return m_Music.IsDamaged();
+    case EImage::Radar: AFault = m_Radar.GetLoadFault(); return m_Radar.IsDamaged();
+    case EImage::Menu: break;
     }
     return false;
 }
 
-bool CWork_BK::StartUpdate()
+bool CWork_BK::HandOverMenu(const CSettingsBlock& AEdited)
 {
-    m_nUpdateRunning = 1;
-    {
-        std::lock_guard<std::mutex> ALock(m_DataLock);
-        m_Failure = {};
-    }
-    CDealMsg* pDeal = Deal();
-    if (pDeal == nullptr || RefuseDamaged())
+    CSettingsBlock ADevice{};
+    GetSettingsG(ADevice.data());
+    const bool bAllZero = std::all_of(AEdited.begin(), AEdited.end(), [](std::uint8_t bt) { return bt == 0; });
+    if (AEdited == ADevice || bAllZero)
         return false;
-    std::int32_t nFirst = 0;
-    if (GetProjectCount() > 0)
-        nFirst = 1;
-    else if (GetEDogCount() > 0)
-        nFirst = 2;
-    else if (GetMusicCount() > 0)
-        nFirst = 3;
-    else if (GetRadarCount() > 0)
-        nFirst = 4;
-    else if (m_nWriteSettings != 0)
-        nFirst = 5;
-    if (nFirst == 0)
-        return false;
-    m_dwLastFailure = 0;
-    m_nAnsweredSeen = GetAnsweredCount();
-    m_bInProgress = true;
-    NoteStartQueued(nFirst);
-    switch (nFirst) {
-    case 1: pDeal->SendProjectStart(); break;
-    case 2: pDeal->SendEDogStart(); break;
-    case 3: pDeal->SendMusicStart(); break;
-    case 4: pDeal->SendRadarStart(); break;
-    default: pDeal->SendWriteSettings(); break;
-    }
+    SetWriteSettings(1);
+    SetSettingsG(AEdited.data());
     return true;
-}
-
-void CWork_BK::NoteStartQueued(std::int32_t nStage)
-{
-    m_nPendingStage = nStage;
-    MarkActivity();
-}
-
-void CWork_BK::NoteStatus(std::uint8_t btCommand, std::uint8_t btStatus)
-{
-    m_dwLastFailure = (static_cast<std::uint32_t>(btCommand) << 8) | btStatus | 0x10000u;
-}
-
-void CWork_BK::MarkActivity() { m_dwLastActivity = GetTickCount(); }
-
-void CWork_BK::OnProjectEnded()
-{
-    if (!m_bInProgress)
-        return;
-    // The device restarts into its new firmware; the pause holds this
-    // (the read) thread, as the device expects nothing meanwhile.
-    m_bPaused = true;
-    const bool bQuit = m_QuitEvent.Wait(m_Settings.dwFirmwarePause);
-    m_bPaused = false;
-    MarkActivity();
-    if (!bQuit)
-        StartAfterStage(1);
-}
-
-void CWork_BK::StartAfterStage(std::int32_t nEnded)
-{
-    CDealMsg* pDeal = Deal();
-    if (!m_bInProgress || pDeal == nullptr)
-        return;
-    if (nEnded < 2 && GetEDogCount() > 0) {
-        NoteStartQueued(2);
-        pDeal->SendEDogStart();
-    } else if (nEnded < 3 && GetMusicCount() > 0) {
-        NoteStartQueued(3);
-        pDeal->SendMusicStart();
-    } else if (nEnded < 4 && GetRadarCount() > 0) {
-        NoteStartQueued(4);
-        pDeal->SendRadarStart();
-        if (nEnded == 3) {
-            SetStage(4);
-            NotifyStageStart();
-        }
-    } else if (nEnded < 5 && m_nWriteSettings != 0) {
-        NoteStartQueued(5);
-        pDeal->SendWriteSettings();
-    } else {
-        Finish();
-    }
-}
-
-void CWork_BK::Finish()
-{
-    SetStage(6);
-    NotifyStageResult(0);
-}
-
-void CWork_BK::FailUpdate(CUpdateFailure::EKind eKind, const wchar_t* wzWhy)
-{
-    if (!m_bInProgress.exchange(false))
-        return;
-    const std::uint8_t btCommand = GetFrontCommand();
-    ClearTasks();
-    std::wstring strStatus;
-    const std::uint32_t dwFailure = m_dwLastFailure;
-    if (dwFailure != 0 && Deal() != nullptr) {
-        strStatus = Deal()->GetStatusText(static_cast<std::uint8_t>(dwFailure & 0xFF));
-        if (!strStatus.empty() && strStatus.back() == L'\n')
-            strStatus.pop_back();
-    }
-    std::int32_t nStage = m_nCurrentStage;
-    if (m_nPendingStage != 0 && m_nPendingStage != nStage)
-        nStage = m_nPendingStage;
-    DebugPrint(L"[Update] stage %d failed: %ls; command %02X unanswered%ls%ls\r\n",
-               static_cast<int>(nStage), wzWhy, btCommand,
-               strStatus.empty() ? L"" : L"; the device answered: ", strStatus.c_str());
-    CUpdateFailure AFailure;
-    AFailure.eKind = eKind;
-    AFailure.nStage = nStage;
-    if (eKind == CUpdateFailure::EKind::Silent)
-        AFailure.strStatus = strStatus;
-    {
-        std::lock_guard<std::mutex> ALock(m_DataLock);
-        m_Failure = std::move(AFailure);
-    }
-    if (nStage != m_nCurrentStage)
-        SetStage(nStage);
-    NotifyStageResult(1);
-    SetStage(6);
-    NotifyStageResult(1);
-}
-
-void CWork_BK::CheckStall()
-{
-    if (!m_bInProgress || m_bPaused)
-        return;
-    const std::uint64_t nAnswered = GetAnsweredCount();
-    if (nAnswered != m_nAnsweredSeen) {
-        m_nAnsweredSeen = nAnswered;
-        MarkActivity();
-        return;
-    }
-    // A late answer may be in the middle of its reply right now: the
-    // failure then waits until that reply's progress has been notified.
-    if (GetTickCount() - m_dwLastActivity >= m_Settings.dwStallTimeout)
-        RunAfterReply([this] { FailUpdate(CUpdateFailure::EKind::Silent, L"the device stopped answering"); });
-}
-
-void CWork_BK::UpdateLoop()
-{
-    while (m_nStop == 0) {
-        const bool bSignalled = m_StageEvent.Wait(200);
-        if (m_nStop != 0)
-            break;
-        if (bSignalled) {
-            for (;;) {
-                m_StageLock.Lock();
-                if (m_StageRequests.empty()) {
-                    m_StageLock.Unlock();
-                    break;
-                }
-                const std::int32_t nStage = m_StageRequests.front();
-                m_StageRequests.pop_front();
-                m_StageLock.Unlock();
-                RunStage(nStage);
-            }
-        }
-        CheckStall();
-    }
-}
-
-void CWork_BK::RunStage(std::int32_t nStage)
-{
-    CDealMsg* pDeal = Deal();
-    if (pDeal == nullptr)
-        return;
-    int nResult = 1;
-    switch (nStage) {
-    case 1: nResult = pDeal->SendProjectPackets(); break;
-    case 2: nResult = pDeal->SendEDogPackets(); break;
-    case 3: nResult = pDeal->SendMusicPackets(); break;
-    case 4: nResult = pDeal->SendRadarPackets(); break;
-    default: break;
-    }
-    if (nResult == 0)
-        FailUpdate(CUpdateFailure::EKind::NothingToSend, L"the image has nothing to send");
 }
 
 // ---------------------------------------------------------------- receiving and sending
@@ -699,48 +515,11 @@ int CWork_BK::OnReceive(const std::uint8_t* pBytes, std::uint32_t dwCount)
     CutFrames(m_strReceive, {pBytes, dwCount}, [this, pDeal](const CRawString& strFrame) {
         if (pDeal == nullptr)
             return;
-        BeginReply();
+        m_Sequence.BeginReply();
         pDeal->DispatchReply(strFrame);
-        EndReply();
+        m_Sequence.EndReply();
     });
     return 1;
-}
-
-void CWork_BK::BeginReply()
-{
-    std::lock_guard<std::mutex> ALock(m_ReplyLock);
-    m_bInReply = true;
-}
-
-void CWork_BK::EndReply()
-{
-    // What the reply raised runs now; what that raises in turn, or another
-    // thread meanwhile, is taken by the next round.
-    for (;;) {
-        std::vector<std::function<void()>> Actions;
-        {
-            std::lock_guard<std::mutex> ALock(m_ReplyLock);
-            if (m_AfterReply.empty()) {
-                m_bInReply = false;
-                return;
-            }
-            Actions.swap(m_AfterReply);
-        }
-        for (const auto& Action : Actions)
-            Action();
-    }
-}
-
-void CWork_BK::RunAfterReply(std::function<void()> Action)
-{
-    {
-        std::lock_guard<std::mutex> ALock(m_ReplyLock);
-        if (m_bInReply) {
-            m_AfterReply.push_back(std::move(Action));
-            return;
-        }
-    }
-    Action();
 }
 
 bool CWork_BK::AddTask(const CPacket_ISP& APacket) { return CTaskManager::AddTask(APacket); }
@@ -756,23 +535,13 @@ int CWork_BK::SendData(const std::uint8_t* pBytes, std::uint32_t dwCount)
     // command, the next update's start among them.
     if (btCommand == Cmd::Acknowledge)
         OnAnswer(btCommand);
-    if (btCommand == Cmd::EDogEnd || btCommand == Cmd::MusicEnd || btCommand == Cmd::RadarEnd) {
+    if (const CStage* pStage = FindStageBy(&CStage::btEnd, btCommand); pStage && pStage->bEndsWhenWritten) {
         // The end command leaves the queue at once, so the next stage's
         // start is not held up; its stage ends after the reply that let it go.
         OnAnswer(btCommand);
-        RunAfterReply([this, btCommand, bWritten] { EndStage(btCommand, bWritten); });
+        m_Sequence.OnEndWritten(btCommand, bWritten);
     }
     return bWritten ? 1 : 0;
-}
-
-void CWork_BK::EndStage(std::uint8_t btEndCommand, bool bWritten)
-{
-    if (!bWritten && m_bInProgress) {
-        FailUpdate(CUpdateFailure::EKind::WriteFailed, L"the end command could not be written");
-    } else if (IsSequenceOpen()) {
-        NotifyStageResult(0);
-        StartAfterStage(btEndCommand == Cmd::EDogEnd ? 2 : btEndCommand == Cmd::MusicEnd ? 3 : 4);
-    }
 }
 
 int CWork_BK::SendTask(CPacket_ISP& APacket, std::uint32_t /*dwTriesUsed*/)

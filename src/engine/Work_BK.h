@@ -5,10 +5,9 @@
 #include <condition_variable>
 #include <cstdint>
 #include <filesystem>
-#include <functional>
-#include <list>
 #include <mutex>
 #include <shared_mutex>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,15 +16,16 @@
 #include "File_EDogMusic.h"
 #include "File_Project.h"
 #include "File_Radar.h"
-#include "LockObject.h"
 #include "NotifyWindow.h"
 #include "Packet_ISP.h"
 #include "PortFinding.h"
 #include "RawString.h"
 #include "Serial.h"
 #include "SerialObject.h"
+#include "Stages.h"
 #include "TaskManager.h"
 #include "UpdateFailure.h"
+#include "UpdateSequence.h"
 
 inline constexpr std::size_t kSettingsSize = 73;
 using CSettingsBlock = std::array<std::uint8_t, kSettingsSize>;
@@ -43,8 +43,39 @@ struct CWorkSettings {
     bool bPollingReads = false;            // read like a plain polling reader (benchmarks)
 };
 
-// The worker: owns the connection to the device, the four update images, the
-// send queue and the threads that find the device and drive an update.
+// The worker: owns the connection to the device, the four update images,
+// the settings blocks, the send queue (it is the task manager) and the
+// threads that find the device; the update sequence (CUpdateSequence) runs
+// the updates on it. There is one, reached through Singleton<CWork_BK>.
+//
+// Threads and what they may call:
+// - The front end's thread (the window's GUI thread, iap-cli's main):
+//   SetWorkSettings and SetNotifyWnd before StartWork; StartWork, Reset;
+//   StartUpdate; HandOverMenu, the Get/Set of the settings blocks and of
+//   the write-settings flag, the counts and queries.
+// - The port-search thread (started by StartWork, joined by Reset): probes
+//   the ports, loads the images, waits for the device's information.
+// - The serial read thread (the port's): OnReceive, which runs the reply
+//   dispatcher (CDealMsg) and through it the notifications; OnPortLost.
+// - The task manager's thread: SendTask/SendData for frames queued onto an
+//   empty queue, and OnTimeout.
+// - The update thread (the sequence's): the stages' packetizers, the stall
+//   watch.
+// Every notification goes to the window from the thread that raised it,
+// with no lock of this object held.
+//
+// Locks, each guarding only its own fields, taken one at a time except
+// where said: m_ImageLock (the images: shared for readers, alone for
+// loading and emptying; a holder may queue packets, and the queue's lock
+// is then taken inside it: image lock, then queue lock, never the other
+// way); m_DataLock (settings blocks, device versions, search findings);
+// m_ReadyLock (the connection's ready state); the task manager's queue
+// lock (CTaskManager); the sequence's own (CUpdateSequence).
+//
+// Pointers handed in: the notification window (SetNotifyWnd) is the
+// caller's and must outlive every worker thread that may send to it, that
+// is until Reset has returned and the worker is destroyed or given another
+// window; the serial port's owner is this worker itself.
 class CWork_BK : public CSerialObject, public CTaskManager<CPacket_ISP, CWork_BK> {
 public:
     CWork_BK();
@@ -53,24 +84,30 @@ public:
     void SetWorkSettings(const CWorkSettings& ASettings);
     const CWorkSettings& GetWorkSettings() const { return m_Settings; }
     void SetNotifyWnd(CNotifyWindow* pWindow);
+    // Searches COM1 to COM(dwPortBound - 1) at dwBaud for the device, and
+    // reads the update files from strFolder (joined to the names as text).
     bool StartWork(std::uint32_t dwPortBound, std::uint32_t dwBaud, const std::wstring& strFolder);
+    // Ends the search, closes the port, empties the images, stops the queue.
     void Reset();
 
     // Answers whether a first command was queued.
-    bool StartUpdate();
+    bool StartUpdate() { return m_Sequence.Start(); }
     void SetStage(std::int32_t nStage);
-    void RequestStage(std::int32_t nStage);
+    void RequestStage(std::int32_t nStage) { m_Sequence.RequestStage(nStage); }
+    // Hands the edited device menu over for the next update: only when it
+    // differs from block G (what the device reported) and is not all zeros
+    // (nothing was read or edited). Answers whether it was handed over.
+    bool HandOverMenu(const CSettingsBlock& AEdited);
 
     std::uint32_t GetProjectCount() const;
     std::uint32_t GetEDogCount() const;
     std::uint32_t GetMusicCount() const;
     std::uint32_t GetRadarCount() const;
-    // Number of 0x06 frames the firmware stage sends (its progress total).
-    std::uint32_t GetProjectFrameCount() const { return m_dwProjectFrames; }
     bool GetDeviceVersions(std::wstring& strFirmware, std::wstring& strData, std::wstring& strRadar) const;
     void SetDeviceVersions(const std::wstring& strFirmware, const std::wstring& strData,
                            const std::wstring& strRadar);
 
+    // The 73-byte settings blocks; pOut and pIn hold kSettingsSize bytes.
     void GetSettingsG(std::uint8_t* pOut) const;
     void GetSettingsI(std::uint8_t* pOut) const;
     void SetSettingsG(const std::uint8_t* pIn);
@@ -86,35 +123,32 @@ public:
     void NotifyDeviceLost();
 
     std::int32_t GetCurrentStage() const { return m_nCurrentStage; }
-    std::uint32_t GetStageTotal() const { return m_dwStageTotal; }
     std::uint32_t GetDoneCount() const { return m_dwDoneCount; }
     std::int32_t GetLastResult() const { return m_nLastResult; }
-    std::int32_t GetUpdateRunning() const { return m_nUpdateRunning; }
-    bool IsUpdateInProgress() const { return m_bInProgress; }
-    // Whether answers may still move an update on: before the first update,
-    // or while one runs. Stray go-aheads and end answers after an update has
-    // ended (or failed) start nothing.
-    bool IsSequenceOpen() const { return m_nUpdateRunning == 0 || m_bInProgress; }
+    bool IsSequenceOpen() const { return m_Sequence.IsOpen(); }
     bool IsConnected() const { return m_Serial.IsOpen(); }
     std::uint8_t GetPortNumber() const { return m_btPort; }
     // What the last whole search met on the ports it could not connect to.
     std::vector<CPortFinding> GetSearchFindings() const;
     // Why the last update failed; EKind::None after a success, and from the
     // start of an update until it fails.
-    CUpdateFailure GetFailure() const;
+    CUpdateFailure GetFailure() const { return m_Sequence.GetFailure(); }
 
-    // Used by the reply dispatcher and the command builders. The images may
-    // be read only while LockImages is held: a lost device empties them from
-    // another thread.
+    // For the reply dispatcher, the command builders and the update
+    // sequence. The images may be read only while LockImages is held: a lost
+    // device empties them from another thread.
     std::shared_lock<std::shared_mutex> LockImages() const { return std::shared_lock(m_ImageLock); }
     const CFile_Project& GetProject() const { return m_Project; }
-    const CFile_EDogMusic& GetEDog() const { return m_EDog; }
-    const CFile_EDogMusic& GetMusic() const { return m_Music; }
     const CFile_Radar& GetRadar() const { return m_Radar; }
+    // The blocks of a block stage's image (empty for the firmware and the menu).
+    std::span<const CRawString> GetImageBlocks(EImage eImage) const;
+    // Whether the stage has anything to send: records, blocks, or for the
+    // menu the write-settings flag.
+    bool HasWork(const CStage& AStage) const;
+    // Whether the stage's update file is damaged, and where.
+    bool FindDamage(const CStage& AStage, CLoadFault& AFault) const;
+    CUpdateSequence& GetSequence() { return m_Sequence; }
     void OnDeviceInfo();
-    void OnProjectEnded();
-    void NoteStatus(std::uint8_t btCommand, std::uint8_t btStatus);
-    void NoteStartQueued(std::int32_t nStage);
 
     // CSerialObject
     int OnReceive(const std::uint8_t* pBytes, std::uint32_t dwCount) override;
@@ -135,61 +169,35 @@ private:
     bool AwaitDeviceInfo(std::uint8_t btPort, std::chrono::steady_clock::time_point tAsked);
     void LoadImages();
     void ResetConnection();
-    void UpdateLoop();
-    void RunStage(std::int32_t nStage);
-    void StartAfterStage(std::int32_t nEnded);
-    void Finish();
-    void FailUpdate(CUpdateFailure::EKind eKind, const wchar_t* wzWhy);
-    void EndStage(std::uint8_t btEndCommand, bool bWritten);
-    // A stage end raised while a reply is being dispatched runs once that
-    // reply's own notifications are out, on the dispatching thread; any
-    // other runs at once.
-    void RunAfterReply(std::function<void()> Action);
-    void BeginReply();
-    void EndReply();
-    void CheckStall();
-    void MarkActivity();
-    bool RefuseDamaged();
+    std::uint32_t GetStageTotal(std::int32_t nStage) const;
     std::uint32_t CountProjectFrames() const;
 
     CWorkSettings m_Settings;
     std::atomic<CNotifyWindow*> m_pWindow{nullptr};
     CSerial m_Serial;
-    CRawString m_strReceive;
+    CRawString m_strReceive;  // the read thread's alone
     CFile_Project m_Project;
     CFile_EDogMusic m_EDog;
     CFile_EDogMusic m_Music;
     CFile_Radar m_Radar;
-    // Readers (packetizers, counts) share it; loading and emptying take it
-    // alone. Holders may queue packets: the queue never calls back into here
-    // while it holds its own lock.
     mutable std::shared_mutex m_ImageLock;
+    std::uint32_t m_dwProjectFrames = 0;  // under m_ImageLock
 
-    mutable std::mutex m_DataLock;  // settings blocks, device versions, search problem, failure
+    mutable std::mutex m_DataLock;
     CSettingsBlock m_SettingsG{};
     CSettingsBlock m_SettingsI{};
     std::wstring m_strDeviceVersions[3];
     std::vector<CPortFinding> m_SearchFindings;
-    CUpdateFailure m_Failure;
 
-    // An answer sends the next queued frame on the answering thread, so an
-    // end command may be written, and its stage ended, in the middle of the
-    // reply that answered the stage's last block. The stage end waits until
-    // that reply has notified its progress: the window sees every progress
-    // of a stage before its result. Guards only the two fields below; no
-    // call out is made while it is held.
-    std::mutex m_ReplyLock;
-    bool m_bInReply = false;
-    std::vector<std::function<void()>> m_AfterReply;
-
+    // Written by the thread that sends a notification; the window reads
+    // them while that thread waits for it.
     std::atomic<std::int32_t> m_nWriteSettings{0};
     std::atomic<std::int32_t> m_nCurrentStage{0};
     std::atomic<std::uint32_t> m_dwStageTotal{0};
     std::atomic<std::uint32_t> m_dwDoneCount{0};
     std::atomic<std::int32_t> m_nLastResult{0};
-    std::atomic<std::int32_t> m_nUpdateRunning{0};
-    std::atomic<std::uint32_t> m_dwProjectFrames{0};
 
+    // Set by StartWork before the search thread starts, read by it.
     std::uint32_t m_dwPortBound = 0;
     std::uint32_t m_dwBaud = 0;
     std::filesystem::path m_Folder;
@@ -202,24 +210,9 @@ private:
     bool m_bInfoSeen = false;
     bool m_bReadySent = false;
 
-    // Watch over a running update: progress, the stage whose start is queued,
-    // the last failing status the device answered.
-    std::atomic<bool> m_bInProgress{false};
-    std::atomic<bool> m_bPaused{false};
-    std::atomic<std::uint32_t> m_dwLastActivity{0};
-    std::atomic<std::int32_t> m_nPendingStage{0};
-    std::atomic<std::uint32_t> m_dwLastFailure{0};  // command << 8 | status, 0 for none
-    // Set by StartUpdate on the caller's thread, read and moved on by the
-    // update thread's stall watch.
-    std::atomic<std::uint64_t> m_nAnsweredSeen{0};
-
-    std::atomic<std::int32_t> m_nStop{0};
     std::atomic<bool> m_bQuit{false};
-    CLockObject m_StageLock;
-    CEventObject m_StageEvent{nullptr, false, false};
     CEventObject m_SearchEvent{nullptr, false, false};
     CEventObject m_QuitEvent{nullptr, true, false};
-    std::list<std::int32_t> m_StageRequests;
-    std::thread m_UpdateThread;
     std::thread m_SearchThread;
+    CUpdateSequence m_Sequence{*this};
 };

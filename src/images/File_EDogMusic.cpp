@@ -11,14 +11,7 @@ CFile_EDogMusic::CFile_EDogMusic(std::int32_t nLenExtAddress, std::int32_t nLenD
 
 int CFile_EDogMusic::Load(const std::filesystem::path& Path)
 {
-    const std::wstring wzName = GetTraceName(Path);
-    const FilePtr pFile = OpenImageFile(Path);
-    if (!pFile) {
-        ClearBlocks();
-        DebugPrint(L"\r\n Image file %ls not opened \r\n", wzName.c_str());
-        return 0;
-    }
-    return Read(pFile.get(), wzName);
+    return LoadImageFile(*this, Path, L"Image file", [this] { ClearBlocks(); });
 }
 
 int CFile_EDogMusic::Read(std::FILE* pFile, std::wstring_view wzSource)

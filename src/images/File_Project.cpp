@@ -47,14 +47,7 @@ CFile_Project::CFile_Project(std::int32_t nLenExtAddress, std::int32_t nLenData,
 
 int CFile_Project::Load(const std::filesystem::path& Path)
 {
-    const std::wstring wzName = GetTraceName(Path);
-    const FilePtr pFile = OpenImageFile(Path);
-    if (!pFile) {
-        ClearRecords();
-        DebugPrint(L"\r\n Hex file %ls not opened \r\n", wzName.c_str());
-        return 0;
-    }
-    return Read(pFile.get(), wzName);
+    return LoadImageFile(*this, Path, L"Hex file", [this] { ClearRecords(); });
 }
 
 int CFile_Project::Read(std::FILE* pFile, std::wstring_view wzSource)

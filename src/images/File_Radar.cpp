@@ -14,14 +14,7 @@ CFile_Radar::CFile_Radar(std::int32_t nLenExtAddress, std::int32_t nLenData,
 
 int CFile_Radar::Load(const std::filesystem::path& Path)
 {
-    const std::wstring wzName = GetTraceName(Path);
-    const FilePtr pFile = OpenImageFile(Path);
-    if (!pFile) {
-        ClearBlocks();
-        DebugPrint(L"\r\n Radar file %ls not opened \r\n", wzName.c_str());
-        return 0;
-    }
-    return Read(pFile.get(), wzName);
+    return LoadImageFile(*this, Path, L"Radar file", [this] { ClearBlocks(); });
 }
 
 int CFile_Radar::Read(std::FILE* pFile, std::wstring_view wzSource)

@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "DebugPrint.h"
+
 // Helpers the image readers share: the open stream, its size and the
 // file's name as the trace shows it.
 
@@ -30,3 +32,20 @@ bool MeasureRest(std::FILE* pFile, std::uint64_t& uRest);
 // The path as wide text for the trace. Bytes that are not UTF-8 show as
 // U+FFFD instead of cutting the trace line short.
 std::wstring GetTraceName(const std::filesystem::path& Path);
+
+// The one way an image reads its file: opened here, read by the image's own
+// Read(stream, name). A file that cannot be opened leaves the image emptied
+// (Clear) and absent, says so in the trace as "<wzKind> <name> not opened",
+// and answers 0; otherwise Read's answer.
+template <class TImage, class TClear>
+int LoadImageFile(TImage& AImage, const std::filesystem::path& Path, const wchar_t* wzKind, TClear Clear)
+{
+    const std::wstring wzName = GetTraceName(Path);
+    const FilePtr pFile = OpenImageFile(Path);
+    if (!pFile) {
+        Clear();
+        DebugPrint(L"\r\n %ls %ls not opened \r\n", wzKind, wzName.c_str());
+        return 0;
+    }
+    return AImage.Read(pFile.get(), wzName);
+}

@@ -12,6 +12,24 @@
 // The one serial port to the device: opens COM<n>, sets the line up, proves
 // with the probe that a device answers, then reads on its own thread and
 // hands every chunk to its receiver; writes whole frames on request.
+//
+// Threads:
+// - Open, Close, SetOwner and the probe's results: one thread at a time,
+//   the owner's controlling thread (the worker's search thread); Close may
+//   also come from the thread that shuts the worker down, never from the
+//   read thread itself (it joins it).
+// - Write, Purge, IsOpen: any thread, concurrently with reading; m_PortLock
+//   keeps a write from using the port while Close closes it. Writes from
+//   several threads are not interleaved byte by byte by this class: the
+//   owner's queue keeps one command in flight.
+// - The read thread (started by Open) calls the owner's OnReceive with each
+//   chunk read, and OnPortLost once when the device is gone, then ends.
+// Locks: m_PortLock (shared for reads and writes, alone for opening and
+// closing), never held while calling the owner. The CMuTexObject base is
+// the port's lock as the system names it; nothing here takes it.
+// Pointers: the owner (constructor, SetOwner) is not owned and must outlive
+// the read thread, that is every Close; the worker owns its CSerial and is
+// its owner.
 class CSerial : public CAutoThread, public CMuTexObject {
 public:
     CSerial(CSerialObject* pOwner, std::uint32_t dwReadPause);

@@ -29,6 +29,18 @@
 // OnTimeout; it must call Stop in its own destructor, while those still
 // exist. No owner operation is ever called with the queue lock held, so an
 // owner may block (on a window, on the port) without holding up producers.
+//
+// Threads: AddTask, ClearTasks, RemoveFront, OnAnswer and the counts from
+// any thread; Start and Stop from the owner's controlling thread (Stop also
+// from the manager's own thread, in an owner callback, which then only
+// flags the end). SendTask and SendData are called on the manager's thread
+// (a packet queued onto an empty queue, a time-out) and on the thread of
+// the OnAnswer that let the next packet go; OnTimeout on the manager's
+// thread only.
+// Lock: the queue lock (this object, a CMuTexObject), re-entrant and timed;
+// callers may hold their own locks while calling in (the worker's image
+// lock while it queues a stage), never the other way round.
+// Packets: the queue keeps its own copies; nothing handed in is kept.
 template <class TPacket, class TOwner>
 class CTaskManager : public CAutoThread, public CMuTexObject, public Singleton<TOwner> {
 public:

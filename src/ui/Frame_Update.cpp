@@ -34,9 +34,7 @@ CFrame_Update::CFrame_Update(std::wstring strSkinFile, CProgramData& AData, CNot
 
 QString CFrame_Update::FormatElapsed(std::uint32_t dwElapsedMs)
 {
-    const std::uint32_t s = dwElapsedMs / 1000;
-    return QString::asprintf("Время обновления: %02d:%02d:%02d", static_cast<int>(s / 3600),
-                             static_cast<int>((s / 60) % 60), static_cast<int>(s % 60));
+    return QString::fromStdWString(::FormatElapsed(dwElapsedMs));
 }
 
 bool CFrame_Update::CalcProgress(std::uint32_t dwTotal, std::uint32_t dwDone, int& nBar, QString& strPercent)
@@ -136,7 +134,7 @@ void CFrame_Update::OnUpdateClick()
     SetTimer(kTimerElapsed, 100);
     m_dwTotal = m_dwDone = 0;
     m_dwTotal = pWork->GetProjectCount() + pWork->GetEDogCount() + pWork->GetMusicCount() + pWork->GetRadarCount();
-    HandOverSettings(*pWork);
+    pWork->HandOverMenu(m_Data.aSharedSettings);
     SetText("lbl_status", Text("Старт обновления..."));
     SetText("lbl_detail", QString());
     SetText("lbl_progress", QString());
@@ -150,18 +148,6 @@ void CFrame_Update::OnUpdateClick()
         KillTimer(kTimerElapsed);
         EnableButtons(true);
         SetText("lbl_status", Text(kNothing));
-    }
-}
-
-void CFrame_Update::HandOverSettings(CWork_BK& AWork)
-{
-    CSettingsBlock aDevice{};
-    AWork.GetSettingsG(aDevice.data());
-    const CSettingsBlock& aShared = m_Data.aSharedSettings;
-    const bool bAllZero = std::all_of(aShared.begin(), aShared.end(), [](std::uint8_t bt) { return bt == 0; });
-    if (aShared != aDevice && !bAllZero) {
-        AWork.SetWriteSettings(1);
-        AWork.SetSettingsG(aShared.data());
     }
 }
 

@@ -37,7 +37,6 @@ protected:
 private:
     void OnUpdateClick();
     void OnSettingsClick();
-    void HandOverSettings(CWork_BK& AWork);
     void OnDeviceReady();
     void OnSettingsRead();
     void OnStageStart(std::int32_t nStage, std::uint32_t dwTotal);

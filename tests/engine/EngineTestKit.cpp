@@ -9,57 +9,6 @@
 
 using namespace std::chrono_literals;
 
-std::intptr_t CNoteRecorder::SendMessage(std::uint32_t uMessage, std::uintptr_t wParam, std::intptr_t lParam)
-{
-    {
-        std::lock_guard<std::mutex> ALock(m_Mutex);
-        m_Notes.push_back({uMessage, wParam, lParam});
-    }
-    m_Cond.notify_all();
-    return 0;
-}
-
-std::vector<CNote> CNoteRecorder::GetNotes() const
-{
-    std::lock_guard<std::mutex> ALock(m_Mutex);
-    return m_Notes;
-}
-
-bool CNoteRecorder::WaitFor(std::uint32_t uMessage, long nWParam, std::chrono::milliseconds tLimit) const
-{
-    std::unique_lock<std::mutex> ALock(m_Mutex);
-    return m_Cond.wait_for(ALock, tLimit, [&] {
-        for (const CNote& ANote : m_Notes)
-            if (ANote.uMessage == uMessage && (nWParam < 0 || ANote.wParam == static_cast<std::uintptr_t>(nWParam)))
-                return true;
-        return false;
-    });
-}
-
-bool CNoteRecorder::WaitForMore(std::size_t nCount, std::chrono::milliseconds tLimit) const
-{
-    std::unique_lock<std::mutex> ALock(m_Mutex);
-    return m_Cond.wait_for(ALock, tLimit, [&] { return m_Notes.size() > nCount; });
-}
-
-std::vector<std::pair<int, int>> CNoteRecorder::Results() const
-{
-    std::vector<std::pair<int, int>> Pairs;
-    for (const CNote& ANote : GetNotes())
-        if (ANote.uMessage == WM_STAGE_RESULT)
-            Pairs.emplace_back(static_cast<int>(ANote.wParam), static_cast<int>(ANote.lParam));
-    return Pairs;
-}
-
-std::vector<int> CNoteRecorder::StageStarts() const
-{
-    std::vector<int> Stages;
-    for (const CNote& ANote : GetNotes())
-        if (ANote.uMessage == WM_STAGE_START)
-            Stages.push_back(static_cast<int>(ANote.wParam));
-    return Stages;
-}
-
 std::unique_ptr<CSimDevice> StartDevice(const std::string& strPortDir, unsigned nCom, CSimOptions AOptions)
 {
     AOptions.strPortDir = strPortDir;

@@ -11,40 +11,11 @@
 #include <vector>
 
 #include "DealMsg.h"
-#include "NotifyWindow.h"
+#include "NoteRecorder.h"
 #include "PtyPeer.h"
 #include "SimDevice.h"
 #include "TempPortDir.h"
 #include "Work_BK.h"
-
-// One notification as the window would have received it.
-struct CNote {
-    std::uint32_t uMessage;
-    std::uintptr_t wParam;
-    std::intptr_t lParam;
-    bool operator==(const CNote&) const = default;
-};
-
-// A notification window that records every message, in order.
-class CNoteRecorder final : public CNotifyWindow {
-public:
-    std::intptr_t SendMessage(std::uint32_t uMessage, std::uintptr_t wParam, std::intptr_t lParam) override;
-    std::vector<CNote> GetNotes() const;
-    // Waits until a message with this number (and wParam, when given) arrived.
-    bool WaitFor(std::uint32_t uMessage, long nWParam = -1,
-                 std::chrono::milliseconds tLimit = std::chrono::seconds(20)) const;
-    // Whether more than nCount notifications arrive within the time: a
-    // bounded wait that must come back empty where nothing may follow.
-    bool WaitForMore(std::size_t nCount, std::chrono::milliseconds tLimit) const;
-    // The stage-result notifications, as (stage, result) pairs.
-    std::vector<std::pair<int, int>> Results() const;
-    std::vector<int> StageStarts() const;
-
-private:
-    mutable std::mutex m_Mutex;
-    mutable std::condition_variable m_Cond;
-    std::vector<CNote> m_Notes;
-};
 
 // The virtual device on COM<nCom> of the port folder, serving on its own
 // thread; what it received and keeps is read from it directly.

@@ -69,8 +69,7 @@ protected:
         if (GetParam().uFiles & kMenu) {
             CSettingsBlock ADevice{};
             AWork.GetSettingsG(ADevice.data());
-            AWork.SetWriteSettings(1);
-            AWork.SetSettingsG(EditedMenu(ADevice).data());
+            AWork.HandOverMenu(EditedMenu(ADevice));
         }
         const std::size_t nBefore = m_pEngine->ANotes.Results().size();
         const auto tStart = AClock::now();

@@ -14,8 +14,7 @@
 namespace {
 
 constexpr std::uint32_t kBase = 0x08000000;
-constexpr const char* kFileNames[] = {"", "AC7811_project.hex", "flagdata.bin", "audioHead.bin", "rdfw.bin"};
-constexpr std::uint8_t kStageStarts[] = {0, 0x1C, 0x21, 0x31, 0x41};
+const char* FileOf(int nStage) { return FindStage(nStage)->szFile; }
 
 // The stages before nStage succeed; nStage fails, and with it the update.
 CResults FailsAt(int nStage)
@@ -188,14 +187,16 @@ void CFaultBench::WriteFiles(const CFaultRow& ARow) const
     const CBytes Hex(m_strHex.begin(), m_strHex.end());
     for (int nStage = 1; nStage <= 4; ++nStage)
         if (HasFile(ARow.uFiles, nStage) && nStage != ARow.nDamaged)
-            WriteFile(kFileNames[nStage], nStage == 1 ? Hex : m_Images[nStage]);
-    const std::filesystem::path Damaged = m_Folder / kFileNames[ARow.nDamaged];
+            WriteFile(FileOf(nStage), nStage == 1 ? Hex : m_Images[nStage]);
+    if (ARow.nDamaged == 0)
+        return;
+    const std::filesystem::path Damaged = m_Folder / FileOf(ARow.nDamaged);
     if (ARow.nDamaged == 1) {
-        WriteFile(kFileNames[1], CBytes(Hex.begin(), Hex.begin() + static_cast<long>(Hex.size() / 2))); // cut short
+        WriteFile(FileOf(1), CBytes(Hex.begin(), Hex.begin() + static_cast<long>(Hex.size() / 2))); // cut short
     } else if (ARow.nDamaged == 4) {
-        WriteFile(kFileNames[4], CBytes{}); // far larger than a radar part holds; sparse
+        WriteFile(FileOf(4), CBytes{}); // far larger than a radar part holds; sparse
         std::filesystem::resize_file(Damaged, 3ull << 30);
-    } else if (ARow.nDamaged != 0) {
+    } else {
         std::filesystem::create_symlink("/proc/self/mem", Damaged); // every read fails with EIO
     }
 }
@@ -242,7 +243,7 @@ std::string CFaultBench::ExpectRecorded(const CSimDevice& ADevice, const CResult
         if (nStage == 5)
             return ADevice.GetSettings();
         if (nStage != 1)
-            return ADevice.GetImage(kStageStarts[nStage]);
+            return ADevice.GetImage(FindStage(nStage)->btStart);
         std::uint32_t dwBase = 0;
         const CBytes Firmware = ADevice.GetRecorder().GetFirmware(dwBase);
         return Firmware.empty() || dwBase == kBase ? Firmware : CBytes{0};

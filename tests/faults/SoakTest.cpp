@@ -66,40 +66,17 @@ private:
     pid_t m_nPid = -1;
 };
 
-// Keeps only the stage results: a window that stays as small as the
-// worker over hundreds of updates.
-class CResultWindow final : public CNotifyWindow {
-public:
-    std::intptr_t SendMessage(std::uint32_t uMessage, std::uintptr_t wParam, std::intptr_t lParam) override
-    {
-        std::lock_guard<std::mutex> ALock(m_Mutex);
-        m_nReady += uMessage == WM_DEVICE_READY;
-        m_nReads += uMessage == WM_SETTINGS_READ;
-        if (uMessage == WM_STAGE_RESULT)
-            m_Results.emplace_back(static_cast<int>(wParam), static_cast<int>(lParam));
-        m_Cond.notify_all();
-        return 0;
-    }
-    bool WaitConnected()
-    {
-        std::unique_lock<std::mutex> ALock(m_Mutex);
-        return m_Cond.wait_for(ALock, 20s, [this] { return m_nReady >= 1 && m_nReads >= 2; });
-    }
-    // The results of one whole update, taken out.
-    CResults TakeUpdate()
-    {
-        std::unique_lock<std::mutex> ALock(m_Mutex);
-        m_Cond.wait_for(ALock, 60s, [this] { return !m_Results.empty() && m_Results.back().first == 6; });
-        return std::exchange(m_Results, {});
-    }
-
-private:
-    std::mutex m_Mutex;
-    std::condition_variable m_Cond;
-    int m_nReady = 0;
-    int m_nReads = 0;
-    CResults m_Results;
-};
+// The results of one whole update, taken out of the recorder, which so
+// stays as small as the worker over hundreds of updates.
+CResults TakeUpdate(CNoteRecorder& ANotes)
+{
+    ANotes.WaitFor(WM_STAGE_RESULT, 6, 60s);
+    CResults Results;
+    for (const CNote& ANote : ANotes.TakeNotes())
+        if (ANote.uMessage == WM_STAGE_RESULT)
+            Results.emplace_back(static_cast<int>(ANote.wParam), static_cast<int>(ANote.lParam));
+    return Results;
+}
 
 // The trace goes to standard output; hundreds of updates of it go nowhere.
 class CQuietStdout {
@@ -174,13 +151,13 @@ TEST(Soak, UpdatesInARowOnOneWorkerLeaveNoThreadOrMemoryBehind)
     const CSimProcess ADevice(APorts.GetPath(), Record.string());
     ASSERT_TRUE(WaitForPath(APorts.PortPath(3)));
 
-    CResultWindow AWindow;
+    CNoteRecorder AWindow;
     CDealMsg ADeal;
     CWork_BK AWork;
     AWork.SetWorkSettings(CEngine::Fast());
     AWork.SetNotifyWnd(&AWindow);
     AWork.StartWork(50, 256000, AFiles.GetFolderText());
-    ASSERT_TRUE(AWindow.WaitConnected());
+    ASSERT_TRUE(AWindow.WaitFor(WM_DEVICE_READY) && AWindow.WaitFor(WM_SETTINGS_READ, -1, 20s, 2));
     AWork.SetWriteSettings(1);
 
     const CResults Whole = {{1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0}, {6, 0}};
@@ -198,7 +175,7 @@ TEST(Soak, UpdatesInARowOnOneWorkerLeaveNoThreadOrMemoryBehind)
             AMenu[0] = static_cast<std::uint8_t>(i + 1);
             AWork.SetSettingsG(AMenu.data());
             AWork.StartUpdate();
-            bool bWhole = AWindow.TakeUpdate() == Whole && ReadAll(Record / "firmware.bin") == Firmware &&
+            bool bWhole = TakeUpdate(AWindow) == Whole && ReadAll(Record / "firmware.bin") == Firmware &&
                           ReadAll(Record / "settings.bin") == CBytes(AMenu.begin(), AMenu.end());
             for (const auto& [strName, Bytes] : Images)
                 bWhole = bWhole && ReadAll(Record / strName) == Bytes;

@@ -1,0 +1,295 @@
+#include "UpdateSequence.h"
+
+#include "DealMsg.h"
+#include "DebugPrint.h"
+#include "Tick.h"
+#include "Work_BK.h"
+
+namespace {
+
+CDealMsg* Deal() { return Singleton<CDealMsg>::GetInstance(); }
+
+// How often the update thread looks for a stall when no stage is requested.
+constexpr std::uint32_t kWatchPeriodMs = 200;
+
+} // namespace
+
+CUpdateSequence::CUpdateSequence(CWork_BK& AWork) : m_Work(AWork) {}
+
+CUpdateSequence::~CUpdateSequence() { Stop(); }
+
+void CUpdateSequence::Run()
+{
+    m_bStop = false;
+    if (!m_Thread.joinable())
+        m_Thread = std::thread([this] { Loop(); });
+}
+
+void CUpdateSequence::Stop()
+{
+    m_bStop = true;
+    m_StageEvent.Set();
+    if (m_Thread.joinable())
+        m_Thread.join();
+}
+
+void CUpdateSequence::Interrupt() { m_PauseEnd.Set(); }
+
+void CUpdateSequence::Resume() { m_PauseEnd.Reset(); }
+
+// ---------------------------------------------------------------- starting and ending stages
+
+bool CUpdateSequence::Start()
+{
+    m_bEverStarted = true;
+    SetFailure({});
+    if (Deal() == nullptr || RefuseDamaged())
+        return false;
+    for (const CStage& AStage : kStages) {
+        if (!m_Work.HasWork(AStage))
+            continue;
+        m_dwLastFailure = 0;
+        m_nAnsweredSeen = m_Work.GetAnsweredCount();
+        m_bInProgress = true;
+        QueueStart(AStage);
+        return true;
+    }
+    return false;
+}
+
+void CUpdateSequence::QueueStart(const CStage& AStage)
+{
+    m_nPendingStage = AStage.nStage;
+    MarkActivity();
+    if (CDealMsg* pDeal = Deal())
+        pDeal->SendStageStart(AStage);
+}
+
+void CUpdateSequence::StartAfter(std::int32_t nEnded)
+{
+    if (!m_bInProgress || Deal() == nullptr)
+        return;
+    for (const CStage& AStage : kStages) {
+        if (AStage.nStage <= nEnded || !m_Work.HasWork(AStage))
+            continue;
+        QueueStart(AStage);
+        // The radar stage is announced as soon as its start is queued when
+        // the sound stage ends before it (its go-ahead announces it again).
+        if (AStage.nStage == 4 && nEnded == 3) {
+            m_Work.SetStage(AStage.nStage);
+            m_Work.NotifyStageStart();
+        }
+        return;
+    }
+    Finish();
+}
+
+void CUpdateSequence::Finish()
+{
+    m_bInProgress = false;
+    m_Work.SetStage(kWholeUpdate);
+    m_Work.NotifyStageResult(0);
+}
+
+void CUpdateSequence::RequestStage(std::int32_t nStage)
+{
+    MarkActivity();
+    m_StageLock.Lock();
+    m_StageRequests.push_back(nStage);
+    m_StageLock.Unlock();
+    m_StageEvent.Set();
+}
+
+void CUpdateSequence::RunStage(std::int32_t nStage)
+{
+    CDealMsg* pDeal = Deal();
+    const CStage* pStage = FindStage(nStage);
+    if (pDeal == nullptr || pStage == nullptr || pStage->btBlock == 0)
+        return;
+    if (pDeal->SendStagePackets(*pStage) == 0)
+        Fail(CUpdateFailure::EKind::NothingToSend, L"the image has nothing to send");
+}
+
+void CUpdateSequence::OnProjectEnded()
+{
+    if (!m_bInProgress)
+        return;
+    // The device restarts into its new firmware; the pause holds this (the
+    // read) thread, as the device expects nothing meanwhile.
+    m_bPaused = true;
+    const bool bInterrupted = m_PauseEnd.Wait(m_Work.GetWorkSettings().dwFirmwarePause);
+    m_bPaused = false;
+    MarkActivity();
+    if (!bInterrupted)
+        StartAfter(1);
+}
+
+void CUpdateSequence::OnEndWritten(std::uint8_t btEndCommand, bool bWritten)
+{
+    const CStage* pStage = FindStageBy(&CStage::btEnd, btEndCommand);
+    if (pStage == nullptr || !pStage->bEndsWhenWritten)
+        return;
+    const std::int32_t nStage = pStage->nStage;
+    RunAfterReply([this, nStage, bWritten] {
+        if (!bWritten && m_bInProgress) {
+            Fail(CUpdateFailure::EKind::WriteFailed, L"the end command could not be written");
+        } else if (IsOpen()) {
+            m_Work.NotifyStageResult(0);
+            StartAfter(nStage);
+        }
+    });
+}
+
+void CUpdateSequence::NoteStatus(std::uint8_t btCommand, std::uint8_t btStatus)
+{
+    m_dwLastFailure = (static_cast<std::uint32_t>(btCommand) << 8) | btStatus | 0x10000u;
+}
+
+// ---------------------------------------------------------------- failures
+
+bool CUpdateSequence::RefuseDamaged()
+{
+    for (const CStage& AStage : kStages) {
+        CLoadFault AFault;
+        if (!m_Work.FindDamage(AStage, AFault))
+            continue;
+        const std::wstring strFile(AStage.szFile, AStage.szFile + std::char_traits<char>::length(AStage.szFile));
+        DebugPrint(L"[Update] %ls is damaged (%ls); nothing is sent\r\n", strFile.c_str(), AFault.wzWhy);
+        CUpdateFailure AFailure;
+        AFailure.eKind = CUpdateFailure::EKind::Damaged;
+        AFailure.nStage = AStage.nStage;
+        AFailure.strFile = strFile;
+        AFailure.AFault = AFault;
+        SetFailure(std::move(AFailure));
+        m_Work.SetStage(AStage.nStage);
+        m_Work.NotifyStageResult(1);
+        m_Work.SetStage(kWholeUpdate);
+        m_Work.NotifyStageResult(1);
+        return true;
+    }
+    return false;
+}
+
+void CUpdateSequence::Fail(CUpdateFailure::EKind eKind, const wchar_t* wzWhy)
+{
+    if (!m_bInProgress.exchange(false))
+        return;
+    const std::uint8_t btCommand = m_Work.GetFrontCommand();
+    m_Work.ClearTasks();
+    std::wstring strStatus;
+    const std::uint32_t dwFailure = m_dwLastFailure;
+    if (dwFailure != 0 && Deal() != nullptr) {
+        strStatus = Deal()->GetStatusText(static_cast<std::uint8_t>(dwFailure & 0xFF));
+        if (!strStatus.empty() && strStatus.back() == L'\n')
+            strStatus.pop_back();
+    }
+    // A stage whose start was queued but never answered is the one that failed.
+    std::int32_t nStage = m_Work.GetCurrentStage();
+    if (m_nPendingStage != 0 && m_nPendingStage != nStage)
+        nStage = m_nPendingStage;
+    DebugPrint(L"[Update] stage %d failed: %ls; command %02X unanswered%ls%ls\r\n", static_cast<int>(nStage), wzWhy,
+               btCommand, strStatus.empty() ? L"" : L"; the device answered: ", strStatus.c_str());
+    CUpdateFailure AFailure;
+    AFailure.eKind = eKind;
+    AFailure.nStage = nStage;
+    if (eKind == CUpdateFailure::EKind::Silent)
+        AFailure.strStatus = strStatus;
+    SetFailure(std::move(AFailure));
+    if (nStage != m_Work.GetCurrentStage())
+        m_Work.SetStage(nStage);
+    m_Work.NotifyStageResult(1);
+    m_Work.SetStage(kWholeUpdate);
+    m_Work.NotifyStageResult(1);
+}
+
+void CUpdateSequence::SetFailure(CUpdateFailure AFailure)
+{
+    std::lock_guard<std::mutex> ALock(m_FailureLock);
+    m_Failure = std::move(AFailure);
+}
+
+CUpdateFailure CUpdateSequence::GetFailure() const
+{
+    std::lock_guard<std::mutex> ALock(m_FailureLock);
+    return m_Failure;
+}
+
+// ---------------------------------------------------------------- the update thread
+
+void CUpdateSequence::Loop()
+{
+    while (!m_bStop) {
+        const bool bSignalled = m_StageEvent.Wait(kWatchPeriodMs);
+        if (m_bStop)
+            break;
+        while (bSignalled) {
+            m_StageLock.Lock();
+            if (m_StageRequests.empty()) {
+                m_StageLock.Unlock();
+                break;
+            }
+            const std::int32_t nStage = m_StageRequests.front();
+            m_StageRequests.pop_front();
+            m_StageLock.Unlock();
+            RunStage(nStage);
+        }
+        CheckStall();
+    }
+}
+
+void CUpdateSequence::MarkActivity() { m_dwLastActivity = GetTickCount(); }
+
+void CUpdateSequence::CheckStall()
+{
+    if (!m_bInProgress || m_bPaused)
+        return;
+    const std::uint64_t nAnswered = m_Work.GetAnsweredCount();
+    if (nAnswered != m_nAnsweredSeen) {
+        m_nAnsweredSeen = nAnswered;
+        MarkActivity();
+        return;
+    }
+    // A late answer may be in the middle of its reply right now: the
+    // failure then waits until that reply's progress has been notified.
+    if (GetTickCount() - m_dwLastActivity >= m_Work.GetWorkSettings().dwStallTimeout)
+        RunAfterReply([this] { Fail(CUpdateFailure::EKind::Silent, L"the device stopped answering"); });
+}
+
+// ---------------------------------------------------------------- stage ends after the reply
+
+void CUpdateSequence::BeginReply()
+{
+    std::lock_guard<std::mutex> ALock(m_ReplyLock);
+    m_bInReply = true;
+}
+
+void CUpdateSequence::EndReply()
+{
+    // What the reply raised runs now; what that raises in turn, or another
+    // thread meanwhile, is taken by the next round.
+    for (;;) {
+        std::vector<std::function<void()>> Actions;
+        {
+            std::lock_guard<std::mutex> ALock(m_ReplyLock);
+            if (m_AfterReply.empty()) {
+                m_bInReply = false;
+                return;
+            }
+            Actions.swap(m_AfterReply);
+        }
+        for (const auto& Action : Actions)
+            Action();
+    }
+}
+
+void CUpdateSequence::RunAfterReply(std::function<void()> Action)
+{
+    {
+        std::lock_guard<std::mutex> ALock(m_ReplyLock);
+        if (m_bInReply) {
+            m_AfterReply.push_back(std::move(Action));
+            return;
+        }
+    }
+    Action();
+}
