@@ -31,7 +31,7 @@ class CWork_BK;
 // - Fail: the read thread when the device is lost.
 // - The update thread (Run to Stop) queues the stages' frames and watches
 //   for a stall.
-// - The queries (IsOpen, IsInProgress, GetFailure): any thread.
+// - The queries (IsOpen, GetFailure): any thread.
 //
 // Locks, each guarding only its own fields and never held while calling
 // out: m_StageLock (the stage requests), m_ReplyLock (the reply state and
@@ -78,8 +78,6 @@ public:
     // or while one runs. Stray go-aheads and answers after an update has
     // ended (or failed) start and count nothing.
     bool IsOpen() const { return !m_bEverStarted || m_bInProgress; }
-    bool IsInProgress() const { return m_bInProgress; }
-    bool WasStarted() const { return m_bEverStarted; }
     CUpdateFailure GetFailure() const;
 
 private:

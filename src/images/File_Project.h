@@ -44,10 +44,6 @@ public:
     bool IsDamaged() const { return m_eState == ELoadState::Damaged; }
     // Where the last load found the file damaged; EWhere::None otherwise.
     const CLoadFault& GetLoadFault() const { return m_Fault; }
-    std::int32_t GetLineLength(std::size_t nIndex) const
-    {
-        return nIndex < m_nLineLengths.size() ? m_nLineLengths[nIndex] : 0;
-    }
 
 private:
     std::array<std::int32_t, 4> m_nLineLengths;

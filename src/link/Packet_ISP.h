@@ -20,7 +20,6 @@ public:
     std::uint8_t GetCommand() const;
     const std::uint8_t* GetData() const { return m_strFrame.GetData(); }
     std::int32_t GetSize() const { return m_strFrame.GetLength(); }
-    const CRawString& GetFrame() const { return m_strFrame; }
 
     static constexpr std::uint16_t kMaxPayload = 65530;
 

@@ -122,7 +122,6 @@ bool CSerial::Probe(std::uint8_t btPort)
         std::shared_lock<std::shared_mutex> ALock(m_PortLock);
         nRead = m_pPort->ReadTimed(btBuf, kProbeInterval, kProbeTotal);
     }
-    m_nProbeLength = nRead < 0 ? 0 : nRead;
     m_btProbeCommand = nRead > 3 ? btBuf[3] : 0;
     m_eProbe = nRead <= 0                      ? EProbe::Silent
              : nRead < 5                       ? EProbe::TooShort

@@ -67,7 +67,6 @@ public:
     };
     EProbe GetProbeResult() const { return m_eProbe; }
     std::uint8_t GetProbeCommand() const { return m_btProbeCommand; }
-    int GetProbeLength() const { return m_nProbeLength; }
 
     static constexpr std::uint32_t kProbeReadSize = 1024;
     static constexpr std::uint32_t kProbeInterval = 1;
@@ -88,7 +87,6 @@ private:
     // Written by Open on the search thread, read there after it returns.
     EProbe m_eProbe = EProbe::NotSent;
     std::uint8_t m_btProbeCommand = 0;
-    int m_nProbeLength = 0;
     bool m_bPollingPause = false;
     std::uint8_t m_btPort = 0;
 };

@@ -153,7 +153,6 @@ public:
 
     // How long the thread waits for an answer before it asks OnTimeout.
     void SetWaitTime(std::uint32_t dwMilliseconds) { m_dwWaitTime = dwMilliseconds; }
-    std::uint32_t GetWaitTime() const { return m_dwWaitTime; }
 
     std::size_t GetTaskCount()
     {
