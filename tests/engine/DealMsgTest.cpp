@@ -10,38 +10,7 @@ CRawString Frame(std::uint8_t btCommand, const CBytes& Payload)
     return CRawString(Bytes.data(), static_cast<std::int32_t>(Bytes.size()));
 }
 
-struct CStatusCase {
-    std::uint8_t btCode;
-    const wchar_t* wzText;
-};
-
-class StatusText : public testing::TestWithParam<CStatusCase> {};
-
 } // namespace
-
-TEST_P(StatusText, AnswersTheDevicesFlashFailure)
-{
-    CDealMsg ADeal;
-    ADeal.SetSecondValue(9);
-    EXPECT_EQ(ADeal.GetStatusText(GetParam().btCode), GetParam().wzText);
-    EXPECT_EQ(ADeal.GetSecondValue(), 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(Table, StatusText,
-                         testing::Values(CStatusCase{3, L"命令无效\uFF0C请重试!\n"}, CStatusCase{4, L"Flash 硬件忙!\n"},
-                                         CStatusCase{5, L"Flash 读保护!\n"}, CStatusCase{6, L"Flash 写保护!\n"},
-                                         CStatusCase{7, L"参数不足或错误!\n"}, CStatusCase{8, L"目标地址边界错误!\n"},
-                                         CStatusCase{9, L"源地址边界错误!\n"}, CStatusCase{0, L"MCU 参数错误!\n"},
-                                         CStatusCase{2, L"MCU 参数错误!\n"}, CStatusCase{10, L"MCU 参数错误!\n"},
-                                         CStatusCase{255, L"MCU 参数错误!\n"}));
-
-TEST(DealMsg, FreshObjectHoldsItsTwoValues)
-{
-    CDealMsg ADeal;
-    EXPECT_EQ(ADeal.GetFirstValue(), 2);
-    EXPECT_EQ(ADeal.GetSecondValue(), 0);
-    EXPECT_EQ(Singleton<CDealMsg>::GetInstance(), &ADeal);
-}
 
 // The dispatcher on a worker without a port: what each answer changes.
 class Dispatch : public testing::Test {

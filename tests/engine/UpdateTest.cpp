@@ -86,96 +86,18 @@ TEST_F(Update, AllFourImagesAndAChangedMenuReachTheDeviceWhole)
     EXPECT_EQ(Frames[4], CPtyPeer::MakeFrame(0x1C, {0x01, 0x02})) << "the trailer 0102 is the version";
 }
 
-TEST_F(Update, OnlyTheRadarImage)
-{
-    m_Files.Write("rdfw.bin", RandomBytes(1100, 5));
-    Connect();
-    EXPECT_EQ(m_pEngine->AWork.GetRadarCount(), 2u);
-    EXPECT_EQ(m_pEngine->AWork.GetProjectCount(), 0u);
-    EXPECT_EQ(Run(), (CResults{{4, 0}, {6, 0}}));
-    EXPECT_EQ(m_pEngine->ANotes.StageStarts(), (std::vector<int>{4}));
-    EXPECT_EQ(UpdateCommands(8), (CCommands{0x41, 0x43, 0x43, 0x40}));
-}
-
 TEST_F(Update, OnlyTheMenuAndNothingToDo)
 {
     Connect();
+    const std::size_t nNotes = m_pEngine->ANotes.GetNotes().size();
     EXPECT_FALSE(m_pEngine->AWork.StartUpdate()) << "no image, no menu: nothing is sent";
-    Sleep(100);
-    EXPECT_EQ(CommandsReceived(*m_pDevice).size(), 4u);
-    EXPECT_TRUE(m_pEngine->ANotes.Results().empty());
+    EXPECT_FALSE(m_pDevice->WaitForFrames(5, 100ms)) << "a frame reached the device";
+    EXPECT_FALSE(m_pEngine->ANotes.WaitForMore(nNotes, 100ms)) << "a notification came";
 
     m_pEngine->AWork.SetWriteSettings(1);
     EXPECT_EQ(Run(), (CResults{{5, 0}, {6, 0}}));
     EXPECT_TRUE(m_pEngine->ANotes.StageStarts().empty());
     EXPECT_EQ(UpdateCommands(5), (CCommands{0x4A}));
-}
-
-TEST_F(Update, AudioThenRadarAnnouncesStageFourTwice)
-{
-    m_Files.Write("audioHead.bin", RandomBytes(100, 6));
-    m_Files.Write("rdfw.bin", RandomBytes(129, 7));
-    Connect();
-    EXPECT_EQ(Run(), (CResults{{3, 0}, {4, 0}, {6, 0}}));
-    EXPECT_EQ(m_pEngine->ANotes.StageStarts(), (std::vector<int>{3, 4, 4}));
-}
-
-TEST_F(Update, FivePortsWithoutDeviceAndOneAnsweringWithFourBytes)
-{
-    CSimOptions AOptions;
-    AOptions.eProbeFault = EProbeFault::Short;
-    const auto pBad = StartDevice(m_Ports.GetPath(), 2, AOptions);
-    CWorkSettings ASettings = CEngine::Fast();
-    ASettings.bSearchOnce = true;
-    CEngine AEngine(ASettings);
-    AEngine.Start(m_Files, 6);
-    Sleep(3000);
-    EXPECT_FALSE(AEngine.AWork.IsConnected());
-    EXPECT_TRUE(AEngine.ANotes.GetNotes().empty());
-    EXPECT_EQ(pBad->GetCounters().nFramesReceived, 1u) << "probed once, never taken";
-}
-
-TEST_F(Update, ADeviceThatStopsAnsweringFailsTheStage)
-{
-    m_Files.Write("flagdata.bin", RandomBytes(5 * 4096, 10));
-    CSimOptions AOptions;
-    AOptions.FailBlocks = {{0x23, 1, 3}};  // the first block fails, then silence
-    AOptions.nStopAfter = 1;
-    AOptions.nStopCommand = 0x23;
-    Connect(AOptions);
-    testing::internal::CaptureStdout();
-    const CResults Results = Run();
-    const std::string strTrace = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(Results, (CResults{{2, 1}, {6, 1}}));
-    EXPECT_EQ(m_pEngine->AWork.GetTaskCount(), 0u);
-    EXPECT_NE(strTrace.find("[Update] stage 2 failed"), std::string::npos) << strTrace;
-    EXPECT_NE(strTrace.find("command 23 unanswered; the device answered: 命令无效"), std::string::npos);
-}
-
-TEST_F(Update, AnUnpluggedDeviceEndsTheUpdateAndIsFoundAgain)
-{
-    m_Files.Write("flagdata.bin", RandomBytes(3 * 4096, 12));
-    CSimOptions AOptions;
-    AOptions.nHangupAfter = 1;
-    AOptions.nHangupCommand = 0x23;
-    CWorkSettings ASettings = CEngine::Fast();
-    ASettings.dwStallTimeout = 60000;  // the loss alone must end it
-    Connect(AOptions, ASettings);
-    EXPECT_EQ(Run(), (CResults{{2, 1}, {6, 1}}));
-    EXPECT_TRUE(m_pEngine->ANotes.WaitFor(WM_DEVICE_LOST, -1, 10s));
-
-    const auto pDevice4 = StartDevice(m_Ports.GetPath(), 4);
-    const auto CountReady = [&] {
-        std::size_t nReady = 0;
-        for (const CNote& ANote : m_pEngine->ANotes.GetNotes())
-            nReady += ANote.uMessage == WM_DEVICE_READY;
-        return nReady;
-    };
-    for (int i = 0; i < 2000 && CountReady() < 2; ++i)
-        Sleep(10);
-    EXPECT_EQ(CountReady(), 2u);
-    EXPECT_EQ(m_pEngine->AWork.GetPortNumber(), 4);
-    EXPECT_EQ(m_pEngine->AWork.GetEDogCount(), 3u) << "images loaded again for the new connection";
 }
 
 TEST_F(Update, FirmwareOfFiveRecordsSendsTwoFramesAtTheirAddresses)
@@ -330,6 +252,7 @@ struct COrderRow {
     std::vector<std::string> Files;  // of firmware, camera database, sound, radar
     bool bMenu;
     CResults Expected;
+    CCommands Wire;  // the update's commands on the wire, in order
 };
 
 void PrintTo(const COrderRow& ARow, std::ostream* pStream) { *pStream << ARow.szName; }
@@ -361,15 +284,37 @@ TEST_P(NotificationOrder, EachStageStartsCountsAndEndsInOrder)
     const std::size_t nNotes = m_pEngine->ANotes.GetNotes().size();
     EXPECT_FALSE(m_pEngine->ANotes.WaitForMore(nNotes, 300ms)) << "something came after the whole update's result";
     EXPECT_EQ(BreachOfOrder(m_pEngine->ANotes.GetNotes()), "");
+    EXPECT_EQ(UpdateCommands(4 + ARow.Wire.size()), ARow.Wire);
     std::fprintf(stderr, "[ order ] %s: %s\n", ARow.szName, OrderText(m_pEngine->ANotes.GetNotes()).c_str());
+}
+
+// Firmware of 600 bytes: 38 records and the end; the block images of 9000
+// bytes: three blocks; the radar image of 2100 bytes: 1024 + 1024 + 52.
+const CCommands kFirmwareWire = [] {
+    CCommands Wire{0x1C};
+    Wire.insert(Wire.end(), 38, 0x06);
+    Wire.push_back(0x1A);
+    return Wire;
+}();
+
+CCommands Concat(std::initializer_list<CCommands> Parts)
+{
+    CCommands Wire;
+    for (const CCommands& APart : Parts)
+        Wire.insert(Wire.end(), APart.begin(), APart.end());
+    return Wire;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     LastStages, NotificationOrder,
-    testing::Values(COrderRow{"firmware", {"AC7811_project.hex"}, false, {{1, 0}, {6, 0}}},
-                    COrderRow{"camera_database", {"AC7811_project.hex", "flagdata.bin"}, false,
-                              {{1, 0}, {2, 0}, {6, 0}}},
-                    COrderRow{"sound", {"flagdata.bin", "audioHead.bin"}, false, {{2, 0}, {3, 0}, {6, 0}}},
-                    COrderRow{"radar", {"audioHead.bin", "rdfw.bin"}, false, {{3, 0}, {4, 0}, {6, 0}}},
-                    COrderRow{"menu", {"rdfw.bin"}, true, {{4, 0}, {5, 0}, {6, 0}}}),
+    testing::Values(
+        COrderRow{"firmware", {"AC7811_project.hex"}, false, {{1, 0}, {6, 0}}, kFirmwareWire},
+        COrderRow{"camera_database", {"AC7811_project.hex", "flagdata.bin"}, false, {{1, 0}, {2, 0}, {6, 0}},
+                  Concat({kFirmwareWire, {0x21, 0x23, 0x23, 0x23, 0x20}})},
+        COrderRow{"sound", {"flagdata.bin", "audioHead.bin"}, false, {{2, 0}, {3, 0}, {6, 0}},
+                  {0x21, 0x23, 0x23, 0x23, 0x20, 0x31, 0x33, 0x33, 0x33, 0x30}},
+        // The radar stage is announced twice: when the sound stage ends, and on its go-ahead.
+        COrderRow{"radar", {"audioHead.bin", "rdfw.bin"}, false, {{3, 0}, {4, 0}, {6, 0}},
+                  {0x31, 0x33, 0x33, 0x33, 0x30, 0x41, 0x43, 0x43, 0x43, 0x40}},
+        COrderRow{"menu", {"rdfw.bin"}, true, {{4, 0}, {5, 0}, {6, 0}}, {0x41, 0x43, 0x43, 0x43, 0x40, 0x4A}}),
     [](const auto& AInfo) { return std::string(AInfo.param.szName); });

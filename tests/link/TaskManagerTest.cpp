@@ -71,9 +71,6 @@ CPacket_ISP Packet(std::uint8_t btCommand)
     return APacket;
 }
 
-// Lets the manager's thread run long enough to have sent anything it would.
-void Settle() { Sleep(100); }
-
 } // namespace
 
 TEST(TaskManager, OneCommandInFlightUntilItsAnswer)
@@ -83,12 +80,10 @@ TEST(TaskManager, OneCommandInFlightUntilItsAnswer)
     AOwner.AddTask(Packet(0x06));
     ASSERT_TRUE(AOwner.WaitSent(1));
     AOwner.AddTask(Packet(0x1A));
-    Settle();
-    EXPECT_EQ(AOwner.SentCommands(), (std::vector<std::uint8_t>{0x06}));
+    EXPECT_FALSE(AOwner.WaitSent(2, 100ms)) << "a second command went while the first was in flight";
 
     AOwner.OnAnswer(0x1A);  // not the front packet's command
-    Settle();
-    EXPECT_EQ(AOwner.SentCommands().size(), 1u);
+    EXPECT_FALSE(AOwner.WaitSent(2, 100ms)) << "an answer to another command let the next go";
     EXPECT_EQ(AOwner.GetTaskCount(), 2u);
 
     AOwner.OnAnswer(0x06);
@@ -123,8 +118,7 @@ TEST(TaskManager, UnansweredSettingsReadIsDroppedAndTheNextSentAtOnce)
     ASSERT_TRUE(AOwner.WaitSent(3));
     EXPECT_EQ(AOwner.SentCommands(), (std::vector<std::uint8_t>{0x47, 0x49, 0x06}));
     // 0x06 is never dropped: the queue waits on, sending nothing more.
-    Sleep(350);
-    EXPECT_EQ(AOwner.SentCommands().size(), 3u);
+    EXPECT_FALSE(AOwner.WaitSent(4, 350ms));
     EXPECT_EQ(AOwner.GetTaskCount(), 1u);
 }
 
@@ -183,8 +177,7 @@ TEST(TaskManager, StartDiscardsWhatWasQueuedBefore)
     EXPECT_EQ(AOwner.GetTaskCount(), 2u);
     AOwner.Start();
     EXPECT_EQ(AOwner.GetTaskCount(), 0u);
-    Settle();
-    EXPECT_TRUE(AOwner.SentCommands().empty());
+    EXPECT_FALSE(AOwner.WaitSent(1, 100ms)) << "a packet queued before the start was sent";
     AOwner.Restart();
     AOwner.AddTask(Packet(0x45));
     EXPECT_TRUE(AOwner.WaitSent(1));

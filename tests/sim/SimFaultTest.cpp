@@ -1,7 +1,6 @@
 // Each fault option does what it says, seen from the host's side.
 #include <functional>
 #include <thread>
-#include <sys/stat.h>
 
 #include "SimHost.h"
 
@@ -23,12 +22,6 @@ CSimOptions Options(const ASetter& Set)
     return AOptions;
 }
 
-struct CProbeCase {
-    const char* szName;
-    ASetter Set;
-    std::vector<CHostBytes> Sent; // what the device answered the probe with
-};
-
 struct CStreamCase {
     const char* szName;
     ASetter Set;
@@ -36,34 +29,10 @@ struct CStreamCase {
     CHostBytes EDogImage; // what the device kept of the 0x23 blocks
 };
 
-class SimProbeFault : public CSimFixture, public testing::TestWithParam<CProbeCase> {};
 class SimStreamFault : public CSimFixture, public testing::TestWithParam<CStreamCase> {};
 class SimFault : public CSimFixture, public testing::Test {};
 
 } // namespace
-
-TEST_P(SimProbeFault, TheHostFindsNoDevice)
-{
-    CSimDevice& ADevice = StartDevice(Options(GetParam().Set));
-    EXPECT_FALSE(m_Host.Open(3));
-    ASSERT_TRUE(ADevice.WaitForFrames(1, 5s));
-    EXPECT_EQ(ADevice.GetReceivedFrames()[0], Hex("AC 06 00 45 03 48"));
-    std::vector<CHostBytes> Sent;
-    for (const CSimLogEntry& AEntry : ADevice.GetRecorder().GetLog())
-        if (AEntry.eKind == ESimLogKind::Sent)
-            Sent.push_back(AEntry.Bytes);
-    EXPECT_EQ(Sent, GetParam().Sent);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Faults, SimProbeFault,
-    testing::Values(
-        CProbeCase{"silent", [](CSimOptions& A) { A.bSilent = true; }, {}},
-        CProbeCase{"four_bytes", [](CSimOptions& A) { A.eProbeFault = EProbeFault::Short; }, {Hex("AC 0D 00 46")}},
-        CProbeCase{"other_command", [](CSimOptions& A) { A.eProbeFault = EProbeFault::OtherCommand; },
-                   {HandFrame(0x13, kInfoPayload)}},
-        CProbeCase{"stopped_from_the_start", [](CSimOptions& A) { A.nStopAfter = 0; }, {}}),
-    [](const auto& AInfo) { return std::string(AInfo.param.szName); });
 
 TEST_P(SimStreamFault, AnswersAsTold)
 {
@@ -170,31 +139,4 @@ TEST_F(SimFault, NoiseBetweenFramesNeverHoldsAStartByte)
     EXPECT_EQ(ADevice.GetCounters().nNoiseBytes, nNoise);
     // The noise behind the first two answers came before the third.
     EXPECT_GE(m_Host.GetRawSize(), 3 * 5u + 2);
-}
-
-TEST_F(SimFault, HangsUpAfterTheGivenFrameAsIfUnplugged)
-{
-    struct CCase {
-        CSimDevice* pDevice;
-        std::vector<CHostBytes> Requests, Answers;
-    };
-    const CCase Cases[] = {
-        {&StartDevice(Options([](CSimOptions& A) { A.nHangupAfter = 2; }), 1), {HandFrame(0x45, {1})},
-         {HandFrame(0x46, Hex("45 01 01 02 00 03 1A 2B"))}},
-        {&StartDevice(Options([](CSimOptions& A) { A.nHangupAfter = 1, A.nHangupCommand = 0x23; }), 2),
-         {kEDogStart, kBlockA}, {kGoAhead, kBlockOk}}};
-    for (const CCase& ACase : Cases) {
-        CSimHost AHost;
-        const std::string strLink = ACase.pDevice->GetLinkPath();
-        ASSERT_TRUE(AHost.Open(ACase.pDevice->GetCom()));
-        for (const CHostBytes& Request : ACase.Requests)
-            ASSERT_TRUE(AHost.Send(Request));
-        ASSERT_TRUE(AHost.WaitFrames(0));
-        EXPECT_EQ(AHost.GetFrames(), ACase.Answers);
-        ASSERT_TRUE(ACase.pDevice->WaitUntilEnded(5s));
-        EXPECT_EQ(ACase.pDevice->GetState(), ESimState::HungUp);
-        struct stat st{};
-        EXPECT_NE(::lstat(strLink.c_str(), &st), 0);
-        EXPECT_FALSE(AHost.Open(ACase.pDevice->GetCom()));
-    }
 }

@@ -277,28 +277,6 @@ TEST_F(FrameUpdateDevice, OneClickUpdatesEverythingWithTheEditedMenu)
     EXPECT_EQ(m_pDevice->GetSettings(), CBytes(aMenu.begin(), aMenu.end())) << "0x4A carried the edited menu";
 }
 
-TEST_F(FrameUpdateDevice, ADeviceThatStopsAnsweringEndsInTheFailureTexts)
-{
-    WriteFiles();
-    CSimOptions AOptions;
-    AOptions.nStopAfter = 1;
-    AOptions.nStopCommand = 0x23;  // answers one camera-database block, then nothing
-    m_pDevice = StartDevice(m_Ports.GetPath(), 3, AOptions);
-    m_pProgram = std::make_unique<CUiProgram>(m_Files);
-    ASSERT_TRUE(m_pProgram->Open());
-    const CFrame_Update& AFrame = *m_pProgram->pFrame;
-    ASSERT_TRUE(m_pProgram->WaitReady());
-
-    std::set<QString> aTexts;
-    EXPECT_TRUE(RunUpdate(aTexts));
-    EXPECT_TRUE(aTexts.count(QString::fromUtf8("Не удалось обновить базу камер!")));
-    EXPECT_EQ(TextOf(AFrame, "lbl_status"), QString::fromUtf8("Ошибка обновления!"));
-    EXPECT_TRUE(IsEnabled(AFrame, "btn_update"));
-    EXPECT_TRUE(IsEnabled(AFrame, "btn_cancel"));
-    EXPECT_EQ(m_pProgram->AWork.GetWriteSettings(), 0) << "an unchanged menu is not handed over";
-    EXPECT_NE(m_pDevice->GetImage(0x21), m_EDog) << "the device holds only what it answered";
-}
-
 namespace {
 
 struct CLastStageRow {
