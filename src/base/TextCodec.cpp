@@ -103,6 +103,11 @@ std::filesystem::path PathFromWide(std::wstring_view wzText)
     return std::filesystem::path(std::u8string(strUtf8.begin(), strUtf8.end()));
 }
 
+std::filesystem::path PathFromUtf8(std::string_view szText)
+{
+    return std::filesystem::path(std::u8string(szText.begin(), szText.end()));
+}
+
 std::wstring PathToWide(const std::filesystem::path& Path)
 {
     const std::u8string strUtf8 = Path.u8string();

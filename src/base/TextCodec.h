@@ -14,4 +14,5 @@ bool Utf8ToWide(std::string_view szText, std::wstring& strOut);
 // through the C library's locale: a program that set none has the "C"
 // locale, in which a folder with a Cyrillic letter cannot be converted.
 std::filesystem::path PathFromWide(std::wstring_view wzText);
+std::filesystem::path PathFromUtf8(std::string_view szText);
 std::wstring PathToWide(const std::filesystem::path& Path);

@@ -2,17 +2,16 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
-#include <fcntl.h>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "CliOptions.h"
 #include "CliWindow.h"
+#include "Console.h"
 #include "DealMsg.h"
 #include "PortTable.h"
 #include "TextCodec.h"
@@ -27,24 +26,6 @@ constexpr int kExitNoDevice = 2;
 constexpr int kExitUsage = 64;
 
 using AClock = std::chrono::steady_clock;
-
-// The trace is written to standard output by design; the terminal front end
-// keeps its own output on a copy of it and sends the trace to standard
-// error, or nowhere.
-std::FILE* DivertTrace(bool bTrace)
-{
-    std::fflush(stdout);
-    const int fdOut = ::dup(STDOUT_FILENO);
-    const int fdTarget = bTrace ? ::dup(STDERR_FILENO) : ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-    if (fdOut < 0 || fdTarget < 0)
-        return stdout;
-    ::dup2(fdTarget, STDOUT_FILENO);
-    ::close(fdTarget);
-    // A trace that is read shows each line as it happens.
-    if (bTrace)
-        std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    return ::fdopen(fdOut, "w");
-}
 
 constexpr const char* kUpdateFiles[] = {"AC7811_project.hex", "flagdata.bin", "audioHead.bin", "rdfw.bin"};
 
@@ -138,11 +119,8 @@ std::string DescribeFindings(const std::vector<CPortFinding>& Findings)
 
 int ListPorts()
 {
-    for (unsigned n = 1; n < 50; ++n) {
-        const std::string strPath = GetPortPath(n);
-        if (!strPath.empty())
-            std::printf("COM%u  %s\n", n, strPath.c_str());
-    }
+    for (const unsigned n : ListPortNumbers())
+        std::printf("COM%u  %s\n", n, GetPortPath(n).c_str());
     return 0;
 }
 
@@ -153,7 +131,8 @@ std::string Utf8(const std::wstring& str) { return WideToUtf8(str); }
 int main(int argc, char** argv)
 {
     std::string strError;
-    const auto AParsed = CCliOptions::Parse(std::vector<std::string>(argv + 1, argv + argc), strError);
+    PrepareConsole();
+    const auto AParsed = CCliOptions::Parse(GetArguments(argc, argv), strError);
     if (!AParsed) {
         std::fprintf(stderr, "iap-cli: %s\n%s", strError.c_str(), CCliOptions::Usage());
         return kExitUsage;
@@ -168,7 +147,7 @@ int main(int argc, char** argv)
 
     // The inputs are checked before any port is opened: a typo must not
     // look like a device with nothing to do.
-    const std::filesystem::path Folder(AOptions.strFolder);
+    const std::filesystem::path Folder = PathFromUtf8(AOptions.strFolder);
     if (const std::string strWrong = CheckFolder(Folder); !strWrong.empty()) {
         std::fprintf(stderr, "iap-cli: the update folder %s %s\n", AOptions.strFolder.c_str(), strWrong.c_str());
         return kExitUsage;
@@ -176,7 +155,8 @@ int main(int argc, char** argv)
     CSettingsBlock AMenu{};
     const bool bHasMenu = !AOptions.strSettings.empty();
     if (bHasMenu) {
-        if (const std::string strWrong = ReadSettingsFile(AOptions.strSettings, AMenu); !strWrong.empty()) {
+        if (const std::string strWrong = ReadSettingsFile(PathFromUtf8(AOptions.strSettings), AMenu);
+            !strWrong.empty()) {
             std::fprintf(stderr, "iap-cli: the device menu file %s %s\n", AOptions.strSettings.c_str(),
                          strWrong.c_str());
             return kExitUsage;
@@ -189,7 +169,7 @@ int main(int argc, char** argv)
     }
 
     std::FILE* pOut = DivertTrace(AOptions.bTrace);
-    CCliWindow AWindow(pOut, ::isatty(::fileno(pOut)) != 0);
+    CCliWindow AWindow(pOut, IsTerminal(pOut));
     CDealMsg ADeal;
     CWork_BK AWork;
     CWorkSettings ASettings;
@@ -197,12 +177,9 @@ int main(int argc, char** argv)
     AWork.SetWorkSettings(ASettings);
     AWork.SetNotifyWnd(&AWindow);
 
-    std::string strFolder = AOptions.strFolder;
-    if (strFolder.empty() || strFolder.back() != '/')
-        strFolder += '/';
-    std::wstring wstrFolder;
-    Utf8ToWide(strFolder, wstrFolder);
-    AWork.StartWork(50, 256000, wstrFolder);
+    // The folder with its trailing separator: the worker joins the file
+    // names to it as text.
+    AWork.StartWork(50, 256000, PathToWide(Folder / ""));
 
     // Device-ready, then the two settings reads (each answered or dropped
     // after the queue's wait).
@@ -221,7 +198,7 @@ int main(int argc, char** argv)
     }
     std::wstring strFw, strData, strRadar;
     AWork.GetDeviceVersions(strFw, strData, strRadar);
-    const auto Versions = ReadVersionFile(strFolder + "ver.txt");
+    const auto Versions = ReadVersionFile(Folder / "ver.txt");
     std::string strInfo = "Device on COM" + std::to_string(AWork.GetPortNumber()) + ": firmware " + Utf8(strFw) +
                           ", data " + Utf8(strData) + ", radar " + Utf8(strRadar) + "\n";
     strInfo += "Files (ver.txt): device " + Utf8(Versions[0]) + ", firmware " + Utf8(Versions[1]) + ", data " +
@@ -237,7 +214,7 @@ int main(int argc, char** argv)
 
     AWindow.StartClock();
     if (!AWork.StartUpdate() && AWork.GetLastResult() == 0) {
-        AWindow.Print(("Nothing to update: " + UpdateFileNames() + " in " + strFolder +
+        AWindow.Print(("Nothing to update: " + UpdateFileNames() + " in " + AOptions.strFolder +
                        " have nothing to send, and the device menu is unchanged.\n")
                           .c_str());
         AWork.Reset();

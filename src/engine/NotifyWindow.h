@@ -1,8 +1,10 @@
 #pragma once
 #include <cstdint>
 
-// What the worker tells its window, as window messages.
-inline constexpr std::uint32_t WM_USER = 0x0400;
+#include "Win32Names.h"
+
+// What the worker tells its window, as window messages (WM_USER is the
+// platform's, 0x0400).
 inline constexpr std::uint32_t WM_DEVICE_READY = WM_USER + 101;  // 0, 0
 inline constexpr std::uint32_t WM_SETTINGS_READ = WM_USER + 102; // 0, 0
 inline constexpr std::uint32_t WM_STAGE_START = WM_USER + 103;   // stage, stage total

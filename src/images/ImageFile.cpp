@@ -4,10 +4,6 @@
 
 #include "TextCodec.h"
 
-FilePtr OpenImageFile(const std::filesystem::path& Path)
-{
-    return FilePtr(std::fopen(Path.c_str(), "rb"));
-}
 
 bool MeasureRest(std::FILE* pFile, std::uint64_t& uRest)
 {

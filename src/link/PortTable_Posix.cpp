@@ -72,3 +72,12 @@ std::string GetPortPath(unsigned nPort)
     const std::vector<std::string> Paths = ListSystemPorts();
     return nPort <= Paths.size() ? Paths[nPort - 1] : std::string();
 }
+
+std::vector<unsigned> ListPortNumbers()
+{
+    std::vector<unsigned> Numbers;
+    for (unsigned n = 1; n < 50; ++n)
+        if (!GetPortPath(n).empty())
+            Numbers.push_back(n);
+    return Numbers;
+}

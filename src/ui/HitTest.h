@@ -6,19 +6,11 @@
 #include <span>
 #include <string_view>
 
-// Answers of the caption hit test, as the window system numbers them.
-enum EHitTest : int {
-    HTCLIENT = 1,
-    HTCAPTION = 2,
-    HTLEFT = 10,
-    HTRIGHT = 11,
-    HTTOP = 12,
-    HTTOPLEFT = 13,
-    HTTOPRIGHT = 14,
-    HTBOTTOM = 15,
-    HTBOTTOMLEFT = 16,
-    HTBOTTOMRIGHT = 17,
-};
+#include "Win32Names.h"
+
+// Answers of the caption hit test, as the window system numbers them
+// (HTCLIENT, HTCAPTION, HTLEFT to HTBOTTOMRIGHT: the platform's names).
+using EHitTest = int;
 
 // Where a press at APoint (client coordinates) acts on a frameless window:
 // the size box edges resize it (not when maximised), the caption rectangle

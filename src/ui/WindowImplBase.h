@@ -10,11 +10,11 @@
 #include <string_view>
 
 #include "ProgramData.h"
+#include "Win32Names.h"
 
 class CNotifyBridge;
 class QEventLoop;
 
-inline constexpr std::uint32_t WM_TIMER = 275;
 
 // A control notification: "windowinit", "click", "selectchanged" or
 // "itemselect", and the control that sent it.

@@ -6,7 +6,7 @@ namespace {
 
 CRawString Frame(std::uint8_t btCommand, const CBytes& Payload)
 {
-    const CBytes Bytes = CPtyPeer::MakeFrame(btCommand, Payload);
+    const CBytes Bytes = MakeFrameBytes(btCommand, Payload);
     return CRawString(Bytes.data(), static_cast<std::int32_t>(Bytes.size()));
 }
 

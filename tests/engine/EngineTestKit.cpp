@@ -5,35 +5,24 @@
 #include <random>
 
 #include "Frame.h"
+#include "Packet_ISP.h"
 #include "TextCodec.h"
 
 using namespace std::chrono_literals;
 
-std::unique_ptr<CSimDevice> StartDevice(const std::string& strPortDir, unsigned nCom, CSimOptions AOptions)
+CBytes MakeFrameBytes(std::uint8_t btCommand, const CBytes& Payload)
 {
-    AOptions.strPortDir = strPortDir;
-    AOptions.nCom = nCom;
-    auto pDevice = std::make_unique<CSimDevice>(AOptions);
-    std::string strError;
-    if (!pDevice->Start(strError))
-        throw std::runtime_error("virtual device: " + strError);
-    return pDevice;
-}
-
-std::vector<std::uint8_t> CommandsReceived(const CSimDevice& ADevice)
-{
-    std::vector<std::uint8_t> Commands;
-    for (const CSimBytes& Frame : ADevice.GetReceivedFrames())
-        Commands.push_back(Frame[3]);
-    return Commands;
+    CPacket_ISP APacket;
+    APacket.SetCommand(btCommand, Payload.empty() ? nullptr : Payload.data(),
+                       static_cast<std::uint16_t>(Payload.size()));
+    return CBytes(APacket.GetData(), APacket.GetData() + APacket.GetSize());
 }
 
 CUpdateFolder::CUpdateFolder()
 {
-    std::string strTemplate = (std::filesystem::temp_directory_path() / "iap-files-XXXXXX").string();
-    if (::mkdtemp(strTemplate.data()) == nullptr)
-        throw std::runtime_error("mkdtemp failed");
-    m_Path = strTemplate;
+    std::random_device ARandom;
+    m_Path = std::filesystem::temp_directory_path() / ("iap-files-" + std::to_string(ARandom()));
+    std::filesystem::create_directory(m_Path);
 }
 
 CUpdateFolder::~CUpdateFolder()
@@ -44,9 +33,7 @@ CUpdateFolder::~CUpdateFolder()
 
 std::wstring CUpdateFolder::GetFolderText() const
 {
-    std::wstring str;
-    Utf8ToWide(m_Path.string() + "/", str);
-    return str;
+    return PathToWide(m_Path / "");
 }
 
 void CUpdateFolder::Write(const std::string& strName, const CBytes& Bytes) const

@@ -12,15 +12,15 @@
 
 #include "DealMsg.h"
 #include "NoteRecorder.h"
-#include "PtyPeer.h"
-#include "SimDevice.h"
-#include "TempPortDir.h"
 #include "Work_BK.h"
 
-// The virtual device on COM<nCom> of the port folder, serving on its own
-// thread; what it received and keeps is read from it directly.
-std::unique_ptr<CSimDevice> StartDevice(const std::string& strPortDir, unsigned nCom, CSimOptions AOptions = {});
-std::vector<std::uint8_t> CommandsReceived(const CSimDevice& ADevice);
+// The worker, update files and frames for the engine's tests, on every
+// platform; DeviceTestKit.h adds the virtual device (POSIX).
+
+using CBytes = std::vector<std::uint8_t>;
+
+// A frame as the device sends it, built by the link's own packet.
+CBytes MakeFrameBytes(std::uint8_t btCommand, const CBytes& Payload = {});
 
 // A folder of update files.
 class CUpdateFolder {

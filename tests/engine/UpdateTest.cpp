@@ -1,7 +1,7 @@
 // Whole updates against the virtual device on a pseudo-terminal.
 #include <gtest/gtest.h>
 
-#include "EngineTestKit.h"
+#include "DeviceTestKit.h"
 
 using namespace std::chrono_literals;
 using CResults = std::vector<std::pair<int, int>>;

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "EngineTestKit.h"
+#include "DeviceTestKit.h"
 
 using CResults = std::vector<std::pair<int, int>>;
 using AFaultSetter = std::function<void(CSimOptions&)>;

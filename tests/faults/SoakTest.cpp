@@ -14,7 +14,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "EngineTestKit.h"
+#include "DeviceTestKit.h"
 
 extern char** environ;
 

@@ -7,7 +7,7 @@
 #include "File_Project.h"
 #include "File_Radar.h"
 #include "ImageFile.h"
-#include "ImageTestKit.h"
+#include "ImageTestKit_Posix.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <set>
 
 #include "DealMsg.h"
-#include "EngineTestKit.h"
+#include "DeviceTestKit.h"
 #include "Frame_Update.h"
 #include "NotifyBridge.h"
 #include "ProgramData.h"
