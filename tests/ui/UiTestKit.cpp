@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <thread>
 
+#include "TextCodec.h"
+
 bool WaitUntil(const std::function<bool()>& Condition, std::chrono::milliseconds tLimit)
 {
     const auto tEnd = std::chrono::steady_clock::now() + tLimit;
@@ -14,6 +16,11 @@ bool WaitUntil(const std::function<bool()>& Condition, std::chrono::milliseconds
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
+}
+
+std::filesystem::path GetSkinFolder()
+{
+    return PathFromWide(QCoreApplication::applicationDirPath().toStdWString()) / "Skin";
 }
 
 CProgramData MakeProgramData(const std::filesystem::path& ProgramFolder, const std::filesystem::path& SkinFolder)

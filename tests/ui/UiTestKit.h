@@ -9,7 +9,8 @@
 #include <set>
 
 #include "DealMsg.h"
-#include "DeviceTestKit.h"
+#include "EngineTestKit.h"
+#include "TempPortDir.h"
 #include "Frame_Update.h"
 #include "NotifyBridge.h"
 #include "ProgramData.h"
@@ -18,10 +19,13 @@
 // Runs the GUI thread's events until the condition holds or the time is up.
 bool WaitUntil(const std::function<bool()>& Condition, std::chrono::milliseconds tLimit = std::chrono::seconds(30));
 
+// The project's skins, copied beside the test program by the build.
+std::filesystem::path GetSkinFolder();
+
 // Program data whose skins are the project's own (or a given folder's) and
 // whose program folder is an update folder.
 CProgramData MakeProgramData(const std::filesystem::path& ProgramFolder,
-                             const std::filesystem::path& SkinFolder = IAP_SKIN_DIR);
+                             const std::filesystem::path& SkinFolder = GetSkinFolder());
 
 QString TextOf(const WindowImplBase& AWindow, const char* szName);
 bool IsEnabled(const WindowImplBase& AWindow, const char* szName);
@@ -55,13 +59,13 @@ struct CUiProgram {
     std::unique_ptr<CFrame_Update> pFrame;
 
     explicit CUiProgram(const CUpdateFolder& AFolder, CWorkSettings ASettings = CEngine::Fast(),
-                        const std::filesystem::path& SkinFolder = IAP_SKIN_DIR)
+                        const std::filesystem::path& SkinFolder = GetSkinFolder())
         : CUiProgram(AFolder.GetPath(), ASettings, SkinFolder)
     {
     }
     // The program's folder, where its update files are.
     explicit CUiProgram(const std::filesystem::path& ProgramFolder, CWorkSettings ASettings = CEngine::Fast(),
-                        const std::filesystem::path& SkinFolder = IAP_SKIN_DIR);
+                        const std::filesystem::path& SkinFolder = GetSkinFolder());
     ~CUiProgram();
     bool Open();
     bool WaitReady();
