@@ -4,7 +4,7 @@
 # boxes empty), and the cross build configured in build-win/.
 # Usage: . scripts/lib/windows.sh; windows_setup
 windows_setup() {
-  scripts/bootstrap g++-mingw-w64-x86-64-posix wine wine64 fonts-wine googletest zip unzip xvfb xauth
+  scripts/bootstrap g++-mingw-w64-x86-64-posix wine wine64 fonts-wine googletest xz-utils zip unzip xvfb xauth
   local root=$PWD
   local sdk=$root/../shared/sdk/qt6.4.2-mingw-x86_64.tar.xz
   [ -f "$sdk" ] || { echo "windows: no Qt SDK at $sdk" >&2; return 1; }
