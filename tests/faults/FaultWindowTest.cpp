@@ -2,6 +2,7 @@
 // «Обновить» in the real window (offscreen, the real skins, the real worker,
 // the virtual device), checked for what the driver is left with: the texts,
 // the bar, which buttons can be used, and what the device kept.
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include "FaultRows.h"
@@ -73,6 +74,20 @@ TEST_P(FaultWindow, LeavesTheDriverWithTheTruth)
         return;
     }
     ASSERT_TRUE(WaitUsable(AProgram, bNoMenu));
+    if (pDevice) {
+        // A driver clicks once the window has settled, when a request the
+        // device makes as its menu is read has been answered. A click in the
+        // very instant of the request would have its start command cleared
+        // with the rest of the queue, as a request in a stage clears a block.
+        const auto& Requests = pDevice->GetOptions().DeviceRequests;
+        const auto nEarly = std::count_if(Requests.begin(), Requests.end(), [](const CFramePoint& A) {
+            return A.Command == 0x45 || A.Command == 0x47 || A.Command == 0x49;
+        });
+        EXPECT_TRUE(WaitUntil([&] {
+            const std::vector<std::uint8_t> Commands = CommandsReceived(*pDevice);
+            return std::count(Commands.begin(), Commands.end(), 0x0D) >= nEarly;
+        }, 10s)) << "the device's request was never acknowledged";
+    }
 
     const std::set<QString> aTexts = ClickUpdate(AProgram);
     // A damaged file is refused within the click, before the window shows
