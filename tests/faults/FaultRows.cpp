@@ -91,9 +91,13 @@ const std::vector<CFaultRow>& GetFaultRows()
                   Succeeds()},
         CFaultRow{"unsolicited_0x50_in_sound", [](CSimOptions& A) { A.Unsolicited = {{0x50, {1, 0x33}}}; },
                   Succeeds()},
+        // The request clears the send queue. The stage's blocks are queued
+        // by the update thread while the first is on the line: when the
+        // request comes before the rest were queued, they are sent after it
+        // and the update succeeds whole; otherwise the stage goes silent.
         CFaultRow{.szName = "device_request_in_camera_database",
                   .Fault = [](CSimOptions& A) { A.DeviceRequests = {{1, 0x23}}; },
-                  .Expected = FailsAt(2), .szWhy = kSilent},
+                  .Expected = FailsAt(2), .szWhy = kSilent, .OrElse = Succeeds()},
         CFaultRow{"device_request_before_the_update", [](CSimOptions& A) { A.DeviceRequests = {{1, 0x49}}; },
                   Succeeds()},
         CFaultRow{.szName = "damaged_firmware", .Expected = {{1, 1}, {6, 1}}, .nDamaged = 1, .bCli = true,
@@ -281,4 +285,14 @@ void CFaultBench::ExpectSecondDeviceUntouched() const
     if (m_pOther) {
         EXPECT_EQ(m_pOther->GetCounters().nFramesReceived, 0u) << "COM7 was opened";
     }
+}
+
+CFaultRow SettleRace(const CFaultRow& ARow, const CResults& Results)
+{
+    CFaultRow ASettled = ARow;
+    if (!ARow.OrElse.empty() && Results == ARow.OrElse) {
+        ASettled.Expected = ARow.OrElse;
+        ASettled.szWhy = nullptr;
+    }
+    return ASettled;
 }

@@ -44,7 +44,12 @@ struct CFaultRow {
     int nExit = -1;                  // iap-cli's exit when no update ran
     const char* szCliSays = nullptr; // what iap-cli must print, when no update ran
     unsigned nWait = 0;              // iap-cli's --wait with short times (0: its default)
+    // A fault that races the update's own threads may end this other way
+    // instead, as a correct result too (then without szWhy).
+    CResults OrElse = {};
 };
+// The row as it ended: its other way when the results took that one.
+CFaultRow SettleRace(const CFaultRow& ARow, const CResults& Results);
 // Test names and failure messages show the row's name.
 void PrintTo(const CFaultRow& ARow, std::ostream* pStream);
 
