@@ -4,6 +4,8 @@
 #include <span>
 #include <string>
 
+#include "PortTable.h"
+
 // The operating system's side of a serial port. One back end per platform
 // (Serial_Posix.cpp, Serial_Win32.cpp); CSerial holds the protocol rules.
 class CSerialBackend {
@@ -24,7 +26,7 @@ public:
 
     // Opens COM<n> for exclusive use.
     virtual bool OpenPort(unsigned nPort) = 0;
-    virtual EOpenError GetOpenError() const = 0;
+    EOpenError GetOpenError() const { return m_eOpenError; }
     virtual bool IsOpen() const = 0;
     virtual void ClosePort() = 0;
     virtual bool SetLine(const CLine& Line) = 0;
@@ -39,7 +41,22 @@ public:
     virtual EReadResult ReadAvailable(std::span<std::uint8_t> Buffer, std::uint32_t dwWaitMs,
                                       std::uint32_t& dwRead) = 0;
     // A short, human-readable name of what is open (for the trace).
-    virtual std::string GetPath() const = 0;
+    std::string GetPath() const { return m_strPath; }
 
     static std::unique_ptr<CSerialBackend> Create();
+
+protected:
+    // The start of every OpenPort: the port's path (empty: no such port,
+    // which is then the failure's reason until the open says otherwise).
+    std::string BeginOpen(unsigned nPort)
+    {
+        m_eOpenError = EOpenError::NoSuchPort;
+        std::string strPath = GetPortPath(nPort);
+        if (!strPath.empty())
+            m_strPath = strPath;
+        return strPath;
+    }
+
+    EOpenError m_eOpenError = EOpenError::None;
+    std::string m_strPath;
 };

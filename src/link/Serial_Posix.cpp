@@ -38,11 +38,9 @@ public:
     bool OpenPort(unsigned nPort) override
     {
         ClosePort();
-        m_eOpenError = EOpenError::NoSuchPort;
-        const std::string strPath = GetPortPath(nPort);
+        const std::string strPath = BeginOpen(nPort);
         if (strPath.empty())
             return false;
-        m_strPath = strPath;
         const int fd = ::open(strPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) {
             m_eOpenError = errno == EACCES || errno == EPERM ? EOpenError::Denied
@@ -66,7 +64,6 @@ public:
         return true;
     }
 
-    EOpenError GetOpenError() const override { return m_eOpenError; }
     bool IsOpen() const override { return m_fd >= 0; }
 
     void ClosePort() override
@@ -190,7 +187,6 @@ public:
         return EReadResult::Nothing;
     }
 
-    std::string GetPath() const override { return m_strPath; }
 
 private:
     static tcflag_t DataBitsFlag(std::uint8_t btBits)
@@ -224,8 +220,6 @@ private:
     }
 
     int m_fd = -1;
-    std::string m_strPath;
-    EOpenError m_eOpenError = EOpenError::None;
 };
 
 } // namespace

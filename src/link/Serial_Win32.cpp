@@ -73,11 +73,9 @@ public:
     bool OpenPort(unsigned nPort) override
     {
         ClosePort();
-        m_eOpenError = EOpenError::NoSuchPort;
-        const std::string strPath = GetPortPath(nPort);
+        const std::string strPath = BeginOpen(nPort);
         if (strPath.empty())
             return false;
-        m_strPath = strPath;
         const std::wstring wstrPath(strPath.begin(), strPath.end());
         const HANDLE hPort = ::CreateFileW(wstrPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                            OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
@@ -102,7 +100,6 @@ public:
         return true;
     }
 
-    EOpenError GetOpenError() const override { return m_eOpenError; }
     bool IsOpen() const override { return m_hPort != INVALID_HANDLE_VALUE; }
 
     void ClosePort() override
@@ -207,7 +204,6 @@ public:
         return dwGot > 0 ? EReadResult::Data : EReadResult::Nothing;
     }
 
-    std::string GetPath() const override { return m_strPath; }
 
 private:
     enum class EWait { Bytes, Nothing, Gone };
@@ -301,8 +297,6 @@ private:
     COverlapped m_Wait;
     DWORD m_dwEvents = 0;        // what the pending wait reports, written when it completes
     bool m_bWaitPending = false; // a WaitCommEvent is in flight (read thread only)
-    std::string m_strPath;
-    EOpenError m_eOpenError = EOpenError::None;
     DWORD m_dwLastError = 0; // the last error that did not mean the device is gone (read thread)
 };
 
