@@ -2,11 +2,10 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <thread>
 
 #include "RunProgram.h"
-#include "SimDevice.h"
 #include "TempPortDir.h"
+#include "VirtualDevice.h"
 
 namespace {
 
@@ -21,22 +20,7 @@ protected:
         m_Files = m_Ports.GetPath() + "/files";
         std::filesystem::create_directory(m_Files);
     }
-    void TearDown() override
-    {
-        if (m_pDevice)
-            m_pDevice->Stop();
-        if (m_Thread.joinable())
-            m_Thread.join();
-    }
-    void StartDevice(CSimOptions AOptions = {})
-    {
-        AOptions.strPortDir = m_Ports.GetPath();
-        AOptions.nCom = 3;
-        m_pDevice = std::make_unique<CSimDevice>(AOptions);
-        std::string strError;
-        ASSERT_TRUE(m_pDevice->Open(strError)) << strError;
-        m_Thread = std::thread([this] { m_pDevice->Serve(); });
-    }
+    void StartDevice() { m_pDevice = ::StartDevice(m_Ports.GetPath(), 3); }
     void WriteFile(const std::string& strName, std::size_t nSize, char cFill = 'x')
     {
         std::ofstream(m_Files + "/" + strName, std::ios::binary) << std::string(nSize, cFill);
@@ -46,7 +30,6 @@ protected:
     CTempPortDir m_Ports;
     std::string m_Files;
     std::unique_ptr<CSimDevice> m_pDevice;
-    std::thread m_Thread;
 };
 
 } // namespace

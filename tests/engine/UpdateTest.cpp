@@ -83,7 +83,7 @@ TEST_F(Update, AllFourImagesAndAChangedMenuReachTheDeviceWhole)
     EXPECT_EQ(Frames[1], Frames[0]) << "then the queued request";
     EXPECT_EQ(Frames[2][3], 0x47);
     EXPECT_EQ(Frames[3][3], 0x49);
-    EXPECT_EQ(Frames[4], CPtyPeer::MakeFrame(0x1C, {0x01, 0x02})) << "the trailer 0102 is the version";
+    EXPECT_EQ(Frames[4], MakeFrameBytes(0x1C, {0x01, 0x02})) << "the trailer 0102 is the version";
 }
 
 TEST_F(Update, OnlyTheMenuAndNothingToDo)
@@ -109,7 +109,7 @@ TEST_F(Update, FirmwareOfFiveRecordsSendsTwoFramesAtTheirAddresses)
     ASSERT_TRUE(m_pDevice->WaitForFrames(8, 10s));
     const std::vector<CSimBytes> Frames = m_pDevice->GetReceivedFrames();
     ASSERT_EQ(Frames.size(), 8u);
-    EXPECT_EQ(Frames[4], CPtyPeer::MakeFrame(0x1C, {0x01, 0x23}));
+    EXPECT_EQ(Frames[4], MakeFrameBytes(0x1C, {0x01, 0x23}));
     EXPECT_EQ(Frames[5][1], 26) << "21-byte payload";
     EXPECT_EQ(CBytes(Frames[5].begin() + 4, Frames[5].begin() + 9), (CBytes{0x00, 0x00, 0x00, 0x08, 0x10}));
     EXPECT_EQ(CBytes(Frames[6].begin() + 4, Frames[6].begin() + 9), (CBytes{0x10, 0x00, 0x00, 0x08, 0x10}));
@@ -119,23 +119,8 @@ TEST_F(Update, FirmwareOfFiveRecordsSendsTwoFramesAtTheirAddresses)
     EXPECT_NE(std::find(Notes.begin(), Notes.end(), CNote{WM_PROGRESS, 2, 2}), Notes.end());
 }
 
-// The information request is a question without side effects: a lost
-// answer is asked for again, five requests in all, and a device that never
-// answers one is not taken; the search goes on and says what it met.
-TEST_F(Update, ALostInformationAnswerIsAskedForAgain)
-{
-    m_Files.Write("rdfw.bin", RandomBytes(1100, 14));
-    CSimOptions AOptions;
-    AOptions.nLoseInfo = 1;
-    Connect(AOptions);
-    const auto Commands = CommandsReceived(*m_pDevice);
-    EXPECT_EQ(std::count(Commands.begin(), Commands.end(), 0x45), 3) << "the probe, the lost request, the one asked again";
-    EXPECT_EQ(Run(), (CResults{{4, 0}, {6, 0}}));
-    const auto Notes = m_pEngine->ANotes.GetNotes();
-    EXPECT_EQ(std::count_if(Notes.begin(), Notes.end(), [](const CNote& A) { return A.uMessage == WM_DEVICE_READY; }),
-              1);
-}
-
+// The information request is asked five times in all; a device that never
+// answers one is not taken, and the search goes on and says what it met.
 TEST_F(Update, ADeviceThatNeverSendsItsInformationIsNotTaken)
 {
     CSimOptions AOptions;
@@ -155,24 +140,6 @@ TEST_F(Update, ADeviceThatNeverSendsItsInformationIsNotTaken)
         << "probes and requests, nothing else";
     AEngine.AWork.Reset();
     EXPECT_FALSE(AEngine.AWork.IsConnected());
-}
-
-TEST_F(Update, ShortDeviceInformationIsIgnored)
-{
-    // A device no well-behaved simulator would be: a 12-byte 0x46.
-    CPtyPeer APeer(m_Ports.GetPath(), 3);
-    APeer.SetHandler([](const CBytes& Frame) {
-        return Frame[3] == 0x45 ? CPtyPeer::MakeFrame(0x46, {0x45, Frame[4], 0x00, 0x07, 0x00, 0x08, 0x00}) : CBytes{};
-    });
-    CEngine AEngine;
-    AEngine.Start(m_Files);
-    ASSERT_TRUE(APeer.WaitForFrames(2, 10s));
-    EXPECT_FALSE(AEngine.ANotes.WaitFor(WM_DEVICE_READY, -1, 500ms));
-    std::vector<std::uint8_t> Commands;
-    for (const CBytes& Frame : APeer.GetFrames())
-        Commands.push_back(Frame[3]);
-    EXPECT_GE(Commands.size(), 2u);
-    EXPECT_EQ(Commands, CCommands(Commands.size(), 0x45)) << "information asked for again, never the menu";
 }
 
 namespace {
@@ -225,28 +192,6 @@ std::string BreachOfOrder(const std::vector<CNote>& Notes)
     return bFinished ? "" : "no whole update's result:" + strSeen;
 }
 
-// The notifications of an update after the connection's, a run of
-// progress written as one: 1128(total,1..n).
-std::string OrderText(const std::vector<CNote>& Notes)
-{
-    std::string strText;
-    for (std::size_t i = 0; i < Notes.size(); ++i) {
-        const CNote& ANote = Notes[i];
-        if (ANote.uMessage == WM_DEVICE_READY || ANote.uMessage == WM_SETTINGS_READ)
-            continue;
-        std::string strLast = std::to_string(ANote.lParam);
-        if (ANote.uMessage == WM_PROGRESS) {
-            while (i + 1 < Notes.size() && Notes[i + 1].uMessage == WM_PROGRESS)
-                ++i;
-            if (Notes[i].lParam != ANote.lParam)
-                strLast += ".." + std::to_string(Notes[i].lParam);
-        }
-        strText += (strText.empty() ? "" : " ") + std::to_string(ANote.uMessage) + "(" +
-                   std::to_string(ANote.wParam) + "," + strLast + ")";
-    }
-    return strText;
-}
-
 struct COrderRow {
     const char* szName;
     std::vector<std::string> Files;  // of firmware, camera database, sound, radar
@@ -285,7 +230,6 @@ TEST_P(NotificationOrder, EachStageStartsCountsAndEndsInOrder)
     EXPECT_FALSE(m_pEngine->ANotes.WaitForMore(nNotes, 300ms)) << "something came after the whole update's result";
     EXPECT_EQ(BreachOfOrder(m_pEngine->ANotes.GetNotes()), "");
     EXPECT_EQ(UpdateCommands(4 + ARow.Wire.size()), ARow.Wire);
-    std::fprintf(stderr, "[ order ] %s: %s\n", ARow.szName, OrderText(m_pEngine->ANotes.GetNotes()).c_str());
 }
 
 // Firmware of 600 bytes: 38 records and the end; the block images of 9000

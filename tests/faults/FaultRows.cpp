@@ -74,6 +74,11 @@ const std::vector<CFaultRow>& GetFaultRows()
                   .Expected = FailsAt(4), .szWhy = kStatus},
         CFaultRow{"noise_between_frames", [](CSimOptions& A) { A.nNoiseMax = 32; }, Succeeds()},
         CFaultRow{"answers_torn_into_bytes", [](CSimOptions& A) { A.eTear = ETear::Bytes; }, Succeeds()},
+        CFaultRow{"answers_torn_at_random", [](CSimOptions& A) { A.eTear = ETear::Random; }, Succeeds()},
+        CFaultRow{"firmware_start_answered_twice", [](CSimOptions& A) { A.bAcceptProjectStart = true; }, Succeeds()},
+        // A device still starting up: its first two probe answers are cut short.
+        CFaultRow{"probe_answers_short_at_first",
+                  [](CSimOptions& A) { A.eProbeFault = EProbeFault::Short, A.nProbeFaultTimes = 2; }, Succeeds()},
         CFaultRow{.szName = "unplugged_in_firmware", .Fault = Unplug(10, 0x06), .Expected = FailsAt(1),
                   .bReplug = true, .szWhy = kLost},
         CFaultRow{.szName = "unplugged_in_camera_database", .Fault = Unplug(1, 0x23), .Expected = FailsAt(2),

@@ -1,15 +1,18 @@
-// The serial port against a scripted device on a pseudo-terminal.
+// The serial port against the virtual device on a pseudo-terminal.
 #include <asm/termbits.h>
 #include <atomic>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <mutex>
 #include <sys/ioctl.h>
 
-#include "PtyPeer.h"
 #include "Serial.h"
 #include "TempPortDir.h"
+#include "UniqueFd.h"
+#include "VirtualDevice.h"
 
 using namespace std::chrono_literals;
+using CBytes = std::vector<std::uint8_t>;
 
 namespace {
 
@@ -49,14 +52,15 @@ bool WaitUntil(TPred Pred, std::chrono::milliseconds tLimit = 10s)
     return true;
 }
 
-CPtyPeer::Handler AnswerWith(const CBytes& Answer)
-{
-    return [Answer](const CBytes& Frame) { return Frame[3] == 0x45 ? Answer : CBytes{}; };
-}
-
 class SerialTest : public testing::Test {
 protected:
+    CSimDevice& Start(unsigned nCom, CSimOptions AOptions = {})
+    {
+        m_Devices.push_back(StartDevice(m_Dir.GetPath(), nCom, std::move(AOptions)));
+        return *m_Devices.back();
+    }
     CTempPortDir m_Dir;
+    std::vector<std::unique_ptr<CSimDevice>> m_Devices;
     CReceiver m_Receiver;
 };
 
@@ -64,44 +68,39 @@ protected:
 
 TEST_F(SerialTest, OpenProbesThenRunsAt256000Baud8N1)
 {
-    CPtyPeer APeer(m_Dir.GetPath(), 3);
-    APeer.SetHandler([](const CBytes& Frame) {
-        return Frame[3] == 0x45 ? CPtyPeer::InfoAnswer(Frame[4]) : CBytes{};
-    });
+    const CSimDevice& ADevice = Start(3);
+    // The line as the host leaves it, seen through a second handle on it.
+    const CUniqueFd ALine(::open(ADevice.GetSlavePath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     CSerial APort(nullptr, 10);
     APort.SetOwner(&m_Receiver);
     ASSERT_NE(APort.Open(3, 9600, 8, 0, 0), 0);
     EXPECT_TRUE(APort.IsOpen());
     EXPECT_EQ(m_Receiver.m_nOpened, 3);
-
-    const CBytes Raw = APeer.GetRawBytes();
-    ASSERT_GE(Raw.size(), 6u);
-    EXPECT_EQ(CBytes(Raw.begin(), Raw.begin() + 6), (CBytes{0xAC, 0x06, 0x00, 0x45, 0x03, 0x48}));
+    ASSERT_TRUE(ADevice.WaitForFrames(1, 5s));
+    EXPECT_EQ(ADevice.GetReceivedFrames()[0], (CBytes{0xAC, 0x06, 0x00, 0x45, 0x03, 0x48}));
 
     termios2 tio{};
-    ASSERT_EQ(::ioctl(APeer.GetSlaveFd(), TCGETS2, &tio), 0);
+    ASSERT_EQ(::ioctl(ALine.Get(), TCGETS2, &tio), 0);
     EXPECT_EQ(tio.c_ospeed, 256000u);
     EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
     EXPECT_EQ(tio.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
     EXPECT_EQ(tio.c_lflag & (ICANON | ECHO), 0u);
 
     // The probe's answer was consumed by the probe; what comes next is read.
-    const CBytes Late = CPtyPeer::MakeFrame(0x13, {0x01});
-    APeer.Write(Late);
-    EXPECT_TRUE(WaitUntil([&] { return m_Receiver.Bytes() == Late; }));
-
-    EXPECT_TRUE(APort.Write(Late.data(), static_cast<std::uint32_t>(Late.size())));
-    EXPECT_FALSE(APort.Write(Late.data(), 0));
+    const CBytes Request = {0xAC, 0x05, 0x00, 0x21, 0x21};
+    EXPECT_TRUE(APort.Write(Request.data(), static_cast<std::uint32_t>(Request.size())));
+    EXPECT_TRUE(WaitUntil([&] { return m_Receiver.Bytes() == CBytes{0xAC, 0x05, 0x00, 0x22, 0x22}; }));
+    EXPECT_FALSE(APort.Write(Request.data(), 0));
     EXPECT_FALSE(APort.Write(nullptr, 3));
     APort.Close();
     EXPECT_FALSE(APort.IsOpen());
-    EXPECT_FALSE(APort.Write(Late.data(), static_cast<std::uint32_t>(Late.size())));
+    EXPECT_FALSE(APort.Write(Request.data(), static_cast<std::uint32_t>(Request.size())));
     APort.Close();  // twice does no harm
 }
 
 struct CProbeCase {
     const char* szName;
-    CBytes Answer;
+    void (*Set)(CSimOptions&);
     bool bOpens;
 };
 
@@ -109,8 +108,9 @@ class SerialProbe : public SerialTest, public testing::WithParamInterface<CProbe
 
 TEST_P(SerialProbe, AcceptsAPortOnTheCommandByteAlone)
 {
-    CPtyPeer APeer(m_Dir.GetPath(), 5);
-    APeer.SetHandler(AnswerWith(GetParam().Answer));
+    CSimOptions AOptions;
+    GetParam().Set(AOptions);
+    Start(5, AOptions);
     CSerial APort(&m_Receiver, 10);
     EXPECT_EQ(APort.Open(5, 256000, 8, 0, 0) != 0, GetParam().bOpens);
     EXPECT_EQ(APort.IsOpen(), GetParam().bOpens);
@@ -119,12 +119,12 @@ TEST_P(SerialProbe, AcceptsAPortOnTheCommandByteAlone)
 
 INSTANTIATE_TEST_SUITE_P(
     Table, SerialProbe,
-    testing::Values(CProbeCase{"info_frame", CPtyPeer::InfoAnswer(5), true},
-                    // start byte, length and checksum are not examined
-                    CProbeCase{"bad_checksum_still_46", {0x00, 0x00, 0x00, 0x46, 0x00}, true},
-                    CProbeCase{"four_bytes", {0xAC, 0x05, 0x00, 0x46}, false},
-                    CProbeCase{"other_command", CPtyPeer::MakeFrame(0x47, {0x01}), false},
-                    CProbeCase{"silent", {}, false}),
+    testing::Values(CProbeCase{"info_frame", [](CSimOptions&) {}, true},
+                    CProbeCase{"four_bytes", [](CSimOptions& A) { A.eProbeFault = EProbeFault::Short; }, false},
+                    CProbeCase{"other_command",
+                               [](CSimOptions& A) { A.eProbeFault = EProbeFault::OtherCommand, A.btProbeCommand = 0x47; },
+                               false},
+                    CProbeCase{"silent", [](CSimOptions& A) { A.bSilent = true; }, false}),
     [](const testing::TestParamInfo<CProbeCase>& AInfo) { return std::string(AInfo.param.szName); });
 
 TEST_F(SerialTest, PortWithoutEntryDoesNotExist)
@@ -136,10 +136,8 @@ TEST_F(SerialTest, PortWithoutEntryDoesNotExist)
 
 TEST_F(SerialTest, SecondOpenReleasesTheFirstPortAndTwoDigitNumbersWork)
 {
-    CPtyPeer APeer3(m_Dir.GetPath(), 3);
-    CPtyPeer APeer12(m_Dir.GetPath(), 12);
-    APeer3.SetHandler(AnswerWith(CPtyPeer::InfoAnswer(3)));
-    APeer12.SetHandler(AnswerWith(CPtyPeer::InfoAnswer(12)));
+    Start(3);
+    const CSimDevice& ADevice12 = Start(12);
     CSerial APort(&m_Receiver, 10);
     ASSERT_NE(APort.Open(3, 256000, 8, 0, 0), 0);
 
@@ -148,18 +146,17 @@ TEST_F(SerialTest, SecondOpenReleasesTheFirstPortAndTwoDigitNumbersWork)
     EXPECT_EQ(AOtherPort.Open(3, 256000, 8, 0, 0), 0) << "a port in use is not shared";
 
     ASSERT_NE(APort.Open(12, 256000, 8, 0, 0), 0);
-    ASSERT_TRUE(APeer12.WaitForFrames(1, 5s));
-    EXPECT_EQ(APeer12.GetFrames()[0], (CBytes{0xAC, 0x06, 0x00, 0x45, 0x0C, 0x51}));
+    ASSERT_TRUE(ADevice12.WaitForFrames(1, 5s));
+    EXPECT_EQ(ADevice12.GetReceivedFrames()[0], (CBytes{0xAC, 0x06, 0x00, 0x45, 0x0C, 0x51}));
     EXPECT_NE(AOtherPort.Open(3, 256000, 8, 0, 0), 0) << "the first port was released";
 }
 
 TEST_F(SerialTest, UnpluggedDeviceIsReportedOnce)
 {
-    auto pPeer = std::make_unique<CPtyPeer>(m_Dir.GetPath(), 4);
-    pPeer->SetHandler(AnswerWith(CPtyPeer::InfoAnswer(4)));
+    CSimDevice& ADevice = Start(4);
     CSerial APort(&m_Receiver, 10);
     ASSERT_NE(APort.Open(4, 256000, 8, 0, 0), 0);
-    pPeer->Hangup();
+    ADevice.Stop();
     EXPECT_TRUE(WaitUntil([&] { return m_Receiver.m_nLost > 0; }));
     EXPECT_FALSE(WaitUntil([&] { return m_Receiver.m_nLost > 1; }, 50ms)) << "reported more than once";
     APort.Close();

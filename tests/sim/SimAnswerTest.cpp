@@ -1,5 +1,4 @@
 // The healthy device through its pseudo-terminal: every answer byte for byte.
-#include <sys/stat.h>
 #include <thread>
 
 #include "SimHost.h"
@@ -79,39 +78,6 @@ INSTANTIATE_TEST_SUITE_P(
         CAnswerCase{"unknown_command", Hex("AC 05 00 50 50"), {}}),
     [](const auto& AInfo) { return std::string(AInfo.param.szName); });
 
-TEST_F(SimDevice, ServesTwoPortsAtOnceAndRefusesATakenOne)
-{
-    CSimDevice& ADevice1 = StartDevice(TestOptions(), 1);
-    CSimDevice& ADevice12 = StartDevice(TestOptions(), 12);
-    CSimHost AHost12;
-    ASSERT_TRUE(m_Host.Open(1) && AHost12.Open(12));
-    ASSERT_TRUE(m_Host.Send(HandFrame(0x45, {1})) && AHost12.Send(HandFrame(0x45, {12})));
-    ASSERT_TRUE(m_Host.WaitFrames(1) && AHost12.WaitFrames(1));
-    EXPECT_EQ(m_Host.GetFrames()[0], Hex("AC 0D 00 46 45 01 00 7B 00 05 1A 2B 51"));
-    EXPECT_EQ(AHost12.GetFrames()[0], Hex("AC 0D 00 46 45 0C 00 7B 00 05 1A 2B 5C"));
-    // Each probe, as the port wrote it, reached its own device only.
-    EXPECT_EQ(ADevice12.GetReceivedFrames(), (std::vector{Hex("AC 06 00 45 0C 51"), HandFrame(0x45, {12})}));
-    EXPECT_EQ(ADevice1.GetReceivedFrames(), (std::vector{Hex("AC 06 00 45 01 46"), HandFrame(0x45, {1})}));
-
-    CSimDevice ASecond(OnPort(TestOptions(), 12));
-    std::string strError;
-    EXPECT_FALSE(ASecond.Start(strError));
-    EXPECT_NE(strError.find("COM12 is taken"), std::string::npos) << strError;
-}
-
-TEST_F(SimDevice, CountsAndIgnoresBytesThatMakeNoFrame)
-{
-    CSimDevice& ADevice = StartDevice(TestOptions());
-    ASSERT_TRUE(m_Host.Open(3));
-    // A bad checksum and two stray bytes before a good frame; a command
-    // byte of 0 (checksum right) before the information request.
-    ASSERT_TRUE(m_Host.Send(Hex("AC 05 00 1A 1B 11 22 AC 05 00 21 21 AC 05 00 00 00 AC 06 00 45 03 48")));
-    ASSERT_TRUE(m_Host.WaitFrames(2) && ADevice.WaitForFrames(3, 5s));
-    EXPECT_EQ(m_Host.GetFrames(), (std::vector{Hex("AC 05 00 22 22"), kInfoAnswer}));
-    EXPECT_EQ(ADevice.GetCounters().nFramesReceived, 3u);
-    EXPECT_EQ(ADevice.GetCounters().nBadFrames, 2u);
-}
-
 // A host that closes its port mid-frame (a flush on close, a killed
 // program) leaves the start of a block behind; the device drops it once the
 // line has been quiet, as a device's receive time-out would, and answers
@@ -127,33 +93,4 @@ TEST_F(SimDevice, DropsAFrameCutShortOnceTheLineIsQuiet)
     ASSERT_TRUE(m_Host.WaitFrames(1));
     EXPECT_EQ(m_Host.GetFrames(), std::vector<CHostBytes>{kInfoAnswer});
     EXPECT_EQ(ADevice.GetCounters().nBadFrames, 1u);
-}
-
-TEST_F(SimDevice, LetsTheHostCloseAndOpenThePortAgain)
-{
-    CSimDevice& ADevice = StartDevice();
-    for (int i = 0; i < 3; ++i) {
-        ASSERT_TRUE(m_Host.Open(3)) << "open " << i;
-        m_Host.Close();
-    }
-    ASSERT_TRUE(ADevice.WaitForFrames(3, 5s));
-    EXPECT_EQ(ADevice.GetState(), ESimState::Serving);
-    EXPECT_EQ(ADevice.GetCounters().nFramesSent, 3u);
-}
-
-TEST_F(SimDevice, StopRemovesTheLinkAndTheHostSeesTheDeviceGo)
-{
-    // Served on a thread of the caller's, as the terminal front end's tests do.
-    CSimDevice ADevice(OnPort({}, 4));
-    std::string strError;
-    ASSERT_TRUE(ADevice.Open(strError)) << strError;
-    std::thread AServe([&] { ADevice.Serve(); });
-    ASSERT_TRUE(m_Host.Open(4));
-    struct stat st{};
-    ASSERT_EQ(::lstat(ADevice.GetLinkPath().c_str(), &st), 0);
-    ADevice.Stop();
-    AServe.join();
-    EXPECT_EQ(ADevice.GetState(), ESimState::Stopped);
-    EXPECT_NE(::lstat(ADevice.GetLinkPath().c_str(), &st), 0);
-    EXPECT_TRUE(m_Host.WaitFrames(0));
 }

@@ -62,17 +62,8 @@ std::size_t CSimHost::GetRawSize() const
     return m_nRaw;
 }
 
-CSimOptions CSimFixture::OnPort(CSimOptions AOptions, unsigned nCom) const
-{
-    AOptions.strPortDir = m_Dir.GetPath();
-    AOptions.nCom = nCom;
-    return AOptions;
-}
-
 CSimDevice& CSimFixture::StartDevice(CSimOptions AOptions, unsigned nCom)
 {
-    m_Devices.push_back(std::make_unique<CSimDevice>(OnPort(std::move(AOptions), nCom)));
-    std::string strError;
-    EXPECT_TRUE(m_Devices.back()->Start(strError)) << strError;
+    m_Devices.push_back(::StartDevice(m_Dir.GetPath(), nCom, std::move(AOptions)));
     return *m_Devices.back();
 }

@@ -10,8 +10,8 @@
 
 #include "RawString.h"
 #include "Serial.h"
-#include "SimDevice.h"
 #include "TempPortDir.h"
+#include "VirtualDevice.h"
 
 using CHostBytes = std::vector<std::uint8_t>;
 using namespace std::chrono_literals;
@@ -59,8 +59,6 @@ private:
 // A temporary port folder, devices on it and a host.
 class CSimFixture {
 protected:
-    // The options with the port folder and number filled in.
-    CSimOptions OnPort(CSimOptions AOptions, unsigned nCom) const;
     CSimDevice& StartDevice(CSimOptions AOptions = {}, unsigned nCom = 3);
 
     CTempPortDir m_Dir;

@@ -81,16 +81,3 @@ TEST(SimOptions, TakesThePortFolderFromTheEnvironmentAndSettingsFromAFile)
     std::ofstream(strFile, std::ios::binary) << std::string(72, '\x5A');
     EXPECT_EQ(Parse({"--com", "9", "--settings-i", "@" + strFile}, AOptions), CSimOptions::EParse::Error);
 }
-
-TEST(SimOptions, HelpNamesEveryOption)
-{
-    const std::string strHelp = CSimOptions::GetHelpText();
-    for (const char* szOption :
-         {"--port-dir", "--com", "--help", "--firmware-version", "--data-version", "--radar-version", "--settings-g",
-          "--settings-i", "--accept-project-start", "--record", "--baud", "--answer-delay-ms", "--seed", "--silent",
-          "--probe-short", "--probe-command", "--probe-fault-times", "--stop-after", "--fail-block", "--no-menu",
-          "--tear", "--tear-gap-us", "--noise", "--hangup-after", "--device-request", "--unsolicited"})
-        EXPECT_NE(strHelp.find(std::string(szOption) + " "), std::string::npos) << szOption;
-    CSimOptions AOptions;
-    EXPECT_EQ(Parse({"--help"}, AOptions), CSimOptions::EParse::Help);
-}

@@ -70,11 +70,3 @@ TEST(SimProgram, EndsByItselfWhenUnplugged)
     EXPECT_EQ(ExitCode(nPid), 0);
     EXPECT_FALSE(LinkExists(ADir.PortPath(8)));
 }
-
-TEST(SimProgram, HelpAndUsageErrors)
-{
-    std::string strLine;
-    EXPECT_EQ(ExitCode(Spawn({"--help"}, strLine)), 0);
-    EXPECT_EQ(strLine, "Usage: iap-sim --port-dir DIR --com N [options]");
-    EXPECT_EQ(ExitCode(Spawn({"--com", "0", "--port-dir", "/tmp"}, strLine)), 2);
-}

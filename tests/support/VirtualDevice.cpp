@@ -1,4 +1,4 @@
-#include "DeviceTestKit.h"
+#include "VirtualDevice.h"
 
 #include <stdexcept>
 
