@@ -125,7 +125,9 @@ const std::vector<CFaultRow>& GetFaultRows()
                   .ePort = EPort::HeldDevice, .nExit = 2,
                   .szCliSays = "is held open by another program (busy). Close that program", .nWait = 3},
         CFaultRow{.szName = "port_the_user_may_not_open", .bCli = true,
-                  .szWhy = "закрыт для этого пользователя: нет прав доступа", .ePort = EPort::Forbidden,
+                  .szWhy = "закрыт для этого пользователя: нет прав доступа. Добавьте "
+                           "пользователя в группу dialout и войдите в систему заново.",
+                  .ePort = EPort::Forbidden,
                   .nExit = 2, .szCliSays = "may not be opened: permission denied. Add your user", .nWait = 3},
         CFaultRow{.szName = "another_device_answers", .Fault = [](CSimOptions& A) {
                       A.eProbeFault = EProbeFault::OtherCommand, A.btProbeCommand = 0x13;
@@ -194,6 +196,7 @@ void CFaultBench::WriteFile(const char* szName, const CBytes& Bytes) const
 void CFaultBench::WriteFiles(const CFaultRow& ARow) const
 {
     const CBytes Hex(m_strHex.begin(), m_strHex.end());
+    WriteFile("ver.txt", {'R', 'D', '-', '1', '\n', '0', '1', '0', '2', '\n'});
     for (int nStage = 1; nStage <= 4; ++nStage)
         if (HasFile(ARow.uFiles, nStage) && nStage != ARow.nDamaged)
             WriteFile(FileOf(nStage), nStage == 1 ? Hex : m_Images[nStage]);

@@ -74,6 +74,9 @@ TEST_P(FaultWindow, LeavesTheDriverWithTheTruth)
         return;
     }
     ASSERT_TRUE(WaitUsable(AProgram, bNoMenu));
+    // The device's versions as the update files write them.
+    EXPECT_EQ(TextOf(AFrame, "lbl_device_firmwareversion"), "0102");
+    EXPECT_EQ(TextOf(AFrame, "lbl_device_radarversion"), "1a2b");
     if (pDevice) {
         // A driver clicks once the window has settled, when a request the
         // device makes as its menu is read has been answered. A click in the

@@ -176,3 +176,29 @@ TEST(FrameUpdate, DisabledButtonsLookDisabledAndBothWindowsHaveTheIcon)
     }
     ASet.Close(0);
 }
+
+// The settings button runs the dialog modally with the main window hidden;
+// its OK leaves the edit in the shared menu, which the update sends.
+TEST(FrameUpdate, SettingsRunModallyWithTheMainWindowHidden)
+{
+    CTempPortDir APorts;
+    CUpdateFolder AFiles;
+    CUiProgram AProgram(AFiles);
+    ASSERT_TRUE(AProgram.Open());
+    CFrame_Update& AFrame = *AProgram.pFrame;
+    AFrame.HandleMessage(WM_DEVICE_READY, 0, 0);
+    AFrame.HandleMessage(WM_SETTINGS_READ, 0, 0);
+    bool bMainHidden = false;
+    QTimer::singleShot(0, [&] {
+        for (QWidget* pTop : QApplication::topLevelWidgets())
+            if (auto* pSet = qobject_cast<CFrame_Set*>(pTop); pSet && pSet->isVisible()) {
+                bMainHidden = !AFrame.isVisible();
+                Pick(*pSet, "como_frame1_content_2_2", 9);  // page 1: 1000M
+                Click(*pSet, "btn_ok");
+            }
+    });
+    Click(AFrame, "btn_settings");
+    EXPECT_TRUE(bMainHidden);
+    EXPECT_TRUE(AFrame.isVisible());
+    EXPECT_EQ(AProgram.AData.aSharedSettings[26], 9);
+}
