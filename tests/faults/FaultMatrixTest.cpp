@@ -13,7 +13,7 @@
 #include <sstream>
 
 #include "FaultRows.h"
-#include "RunProgram.h"
+#include "ChildProcess.h"
 #include "TextCodec.h"
 
 using namespace std::chrono_literals;
@@ -46,9 +46,6 @@ bool WaitCount(const CNoteRecorder& ANotes, std::uint32_t uMessage, std::size_t 
         Sleep(10);
     return Count() >= nCount;
 }
-
-// A path as the shell must be given it.
-std::string Quoted(const std::filesystem::path& Path) { return "'" + Path.string() + "'"; }
 
 class FaultMatrix : public testing::TestWithParam<CFaultRow>, protected CFaultBench {
 protected:
@@ -92,10 +89,11 @@ protected:
             Folder /= "nowhere";
         else if (ARow.eInput == EInput::FileAsFolder)
             Folder /= "flagdata.bin";
-        std::string strArgs = " --folder " + Quoted(Folder);
-        strArgs += IsShipped() ? "" : " --stall-timeout 2";
+        std::vector<std::string> Args = {IAP_CLI_PATH, "--folder", Folder.string()};
+        if (!IsShipped())
+            Args.insert(Args.end(), {"--stall-timeout", "2"});
         if (!IsShipped() && ARow.nWait != 0)
-            strArgs += " --wait " + std::to_string(ARow.nWait);
+            Args.insert(Args.end(), {"--wait", std::to_string(ARow.nWait)});
         const std::filesystem::path Menu = GetFolder() / "menu.bin";
         if (ARow.uFiles & kMenu) {
             const CSimSettings ADefault = CSimOptions::DefaultSettingsG();
@@ -106,10 +104,10 @@ protected:
             if (ARow.eInput != EInput::MissingMenu)
                 std::ofstream(Menu, std::ios::binary)
                     .write(reinterpret_cast<const char*>(Bytes.data()), static_cast<std::streamsize>(Bytes.size()));
-            strArgs += " --settings " + Quoted(Menu);
+            Args.insert(Args.end(), {"--settings", Menu.string()});
         }
         const auto tStart = AClock::now();
-        ARun = RunProgram(IAP_CLI_PATH + strArgs);
+        ARun = RunProgram(Args);
         return MsSince(tStart);
     }
 

@@ -4,19 +4,14 @@
 // must end with the threads it had after its first update, and its memory
 // may grow by no more than a generous bound. IAP_SOAK_UPDATES sets the
 // number of updates (100 by default).
-#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <iterator>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
+#include "ChildProcess.h"
 #include "DeviceTestKit.h"
-
-extern char** environ;
 
 using namespace std::chrono_literals;
 
@@ -37,34 +32,6 @@ constexpr bool kMemoryTells = true;
 #else
 constexpr bool kMemoryTells = true;
 #endif
-
-// iap-sim in a child process, ended by its id when the object goes.
-class CSimProcess {
-public:
-    CSimProcess(const std::string& strPortDir, const std::string& strRecordDir)
-    {
-        std::vector<std::string> Args = {IAP_SIM_PATH, "--port-dir", strPortDir, "--com", "3", "--record",
-                                         strRecordDir};
-        std::vector<char*> pArgs;
-        for (std::string& str : Args)
-            pArgs.push_back(str.data());
-        pArgs.push_back(nullptr);
-        if (::posix_spawn(&m_nPid, IAP_SIM_PATH, nullptr, nullptr, pArgs.data(), environ) != 0)
-            m_nPid = -1;
-    }
-    ~CSimProcess()
-    {
-        if (m_nPid > 0) {
-            ::kill(m_nPid, SIGTERM);
-            ::waitpid(m_nPid, nullptr, 0);
-        }
-    }
-    CSimProcess(const CSimProcess&) = delete;
-    CSimProcess& operator=(const CSimProcess&) = delete;
-
-private:
-    pid_t m_nPid = -1;
-};
 
 // The results of one whole update, taken out of the recorder, which so
 // stays as small as the worker over hundreds of updates.
@@ -106,6 +73,12 @@ struct CProcessFigures {
     long nThreads = -1;
 };
 
+CBytes ReadFile(const std::filesystem::path& Path)
+{
+    const std::string strBytes = ReadWholeFile(Path.string());
+    return CBytes(strBytes.begin(), strBytes.end());
+}
+
 CProcessFigures ReadFigures()
 {
     CProcessFigures AFigures;
@@ -117,19 +90,6 @@ CProcessFigures ReadFigures()
             AFigures.nThreads = std::atol(strLine.c_str() + 8);
     }
     return AFigures;
-}
-
-CBytes ReadAll(const std::filesystem::path& Path)
-{
-    std::ifstream AFile(Path, std::ios::binary);
-    return CBytes(std::istreambuf_iterator<char>(AFile), std::istreambuf_iterator<char>());
-}
-
-bool WaitForPath(const std::string& strPath)
-{
-    for (int i = 0; i < 1000 && !std::filesystem::exists(strPath); ++i)
-        Sleep(10);
-    return std::filesystem::exists(strPath);
 }
 
 } // namespace
@@ -148,8 +108,9 @@ TEST(Soak, UpdatesInARowOnOneWorkerLeaveNoThreadOrMemoryBehind)
     for (const auto& [strName, Bytes] : Images)
         AFiles.Write(strName, Bytes);
     const std::filesystem::path Record = AFiles.GetPath() / "record";
-    const CSimProcess ADevice(APorts.GetPath(), Record.string());
-    ASSERT_TRUE(WaitForPath(APorts.PortPath(3)));
+    const CChildProcess ADevice({IAP_SIM_PATH, "--port-dir", APorts.GetPath(), "--com", "3", "--record",
+                                 Record.string()});
+    ASSERT_TRUE(PollUntil([&] { return std::filesystem::exists(APorts.PortPath(3)); }));
 
     CNoteRecorder AWindow;
     CDealMsg ADeal;
@@ -175,10 +136,10 @@ TEST(Soak, UpdatesInARowOnOneWorkerLeaveNoThreadOrMemoryBehind)
             AMenu[0] = static_cast<std::uint8_t>(i + 1);
             AWork.SetSettingsG(AMenu.data());
             AWork.StartUpdate();
-            bool bWhole = TakeUpdate(AWindow) == Whole && ReadAll(Record / "firmware.bin") == Firmware &&
-                          ReadAll(Record / "settings.bin") == CBytes(AMenu.begin(), AMenu.end());
+            bool bWhole = TakeUpdate(AWindow) == Whole && ReadFile(Record / "firmware.bin") == Firmware &&
+                          ReadFile(Record / "settings.bin") == CBytes(AMenu.begin(), AMenu.end());
             for (const auto& [strName, Bytes] : Images)
-                bWhole = bWhole && ReadAll(Record / strName) == Bytes;
+                bWhole = bWhole && ReadFile(Record / strName) == Bytes;
             if (!bWhole)
                 Failed.push_back(i + 1);
             if (i == 0)

@@ -4,27 +4,16 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "ImageTestKit.h"
 
 // Runs a program without a shell; true when it exits with 0.
 inline bool RunTool(std::vector<std::string> Args)
 {
-    std::vector<char*> pArgv;
-    for (auto& str : Args)
-        pArgv.push_back(str.data());
-    pArgv.push_back(nullptr);
-    pid_t nPid = 0;
-    int nStatus = 0;
-    if (Args[0].empty() || ::posix_spawn(&nPid, pArgv[0], nullptr, nullptr, pArgv.data(), nullptr) != 0)
-        return false;
-    while (::waitpid(nPid, &nStatus, 0) < 0 && errno == EINTR) {
-    }
-    return WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0;
+    return !Args[0].empty() && RunProgram(std::move(Args)).nExit == 0;
 }
 
 // A stream that seeks over all of btData but delivers only its first nGood

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <sys/ioctl.h>
 
+#include "ChildProcess.h"
 #include "Serial.h"
 #include "TempPortDir.h"
 #include "UniqueFd.h"
@@ -39,18 +40,6 @@ private:
     std::mutex m_Mutex;
     CBytes m_Bytes;
 };
-
-template <class TPred>
-bool WaitUntil(TPred Pred, std::chrono::milliseconds tLimit = 10s)
-{
-    const auto tEnd = std::chrono::steady_clock::now() + tLimit;
-    while (!Pred()) {
-        if (std::chrono::steady_clock::now() > tEnd)
-            return false;
-        Sleep(2);
-    }
-    return true;
-}
 
 class SerialTest : public testing::Test {
 protected:
@@ -89,7 +78,7 @@ TEST_F(SerialTest, OpenProbesThenRunsAt256000Baud8N1)
     // The probe's answer was consumed by the probe; what comes next is read.
     const CBytes Request = {0xAC, 0x05, 0x00, 0x21, 0x21};
     EXPECT_TRUE(APort.Write(Request.data(), static_cast<std::uint32_t>(Request.size())));
-    EXPECT_TRUE(WaitUntil([&] { return m_Receiver.Bytes() == CBytes{0xAC, 0x05, 0x00, 0x22, 0x22}; }));
+    EXPECT_TRUE(PollUntil([&] { return m_Receiver.Bytes() == CBytes{0xAC, 0x05, 0x00, 0x22, 0x22}; }));
     EXPECT_FALSE(APort.Write(Request.data(), 0));
     EXPECT_FALSE(APort.Write(nullptr, 3));
     APort.Close();
@@ -157,7 +146,7 @@ TEST_F(SerialTest, UnpluggedDeviceIsReportedOnce)
     CSerial APort(&m_Receiver, 10);
     ASSERT_NE(APort.Open(4, 256000, 8, 0, 0), 0);
     ADevice.Stop();
-    EXPECT_TRUE(WaitUntil([&] { return m_Receiver.m_nLost > 0; }));
-    EXPECT_FALSE(WaitUntil([&] { return m_Receiver.m_nLost > 1; }, 50ms)) << "reported more than once";
+    EXPECT_TRUE(PollUntil([&] { return m_Receiver.m_nLost > 0; }));
+    EXPECT_FALSE(PollUntil([&] { return m_Receiver.m_nLost > 1; }, 50ms)) << "reported more than once";
     APort.Close();
 }

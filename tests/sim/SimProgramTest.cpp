@@ -1,43 +1,11 @@
 // iap-sim as a program: its one line, its link, its end.
 #include <csignal>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
+#include "ChildProcess.h"
 #include "SimHost.h"
 
 namespace {
-
-// Starts the program with its standard output on a pipe; answers its first
-// line of output.
-pid_t Spawn(std::vector<std::string> Args, std::string& strLine)
-{
-    Args.insert(Args.begin(), IAP_SIM_PATH);
-    std::vector<char*> Argv;
-    for (std::string& strArg : Args)
-        Argv.push_back(strArg.data());
-    Argv.push_back(nullptr);
-    int fdPipe[2];
-    if (::pipe(fdPipe) != 0)
-        return -1;
-    const pid_t nPid = ::fork();
-    if (nPid == 0) {
-        ::dup2(fdPipe[1], 1);
-        ::execv(IAP_SIM_PATH, Argv.data());
-        ::_exit(127);
-    }
-    ::close(fdPipe[1]);
-    for (char ch = 0; ::read(fdPipe[0], &ch, 1) == 1 && ch != '\n';)
-        strLine += ch;
-    ::close(fdPipe[0]);
-    return nPid;
-}
-
-int ExitCode(pid_t nPid)
-{
-    int nStatus = 0;
-    return ::waitpid(nPid, &nStatus, 0) == nPid && WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
-}
 
 bool LinkExists(const std::string& strPath)
 {
@@ -51,12 +19,13 @@ TEST(SimProgram, SaysWhichLinkItMadeAndRemovesItOnASignal)
 {
     for (const int nSignal : {SIGTERM, SIGINT}) {
         CTempPortDir ADir;
-        std::string strLine;
-        const pid_t nPid = Spawn({"--port-dir", ADir.GetPath(), "--com", "7"}, strLine);
+        CChildProcess ASim({IAP_SIM_PATH, "--port-dir", ADir.GetPath(), "--com", "7"});
+        EXPECT_TRUE(ASim.WaitOutput("\n", 10s));
+        const std::string strLine = ASim.GetOutput();
         EXPECT_EQ(strLine.rfind("iap-sim: COM7 is " + ADir.PortPath(7) + " -> /dev/pts/", 0), 0u) << strLine;
         EXPECT_TRUE(CSimHost().Open(7));
-        ::kill(nPid, nSignal);
-        EXPECT_EQ(ExitCode(nPid), 0);
+        ASim.Signal(nSignal);
+        EXPECT_EQ(ASim.WaitExit(10s), 0);
         EXPECT_FALSE(LinkExists(ADir.PortPath(7)));
     }
 }
@@ -64,9 +33,9 @@ TEST(SimProgram, SaysWhichLinkItMadeAndRemovesItOnASignal)
 TEST(SimProgram, EndsByItselfWhenUnplugged)
 {
     CTempPortDir ADir;
-    std::string strLine;
-    const pid_t nPid = Spawn({"--port-dir", ADir.GetPath(), "--com", "8", "--hangup-after", "1"}, strLine);
+    CChildProcess ASim({IAP_SIM_PATH, "--port-dir", ADir.GetPath(), "--com", "8", "--hangup-after", "1"});
+    EXPECT_TRUE(PollUntil([&] { return LinkExists(ADir.PortPath(8)); }));
     EXPECT_TRUE(CSimHost().Open(8));
-    EXPECT_EQ(ExitCode(nPid), 0);
+    EXPECT_EQ(ASim.WaitExit(10s), 0);
     EXPECT_FALSE(LinkExists(ADir.PortPath(8)));
 }

@@ -5,19 +5,14 @@
 #include <fstream>
 #include <iterator>
 
+#include "ChildProcess.h"
 #include "SimHost.h"
 
 namespace {
 
-std::string ReadText(const std::string& strPath)
-{
-    std::ifstream AFile(strPath, std::ios::binary);
-    return {std::istreambuf_iterator<char>(AFile), std::istreambuf_iterator<char>()};
-}
-
 CHostBytes ReadBytes(const std::string& strPath)
 {
-    const std::string strText = ReadText(strPath);
+    const std::string strText = ReadWholeFile(strPath);
     return {strText.begin(), strText.end()};
 }
 
@@ -55,7 +50,7 @@ TEST_F(SimRecord, FirmwareAtItsAddressesWithErasedGapsWhenTheStageEnds)
     Run(ADevice, {Hex("AC 05 00 1A 1A")});
     const CHostBytes Expected = Hex("01 02 03 04 FF FF FF FF FF FF FF FF FF FF FF FF 05 06");
     EXPECT_EQ(ReadBytes(Path("firmware.bin")), Expected);
-    EXPECT_EQ(ReadText(Path("firmware.map")), "08000000-08000003 4\n08000010-08000011 2\n");
+    EXPECT_EQ(ReadWholeFile(Path("firmware.map")), "08000000-08000003 4\n08000010-08000011 2\n");
     std::uint32_t dwBase = 0;
     EXPECT_EQ(ADevice.GetRecorder().GetFirmware(dwBase), Expected);
     EXPECT_EQ(dwBase, 0x08000000u);
@@ -77,8 +72,8 @@ TEST_F(SimRecord, EveryBlockStageWritesItsFileOnItsEndCommand)
         EXPECT_EQ(ReadBytes(Path(szFile)), Image) << szFile;
         EXPECT_EQ(ADevice.GetImage(btStart), Image) << szFile;
     }
-    EXPECT_EQ(ReadText(Path("rdfw.size")), "announced 4099 received 4099 match\n");
+    EXPECT_EQ(ReadWholeFile(Path("rdfw.size")), "announced 4099 received 4099 match\n");
     EXPECT_TRUE(ADevice.GetRecorder().RadarSizeMatched());
     Run(ADevice, {HandFrame(0x41, {0x06, 0, 0, 0}), HandFrame(0x43, {1, 2, 3, 4, 5}), HandFrame(0x40)});
-    EXPECT_EQ(ReadText(Path("rdfw.size")), "announced 6 received 5 MISMATCH\n");
+    EXPECT_EQ(ReadWholeFile(Path("rdfw.size")), "announced 6 received 5 MISMATCH\n");
 }
