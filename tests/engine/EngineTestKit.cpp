@@ -47,52 +47,24 @@ void CUpdateFolder::Write(const std::string& strName, const std::string& strText
     Write(strName, CBytes(strText.begin(), strText.end()));
 }
 
-CBytes RandomBytes(std::size_t nCount, unsigned nSeed)
-{
-    std::mt19937 AGen(nSeed);
-    CBytes Bytes(nCount);
-    for (std::uint8_t& bt : Bytes)
-        bt = static_cast<std::uint8_t>(AGen());
-    return Bytes;
-}
-
-namespace {
-std::string HexRecord(std::uint8_t btType, std::uint16_t uOffset, const CBytes& Data, bool bCrLf)
-{
-    static const char* const kDigits = "0123456789ABCDEF";
-    CBytes Bytes{static_cast<std::uint8_t>(Data.size()), static_cast<std::uint8_t>(uOffset >> 8),
-                 static_cast<std::uint8_t>(uOffset), btType};
-    Bytes.insert(Bytes.end(), Data.begin(), Data.end());
-    std::uint8_t btSum = 0;
-    for (std::uint8_t bt : Bytes)
-        btSum = static_cast<std::uint8_t>(btSum + bt);
-    Bytes.push_back(static_cast<std::uint8_t>(-btSum));
-    std::string strLine = ":";
-    for (std::uint8_t bt : Bytes) {
-        strLine += kDigits[bt >> 4];
-        strLine += kDigits[bt & 15];
-    }
-    return strLine + (bCrLf ? "\r\n" : "\n");
-}
-} // namespace
-
 std::string MakeHex(std::uint32_t dwBase, const CBytes& Data, const std::string& strTrailer, bool bCrLf)
 {
+    const std::string strEnd = bCrLf ? "\r\n" : "\n";
     std::string strHex;
     std::uint32_t dwSegment = 0xFFFFFFFF;
     for (std::size_t i = 0; i < Data.size(); i += 16) {
         const std::uint32_t dwAddress = dwBase + static_cast<std::uint32_t>(i);
         if (dwAddress >> 16 != dwSegment) {
             dwSegment = dwAddress >> 16;
-            strHex += HexRecord(4, 0, {static_cast<std::uint8_t>(dwSegment >> 8), static_cast<std::uint8_t>(dwSegment)}, bCrLf);
+            const Bytes Segment = {static_cast<std::uint8_t>(dwSegment >> 8), static_cast<std::uint8_t>(dwSegment)};
+            strHex += RecordLine(4, 0, Segment) + strEnd;
         }
         const std::size_t n = std::min<std::size_t>(16, Data.size() - i);
-        strHex += HexRecord(0, static_cast<std::uint16_t>(dwAddress & 0xFFFF),
-                            CBytes(Data.begin() + static_cast<long>(i), Data.begin() + static_cast<long>(i + n)), bCrLf);
+        strHex += RecordLine(0, static_cast<std::uint16_t>(dwAddress & 0xFFFF), Data.data() + i, n) + strEnd;
     }
-    strHex += HexRecord(5, 0, {static_cast<std::uint8_t>(dwBase >> 24), static_cast<std::uint8_t>(dwBase >> 16),
-                               static_cast<std::uint8_t>(dwBase >> 8), static_cast<std::uint8_t>(dwBase)}, bCrLf);
-    strHex += HexRecord(1, 0, {}, bCrLf);
+    strHex += RecordLine(5, 0, {static_cast<std::uint8_t>(dwBase >> 24), static_cast<std::uint8_t>(dwBase >> 16),
+                                static_cast<std::uint8_t>(dwBase >> 8), static_cast<std::uint8_t>(dwBase)}) + strEnd;
+    strHex += ":00000001FF" + strEnd;
     return strHex + strTrailer;
 }
 

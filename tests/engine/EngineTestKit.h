@@ -12,6 +12,7 @@
 
 #include "DealMsg.h"
 #include "NoteRecorder.h"
+#include "TestBytes.h"
 #include "Work_BK.h"
 
 // The worker, update files and frames for the engine's tests, on every
@@ -36,7 +37,6 @@ private:
     std::filesystem::path m_Path;
 };
 
-CBytes RandomBytes(std::size_t nCount, unsigned nSeed);
 // An Intel HEX text: extended linear address records for each 64 KiB
 // segment, 16-byte data records, a start linear address record, the end
 // record, then the version trailer.

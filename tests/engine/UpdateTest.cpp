@@ -1,4 +1,6 @@
-// Whole updates against the virtual device on a pseudo-terminal.
+// Updates against the virtual device on a pseudo-terminal: the wire and the
+// notifications. Whole updates, and what the device keeps of them, are the
+// fault matrix's.
 #include <gtest/gtest.h>
 
 #include "DeviceTestKit.h"
@@ -41,50 +43,6 @@ protected:
 };
 
 } // namespace
-
-TEST_F(Update, AllFourImagesAndAChangedMenuReachTheDeviceWhole)
-{
-    const CBytes Firmware = RandomBytes(70000, 1);  // crosses a 64 KiB segment
-    const CBytes EDog = RandomBytes(8193, 2);
-    const CBytes Music = RandomBytes(5000, 3);
-    const CBytes Radar = RandomBytes(70000, 4);
-    m_Files.Write("AC7811_project.hex", MakeHex(0x08000000, Firmware, "0102"));
-    m_Files.Write("flagdata.bin", EDog);
-    m_Files.Write("audioHead.bin", Music);
-    m_Files.Write("rdfw.bin", Radar);
-    Connect();
-
-    CSettingsBlock AMenu{};
-    m_pEngine->AWork.GetSettingsG(AMenu.data());
-    EXPECT_EQ(AMenu, m_pDevice->GetOptions().SettingsG) << "block G holds the device's menu";
-    AMenu[0] ^= 0xFF;
-    m_pEngine->AWork.SetWriteSettings(1);
-    m_pEngine->AWork.SetSettingsG(AMenu.data());
-    EXPECT_EQ(Run(), (CResults{{1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0}, {6, 0}}));
-    EXPECT_EQ(m_pEngine->ANotes.StageStarts(), (std::vector<int>{1, 2, 3, 4, 4}));
-
-    const auto Map = m_pDevice->GetFirmware();
-    ASSERT_EQ(Map.size(), Firmware.size());
-    EXPECT_EQ(Map.begin()->first, 0x08000000u);
-    CBytes Written;
-    for (const auto& [dwAddress, bt] : Map)
-        Written.push_back(bt);
-    EXPECT_EQ(Written, Firmware);
-    EXPECT_EQ(std::prev(Map.end())->first, 0x08000000u + Firmware.size() - 1) << "no gaps, no shifted segment";
-    EXPECT_EQ(m_pDevice->GetImage(0x21), EDog);
-    EXPECT_EQ(m_pDevice->GetImage(0x31), Music);
-    EXPECT_EQ(m_pDevice->GetImage(0x41), Radar);
-    EXPECT_EQ(m_pDevice->GetRecorder().GetAnnouncedRadarSize(), 70000u);
-    EXPECT_EQ(m_pDevice->GetSettings(), CBytes(AMenu.begin(), AMenu.end()));
-
-    const std::vector<CSimBytes> Frames = m_pDevice->GetReceivedFrames();
-    ASSERT_GE(Frames.size(), 5u);
-    EXPECT_EQ(Frames[0], (CBytes{0xAC, 0x06, 0x00, 0x45, 0x03, 0x48})) << "the probe first";
-    EXPECT_EQ(Frames[1], Frames[0]) << "then the queued request";
-    EXPECT_EQ(Frames[2][3], 0x47);
-    EXPECT_EQ(Frames[3][3], 0x49);
-    EXPECT_EQ(Frames[4], MakeFrameBytes(0x1C, {0x01, 0x02})) << "the trailer 0102 is the version";
-}
 
 TEST_F(Update, OnlyTheMenuAndNothingToDo)
 {

@@ -64,9 +64,11 @@ protected:
         const std::size_t nReads = ADevice.GetOptions().bNoMenu ? 0 : 2 * nConnection;
         EXPECT_TRUE(WaitCount(m_pEngine->ANotes, WM_SETTINGS_READ, nReads));
         if (GetParam().uFiles & kMenu) {
-            CSettingsBlock ADevice{};
-            AWork.GetSettingsG(ADevice.data());
-            AWork.HandOverMenu(EditedMenu(ADevice));
+            CSettingsBlock AMenu{};
+            AWork.GetSettingsG(AMenu.data());
+            const CSimSettings& ARead = ADevice.GetOptions().SettingsG;
+            EXPECT_TRUE(std::equal(ARead.begin(), ARead.end(), AMenu.begin())) << "block G holds the device's menu";
+            AWork.HandOverMenu(EditedMenu(AMenu));
         }
         const std::size_t nBefore = m_pEngine->ANotes.Results().size();
         const auto tStart = AClock::now();

@@ -107,7 +107,10 @@ private:
     std::unique_ptr<CSimDevice> m_pOther;
 
 public:
-    const std::string m_strHex = MakeHex(0x08000000, m_Images[1], "0102");
+    // The firmware crosses a 64 KiB segment, so every update sends an
+    // extended address record in the middle of its data.
+    static constexpr std::uint32_t kFirmwareBase = 0x0800FC00;
+    const std::string m_strHex = MakeHex(kFirmwareBase, m_Images[1], "0102");
 };
 
 long MsSince(std::chrono::steady_clock::time_point tStart);
