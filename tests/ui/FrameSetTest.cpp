@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QStackedWidget>
 #include <gtest/gtest.h>
+#include <sstream>
 
 #include "Frame_Set.h"
 #include "SettingsChoices.h"
@@ -36,119 +37,103 @@ void ShowPage(const CFrame_Set& ASet, int nPage)
 QComboBox* Combo(const CFrame_Set& ASet, const char* szName) { return ASet.FindControl<QComboBox>(szName); }
 QCheckBox* Box(const CFrame_Set& ASet, const char* szName) { return ASet.FindControl<QCheckBox>(szName); }
 
+// Steps as a user takes them, separated by commas: "page N", "pick COMBO
+// INDEX", "check BOX", "uncheck BOX", "toggle BOX", "click BUTTON".
+void Act(CFrame_Set& ASet, const std::string& strSteps)
+{
+    std::istringstream AStream(strSteps);
+    for (std::string strStep; std::getline(AStream, strStep, ',');) {
+        std::istringstream AStep(strStep);
+        std::string strVerb, strName;
+        AStep >> strVerb >> strName;
+        if (strVerb == "page")
+            ShowPage(ASet, std::stoi(strName));
+        else if (strVerb == "pick")
+            Pick(ASet, strName.c_str(), [&] { int n = 0; AStep >> n; return n; }());
+        else if (strVerb == "click")
+            Click(ASet, strName.c_str());
+        else if (strVerb == "toggle")
+            Box(ASet, strName.c_str())->toggle();
+        else if (strVerb == "check" || strVerb == "uncheck")
+            Box(ASet, strName.c_str())->setChecked(strVerb == "check");
+        else
+            ADD_FAILURE() << "no such step: " << strStep;
+    }
+}
+
+// What the shared menu holds after the steps: the opening menu (MakeMenu(1))
+// with some bytes changed, or block G or I as the worker holds them.
+enum class EMenuAfter { Edited, BlockG, BlockI };
+
 struct CSetRow {
     const char* szName;
-    bool bAllZero;  // the shared menu when the dialog opens; else MakeMenu(1)
-    std::function<void(CFrame_Set&)> Act;
-    std::function<void(CSettingsBlock& aExpected)> Expect;  // changes the opening menu into the result
+    const char* szSteps;
+    std::vector<std::pair<int, int>> Changed; // offset, value
+    EMenuAfter eAfter = EMenuAfter::Edited;
 };
 
-class FrameSet : public testing::TestWithParam<CSetRow> {
-protected:
-    void SetUp() override
-    {
-        m_AWork.SetSettingsG(m_aG.data());
-        m_AWork.SetSettingsI(m_aI.data());
-    }
-    CUpdateFolder m_Files;
-    CProgramData m_AData = MakeProgramData(m_Files.GetPath());
-    CWork_BK m_AWork;
-    CSettingsBlock m_aG = MakeMenu(2);
-    CSettingsBlock m_aI = MakeMenu(3);
-};
+void PrintTo(const CSetRow& ARow, std::ostream* pStream) { *pStream << ARow.szName; }
+
+class FrameSet : public testing::TestWithParam<CSetRow> {};
 
 } // namespace
 
 TEST_P(FrameSet, EditsReachTheSharedMenuOnlyOnOk)
 {
     const CSetRow& ARow = GetParam();
-    CSettingsBlock aOpening{};
-    if (!ARow.bAllZero)
-        aOpening = MakeMenu(1);
-    m_AData.aSharedSettings = aOpening;
-    CFrame_Set ASet(L"Frame_Set.xml", m_AData);
+    CUpdateFolder AFiles;
+    CProgramData AData = MakeProgramData(AFiles.GetPath());
+    CWork_BK AWork;
+    const CSettingsBlock aG = MakeMenu(2), aI = MakeMenu(3);
+    AWork.SetSettingsG(aG.data());
+    AWork.SetSettingsI(aI.data());
+    AData.aSharedSettings = MakeMenu(1);
+    CFrame_Set ASet(L"Frame_Set.xml", AData);
     ASSERT_TRUE(ASet.Create(nullptr, QStringLiteral("IAP Tool")));
     ASSERT_EQ(ASet.GetCurrentPage(), 1);
-    ARow.Act(ASet);
-    CSettingsBlock aExpected = aOpening;
-    ARow.Expect(aExpected);
+    Act(ASet, ARow.szSteps);
+    CSettingsBlock aExpected = ARow.eAfter == EMenuAfter::BlockG ? aG : ARow.eAfter == EMenuAfter::BlockI ? aI : MakeMenu(1);
+    for (const auto& [nOffset, nValue] : ARow.Changed)
+        aExpected[nOffset] = static_cast<std::uint8_t>(nValue);
     for (std::size_t n = 0; n < aExpected.size(); ++n)
-        EXPECT_EQ(int(m_AData.aSharedSettings[n]), int(aExpected[n])) << "byte " << n;
+        EXPECT_EQ(int(AData.aSharedSettings[n]), int(aExpected[n])) << "byte " << n;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, FrameSet,
     testing::Values(
-        CSetRow{"Page3FifthDistanceItem", false,
-                [](CFrame_Set& ASet) {
-                    ShowPage(ASet, 3);
-                    Pick(ASet, "como_frame1_content_2_2", 4);
-                    Click(ASet, "btn_ok");
-                },
-                [](CSettingsBlock& a) { a[28] = 4; }},
-        CSetRow{"CheckBoxesGiveZeroWhenChecked", false,
-                [](CFrame_Set& ASet) {
-                    Box(ASet, "checkbox_frame1_3_2")->setChecked(true);   // byte 62
-                    Box(ASet, "checkbox_frame1_1_1")->setChecked(false);  // byte 61
-                    Click(ASet, "btn_ok");
-                },
-                [](CSettingsBlock& a) { a[62] = 0, a[61] = 1; }},
-        CSetRow{"EditsOnPageZeroAreStoredNowhere", false,
-                [](CFrame_Set& ASet) {
-                    ShowPage(ASet, 2);
-                    ShowPage(ASet, 0);
-                    Pick(ASet, "como_frame1_content_2_2", 7);
-                    ShowPage(ASet, 2);
-                    Click(ASet, "btn_ok");
-                },
-                [](CSettingsBlock&) {}},
-        CSetRow{"APageIsStoredBeforeTheNextIsLoaded", false,
-                [](CFrame_Set& ASet) {
-                    Pick(ASet, "como_frame1_content_2_2", 3);
-                    Pick(ASet, "como_frame1_content_7_2", 1);
-                    ShowPage(ASet, 2);
-                    Click(ASet, "btn_ok");
-                },
-                [](CSettingsBlock& a) { a[26] = 3, a[56] = 1; }},
-        CSetRow{"ReadFromDeviceDropsEveryEdit", false,
-                [](CFrame_Set& ASet) {
-                    Pick(ASet, "como_frame1_content_2_2", 3);
-                    ShowPage(ASet, 2);
-                    Pick(ASet, "como_frame1_content_4_2", 5);
-                    Box(ASet, "checkbox_frame1_2_2")->toggle();
-                    Click(ASet, "btn_rdsfd");
-                    Click(ASet, "btn_ok");
-                },
-                [](CSettingsBlock& a) { a = MakeMenu(2); }},
-        CSetRow{"FactoryBlockDropsEveryEdit", false,
-                [](CFrame_Set& ASet) {
-                    ShowPage(ASet, 4);
-                    Pick(ASet, "como_frame1_content_6_2", 17);
-                    Click(ASet, "btn_dfs");
-                    Click(ASet, "btn_ok");
-                },
-                [](CSettingsBlock& a) { a = MakeMenu(3); }},
-        CSetRow{"CancelChangesNothing", false,
-                [](CFrame_Set& ASet) {
-                    Pick(ASet, "como_frame1_content_2_2", 3);
-                    Box(ASet, "checkbox_frame1_2_2")->toggle();
-                    ShowPage(ASet, 2);
-                    Click(ASet, "btn_cancel");
-                },
-                [](CSettingsBlock&) {}},
-        CSetRow{"AnAllZeroMenuShowsFirstItemsAndCheckedBoxes", true,
-                [](CFrame_Set& ASet) {
-                    for (const CComboChoice& AChoice : GetComboChoices()) {
-                        if (AChoice.IsPerPage()) {
-                            EXPECT_EQ(Combo(ASet, AChoice.szName)->currentIndex(), 0) << AChoice.szName;
-                        }
-                    }
-                    for (const char* szName : GetCheckBoxNames())
-                        EXPECT_TRUE(Box(ASet, szName)->isChecked()) << szName;
-                    Click(ASet, "btn_ok");
-                },
-                [](CSettingsBlock&) {}}),
+        CSetRow{"Page3FifthDistanceItem", "page 3, pick como_frame1_content_2_2 4, click btn_ok", {{28, 4}}},
+        // Bytes 62 and 61.
+        CSetRow{"CheckBoxesGiveZeroWhenChecked", "check checkbox_frame1_3_2, uncheck checkbox_frame1_1_1, click btn_ok",
+                {{62, 0}, {61, 1}}},
+        CSetRow{"EditsOnPageZeroAreStoredNowhere", "page 2, page 0, pick como_frame1_content_2_2 7, page 2, click btn_ok"},
+        CSetRow{"APageIsStoredBeforeTheNextIsLoaded",
+                "pick como_frame1_content_2_2 3, pick como_frame1_content_7_2 1, page 2, click btn_ok", {{26, 3}, {56, 1}}},
+        CSetRow{"ReadFromDeviceDropsEveryEdit",
+                "pick como_frame1_content_2_2 3, page 2, pick como_frame1_content_4_2 5, toggle checkbox_frame1_2_2, "
+                "click btn_rdsfd, click btn_ok",
+                {}, EMenuAfter::BlockG},
+        CSetRow{"FactoryBlockDropsEveryEdit", "page 4, pick como_frame1_content_6_2 17, click btn_dfs, click btn_ok", {},
+                EMenuAfter::BlockI},
+        CSetRow{"CancelChangesNothing",
+                "pick como_frame1_content_2_2 3, toggle checkbox_frame1_2_2, page 2, click btn_cancel"}),
     [](const testing::TestParamInfo<CSetRow>& AInfo) { return std::string(AInfo.param.szName); });
+
+TEST(FrameSetControls, AnAllZeroMenuShowsFirstItemsAndCheckedBoxes)
+{
+    CUpdateFolder AFiles;
+    CProgramData AData = MakeProgramData(AFiles.GetPath());
+    CWork_BK AWork;
+    CFrame_Set ASet(L"Frame_Set.xml", AData);
+    ASSERT_TRUE(ASet.Create(nullptr, QStringLiteral("IAP Tool")));
+    for (const CComboChoice& AChoice : GetComboChoices())
+        if (AChoice.IsPerPage())
+            EXPECT_EQ(Combo(ASet, AChoice.szName)->currentIndex(), 0) << AChoice.szName;
+    for (const char* szName : GetCheckBoxNames())
+        EXPECT_TRUE(Box(ASet, szName)->isChecked()) << szName;
+    Click(ASet, "btn_ok");
+    EXPECT_EQ(AData.aSharedSettings, CSettingsBlock{});
+}
 
 TEST(FrameSetControls, ChoiceListsSwitchesAndHeaders)
 {
