@@ -12,7 +12,6 @@ public:
 
     CFrame_Update(std::wstring strSkinFile, CProgramData& AData, CNotifyBridge& ABridge);
 
-    std::int32_t GetCurrentStage() const { return m_nCurrentStage; }
     bool IsUpdating() const { return m_bUpdating; }
 
     // The window's texts, kept here so that they can be checked as tables.

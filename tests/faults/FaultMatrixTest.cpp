@@ -143,7 +143,7 @@ TEST_P(FaultMatrix, ShowsTheResultAndKeepsTheDeviceWhole)
             EXPECT_EQ(ARun.nExit, ARow.Expected.back().second == 0 ? 0 : 1) << ARun.strOut;
             EXPECT_NE(ARun.strOut.find("Device on COM3: firmware 0102, data 0003, radar 1a2b"), std::string::npos)
                 << ARun.strOut;
-            EXPECT_NE(ARun.strOut.find("Files (ver.txt): device RD-1, firmware 0102"), std::string::npos)
+            EXPECT_NE(ARun.strOut.find("Files (ver.txt): device RD-1, firmware 0102, data 0003, radar 1a2b"), std::string::npos)
                 << ARun.strOut;
         }
     }

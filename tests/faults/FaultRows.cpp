@@ -195,7 +195,8 @@ void CFaultBench::WriteFile(const char* szName, const CBytes& Bytes) const
 void CFaultBench::WriteFiles(const CFaultRow& ARow) const
 {
     const CBytes Hex(m_strHex.begin(), m_strHex.end());
-    WriteFile("ver.txt", {'R', 'D', '-', '1', '\n', '0', '1', '0', '2', '\n'});
+    const std::string strVersions = "RD-1\n0102\n0003\n1a2b\n";
+    WriteFile("ver.txt", CBytes(strVersions.begin(), strVersions.end()));
     for (int nStage = 1; nStage <= 4; ++nStage)
         if (HasFile(ARow.uFiles, nStage) && nStage != ARow.nDamaged)
             WriteFile(FileOf(nStage), nStage == 1 ? Hex : m_Images[nStage]);
