@@ -218,5 +218,7 @@ INSTANTIATE_TEST_SUITE_P(
         // The radar stage is announced twice: when the sound stage ends, and on its go-ahead.
         COrderRow{"radar", {"audioHead.bin", "rdfw.bin"}, false, {{3, 0}, {4, 0}, {6, 0}},
                   {0x31, 0x33, 0x33, 0x33, 0x30, 0x41, 0x43, 0x43, 0x43, 0x40}},
-        COrderRow{"menu", {"rdfw.bin"}, true, {{4, 0}, {5, 0}, {6, 0}}, {0x41, 0x43, 0x43, 0x43, 0x40, 0x4A}}),
+        // Without a sound file the radar follows the camera database, announced once.
+        COrderRow{"menu", {"flagdata.bin", "rdfw.bin"}, true, {{2, 0}, {4, 0}, {5, 0}, {6, 0}},
+                  {0x21, 0x23, 0x23, 0x23, 0x20, 0x41, 0x43, 0x43, 0x43, 0x40, 0x4A}}),
     [](const auto& AInfo) { return std::string(AInfo.param.szName); });
