@@ -89,16 +89,5 @@ void CEngine::Start(const CUpdateFolder& AFolder, std::uint32_t dwPortBound)
 
 bool CEngine::WaitConnected()
 {
-    if (!ANotes.WaitFor(WM_DEVICE_READY))
-        return false;
-    const auto tEnd = std::chrono::steady_clock::now() + 20s;
-    while (std::chrono::steady_clock::now() < tEnd) {
-        int nReads = 0;
-        for (const CNote& ANote : ANotes.GetNotes())
-            nReads += ANote.uMessage == WM_SETTINGS_READ;
-        if (nReads >= 2)
-            return true;
-        Sleep(5);
-    }
-    return false;
+    return ANotes.WaitFor(WM_DEVICE_READY) && ANotes.WaitFor(WM_SETTINGS_READ, -1, 20s, 2);
 }

@@ -35,18 +35,6 @@ CResults ResultsShown(const std::string& strOut)
     return Results;
 }
 
-bool WaitCount(const CNoteRecorder& ANotes, std::uint32_t uMessage, std::size_t nCount)
-{
-    const auto Count = [&] {
-        const std::vector<CNote> Notes = ANotes.GetNotes();
-        return static_cast<std::size_t>(std::count_if(Notes.begin(), Notes.end(),
-                                                      [&](const CNote& A) { return A.uMessage == uMessage; }));
-    };
-    for (int i = 0; i < 2000 && Count() < nCount; ++i)
-        Sleep(10);
-    return Count() >= nCount;
-}
-
 class FaultMatrix : public testing::TestWithParam<CFaultRow>, protected CFaultBench {
 protected:
     FaultMatrix() : CFaultBench(GetParam()) {}
@@ -60,9 +48,9 @@ protected:
             m_pEngine->Start(m_Files);
         }
         CWork_BK& AWork = m_pEngine->AWork;
-        EXPECT_TRUE(WaitCount(m_pEngine->ANotes, WM_DEVICE_READY, nConnection));
+        EXPECT_TRUE(m_pEngine->ANotes.WaitFor(WM_DEVICE_READY, -1, 20s, nConnection));
         const std::size_t nReads = ADevice.GetOptions().bNoMenu ? 0 : 2 * nConnection;
-        EXPECT_TRUE(WaitCount(m_pEngine->ANotes, WM_SETTINGS_READ, nReads));
+        EXPECT_TRUE(m_pEngine->ANotes.WaitFor(WM_SETTINGS_READ, -1, 20s, nReads));
         if (GetParam().uFiles & kMenu) {
             CSettingsBlock AMenu{};
             AWork.GetSettingsG(AMenu.data());
