@@ -39,6 +39,7 @@ std::wstring CUpdateFailure::Describe() const
     case EKind::Lost: strText += L" Устройство отключено."; break;
     case EKind::WriteFailed: strText += L" Команду не удалось записать в порт."; break;
     case EKind::NothingToSend: strText += L" В файле нечего отправлять."; break;
+    case EKind::Incomplete: strText += L" Не все блоки дошли до устройства: передача прервалась."; break;
     case EKind::None: break;
     }
     return strText;

@@ -15,6 +15,7 @@ struct CUpdateFailure {
         Lost,          // the device was disconnected
         WriteFailed,   // a stage's end command could not be written
         NothingToSend, // a stage's image had nothing to send when it began
+        Incomplete,    // a stage's end was written with blocks the device never answered
     };
     EKind eKind = EKind::None;
     std::int32_t nStage = 0;   // the stage that failed, 1 to 5

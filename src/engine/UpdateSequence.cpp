@@ -133,6 +133,11 @@ void CUpdateSequence::OnEndWritten(std::uint8_t btEndCommand, bool bWritten)
     RunAfterReply([this, nStage, bWritten] {
         if (!bWritten && m_bInProgress) {
             Fail(CUpdateFailure::EKind::WriteFailed, L"the end command could not be written");
+        } else if (m_bInProgress && !m_Work.IsStageAnswered()) {
+            // A block dropped from the queue unanswered (a device request
+            // clears the queue while the stage may still be being queued)
+            // left a hole in what the device wrote: not a success.
+            Fail(CUpdateFailure::EKind::Incomplete, L"the end command was written with blocks unanswered");
         } else if (IsOpen()) {
             m_Work.NotifyStageResult(0);
             StartAfter(nStage);

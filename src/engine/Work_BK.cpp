@@ -389,7 +389,10 @@ void CWork_BK::NotifyProgress()
     CNotifyWindow* pWindow = m_pWindow;
     // A late answer after an update has ended (or failed) is no progress of
     // anything the window shows.
-    if (pWindow == nullptr || !IsSequenceOpen())
+    if (!IsSequenceOpen())
+        return;
+    ++m_dwAnsweredUnits;
+    if (pWindow == nullptr)
         return;
     const std::uint32_t dwDone = ++m_dwDoneCount;
     pWindow->SendMessage(WM_PROGRESS, m_dwStageTotal.load(), static_cast<std::intptr_t>(dwDone));
@@ -415,6 +418,7 @@ void CWork_BK::SetStage(std::int32_t nStage)
 {
     m_nCurrentStage = nStage;
     m_dwDoneCount = 0;
+    m_dwAnsweredUnits = 0;
     m_nLastResult = 0;
     m_dwStageTotal = GetStageTotal(nStage);
 }

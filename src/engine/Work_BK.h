@@ -124,6 +124,10 @@ public:
 
     std::int32_t GetCurrentStage() const { return m_nCurrentStage; }
     std::uint32_t GetDoneCount() const { return m_dwDoneCount; }
+    // The current stage's units the device answered as done, counted with
+    // or without a window (the done count is the window's), against the
+    // stage's total: a stage of blocks is a success only when they meet.
+    bool IsStageAnswered() const { return m_dwAnsweredUnits >= m_dwStageTotal; }
     std::int32_t GetLastResult() const { return m_nLastResult; }
     bool IsSequenceOpen() const { return m_Sequence.IsOpen(); }
     bool IsConnected() const { return m_Serial.IsOpen(); }
@@ -195,6 +199,7 @@ private:
     std::atomic<std::int32_t> m_nCurrentStage{0};
     std::atomic<std::uint32_t> m_dwStageTotal{0};
     std::atomic<std::uint32_t> m_dwDoneCount{0};
+    std::atomic<std::uint32_t> m_dwAnsweredUnits{0};
     std::atomic<std::int32_t> m_nLastResult{0};
 
     // Set by StartWork before the search thread starts, read by it.

@@ -1,6 +1,8 @@
 // Updates against the virtual device on a pseudo-terminal: the wire and the
 // notifications. Whole updates, and what the device keeps of them, are the
 // fault matrix's.
+#include <atomic>
+#include <functional>
 #include <gtest/gtest.h>
 
 #include "DeviceTestKit.h"
@@ -75,6 +77,59 @@ TEST_F(Update, FirmwareOfFiveRecordsSendsTwoFramesAtTheirAddresses)
     // The progress total is the number of frames, so the bar reaches 100%.
     const auto Notes = m_pEngine->ANotes.GetNotes();
     EXPECT_NE(std::find(Notes.begin(), Notes.end(), CNote{WM_PROGRESS, 2, 2}), Notes.end());
+}
+
+namespace {
+
+// A window that hands every notification on to the recorder and, on the
+// first progress, runs a hook (on the thread that reports it).
+class CHookedWindow final : public CNotifyWindow {
+public:
+    CHookedWindow(CNoteRecorder& ANotes, std::function<void()> OnFirstProgress)
+        : m_Notes(ANotes), m_OnFirstProgress(std::move(OnFirstProgress))
+    {
+    }
+    std::intptr_t SendMessage(std::uint32_t uMessage, std::uintptr_t wParam, std::intptr_t lParam) override
+    {
+        if (uMessage == WM_PROGRESS && !m_bHooked.exchange(true))
+            m_OnFirstProgress();
+        return m_Notes.SendMessage(uMessage, wParam, lParam);
+    }
+
+private:
+    CNoteRecorder& m_Notes;
+    std::function<void()> m_OnFirstProgress;
+    std::atomic<bool> m_bHooked{false};
+};
+
+} // namespace
+
+// Whatever drops a block from the queue unanswered (a device request clears
+// the queue while the update thread may still be queueing the stage), the
+// stage must not end as a success with a hole in what the device wrote.
+TEST_F(Update, ABlockDroppedFromTheQueueFailsItsStage)
+{
+    const CBytes EDog = RandomBytes(9000, 22);  // three blocks
+    m_Files.Write("flagdata.bin", EDog);
+    m_pDevice = StartDevice(m_Ports.GetPath(), 3);
+    m_pEngine = std::make_unique<CEngine>();
+    // On the first block's answer the second is on the line, the third and
+    // the end queued behind it: the second goes, as a cleared queue drops it.
+    CHookedWindow AHook(m_pEngine->ANotes, [this] { m_pEngine->AWork.RemoveFront(0x23); });
+    m_pEngine->AWork.SetNotifyWnd(&AHook);
+    m_pEngine->AWork.StartWork(50, 256000, m_Files.GetFolderText());
+    ASSERT_TRUE(m_pEngine->WaitConnected());
+    const CResults Results = Run();
+    m_pEngine->AWork.Reset();  // before the hook goes
+    if (Results == CResults{{2, 0}, {6, 0}}) {
+        // The update thread was slower than the device: the third block was
+        // queued after the drop, and the device answered all three.
+        EXPECT_EQ(m_pDevice->GetImage(0x21), EDog) << "a success with a hole";
+    } else {
+        EXPECT_EQ(Results, (CResults{{2, 1}, {6, 1}}));
+        EXPECT_NE(m_pDevice->GetImage(0x21), EDog);
+        EXPECT_EQ(m_pEngine->AWork.GetFailure().eKind, CUpdateFailure::EKind::Incomplete);
+    }
 }
 
 // The information request is asked five times in all; a device that never

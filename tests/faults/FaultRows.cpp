@@ -98,10 +98,13 @@ const std::vector<CFaultRow>& GetFaultRows()
         // The request clears the send queue. The stage's blocks are queued
         // by the update thread while the first is on the line: when the
         // request comes before the rest were queued, they are sent after it
-        // and the update succeeds whole; otherwise the stage goes silent.
+        // and the update succeeds whole; after all were queued, the stage
+        // goes silent; in between, the blocks queued before it are lost and
+        // the stage fails for that.
         CFaultRow{.szName = "device_request_in_camera_database",
                   .Fault = [](CSimOptions& A) { A.DeviceRequests = {{1, 0x23}}; },
-                  .Expected = FailsAt(2), .szWhy = kSilent, .OrElse = Succeeds()},
+                  .Expected = FailsAt(2), .szWhy = kSilent, .OrElse = Succeeds(),
+                  .szOtherWhy = "Не все блоки дошли до устройства"},
         CFaultRow{"device_request_before_the_update", [](CSimOptions& A) { A.DeviceRequests = {{1, 0x49}}; },
                   Succeeds()},
         CFaultRow{.szName = "damaged_firmware", .Expected = {{1, 1}, {6, 1}}, .nDamaged = 1, .bCli = true,
@@ -150,6 +153,12 @@ const std::vector<CFaultRow>& GetFaultRows()
                   .szFolder = "Обновление радара 2026 (копия)"},
     };
     return Rows;
+}
+
+bool SaysWhy(const CFaultRow& ARow, const std::string& strText)
+{
+    return strText.find(ARow.szWhy) != std::string::npos ||
+           (ARow.szOtherWhy != nullptr && strText.find(ARow.szOtherWhy) != std::string::npos);
 }
 
 bool IsShipped()

@@ -45,9 +45,13 @@ struct CFaultRow {
     const char* szCliSays = nullptr; // what iap-cli must print, when no update ran
     unsigned nWait = 0;              // iap-cli's --wait with short times (0: its default)
     // A fault that races the update's own threads may end this other way
-    // instead, as a correct result too (then without szWhy).
+    // instead, as a correct result too (then without szWhy), or fail for
+    // this other reason.
     CResults OrElse = {};
+    const char* szOtherWhy = nullptr;
 };
+// Whether a failure's description gives the row's reason (or its other one).
+bool SaysWhy(const CFaultRow& ARow, const std::string& strText);
 // The row as it ended: its other way when the results took that one.
 CFaultRow SettleRace(const CFaultRow& ARow, const CResults& Results);
 // Test names and failure messages show the row's name.

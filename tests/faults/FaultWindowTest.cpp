@@ -118,7 +118,7 @@ TEST_P(FaultWindow, LeavesTheDriverWithTheTruth)
             // The failed stage, then why.
             const int nFailed = ARow.Expected[ARow.Expected.size() - 2].first;
             EXPECT_TRUE(strDetail.startsWith(Utf8(ShownText({nFailed, 1})))) << strDetail.toStdString();
-            EXPECT_TRUE(strDetail.contains(Utf8(ARow.szWhy))) << strDetail.toStdString();
+            EXPECT_TRUE(SaysWhy(ARow, strDetail.toStdString())) << strDetail.toStdString();
         }
     }
     EXPECT_EQ(TextOf(AFrame, "lbl_progress"), "");
