@@ -51,6 +51,8 @@ protected:
         EXPECT_TRUE(m_pEngine->ANotes.WaitFor(WM_DEVICE_READY, -1, 20s, nConnection));
         const std::size_t nReads = ADevice.GetOptions().bNoMenu ? 0 : 2 * nConnection;
         EXPECT_TRUE(m_pEngine->ANotes.WaitFor(WM_SETTINGS_READ, -1, 20s, nReads));
+        EXPECT_TRUE(PollUntil([&] { return EarlyRequestsAnswered(ADevice); }))
+            << "the device's request was never acknowledged";
         if (GetParam().uFiles & kMenu) {
             CSettingsBlock AMenu{};
             AWork.GetSettingsG(AMenu.data());

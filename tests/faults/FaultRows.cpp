@@ -155,6 +155,16 @@ const std::vector<CFaultRow>& GetFaultRows()
     return Rows;
 }
 
+bool EarlyRequestsAnswered(const CSimDevice& ADevice)
+{
+    const auto& Requests = ADevice.GetOptions().DeviceRequests;
+    const auto nEarly = std::count_if(Requests.begin(), Requests.end(), [](const CFramePoint& A) {
+        return A.Command == 0x45 || A.Command == 0x47 || A.Command == 0x49;
+    });
+    const std::vector<std::uint8_t> Commands = CommandsReceived(ADevice);
+    return std::count(Commands.begin(), Commands.end(), 0x0D) >= nEarly;
+}
+
 bool SaysWhy(const CFaultRow& ARow, const std::string& strText)
 {
     return strText.find(ARow.szWhy) != std::string::npos ||

@@ -50,6 +50,11 @@ struct CFaultRow {
     CResults OrElse = {};
     const char* szOtherWhy = nullptr;
 };
+// Whether every request the device makes as its menu is read has been
+// acknowledged: a click in the very instant of one would have its start
+// command cleared with the rest of the queue, as a request in a stage
+// clears a block; a user, and the tests, start the update after it.
+bool EarlyRequestsAnswered(const CSimDevice& ADevice);
 // Whether a failure's description gives the row's reason (or its other one).
 bool SaysWhy(const CFaultRow& ARow, const std::string& strText);
 // The row as it ended: its other way when the results took that one.

@@ -78,18 +78,9 @@ TEST_P(FaultWindow, LeavesTheDriverWithTheTruth)
     EXPECT_EQ(TextOf(AFrame, "lbl_device_firmwareversion"), "0102");
     EXPECT_EQ(TextOf(AFrame, "lbl_device_radarversion"), "1a2b");
     if (pDevice) {
-        // A driver clicks once the window has settled, when a request the
-        // device makes as its menu is read has been answered. A click in the
-        // very instant of the request would have its start command cleared
-        // with the rest of the queue, as a request in a stage clears a block.
-        const auto& Requests = pDevice->GetOptions().DeviceRequests;
-        const auto nEarly = std::count_if(Requests.begin(), Requests.end(), [](const CFramePoint& A) {
-            return A.Command == 0x45 || A.Command == 0x47 || A.Command == 0x49;
-        });
-        EXPECT_TRUE(WaitUntil([&] {
-            const std::vector<std::uint8_t> Commands = CommandsReceived(*pDevice);
-            return std::count(Commands.begin(), Commands.end(), 0x0D) >= nEarly;
-        }, 10s)) << "the device's request was never acknowledged";
+        // A driver clicks once the window has settled.
+        EXPECT_TRUE(WaitUntil([&] { return EarlyRequestsAnswered(*pDevice); }, 10s))
+            << "the device's request was never acknowledged";
     }
 
     const std::set<QString> aTexts = ClickUpdate(AProgram);
