@@ -73,12 +73,6 @@ struct CProcessFigures {
     long nThreads = -1;
 };
 
-CBytes ReadFile(const std::filesystem::path& Path)
-{
-    const std::string strBytes = ReadWholeFile(Path.string());
-    return CBytes(strBytes.begin(), strBytes.end());
-}
-
 CProcessFigures ReadFigures()
 {
     CProcessFigures AFigures;
@@ -136,10 +130,10 @@ TEST(Soak, UpdatesInARowOnOneWorkerLeaveNoThreadOrMemoryBehind)
             AMenu[0] = static_cast<std::uint8_t>(i + 1);
             AWork.SetSettingsG(AMenu.data());
             AWork.StartUpdate();
-            bool bWhole = TakeUpdate(AWindow) == Whole && ReadFile(Record / "firmware.bin") == Firmware &&
-                          ReadFile(Record / "settings.bin") == CBytes(AMenu.begin(), AMenu.end());
+            bool bWhole = TakeUpdate(AWindow) == Whole && ReadFileBytes(Record / "firmware.bin") == Firmware &&
+                          ReadFileBytes(Record / "settings.bin") == CBytes(AMenu.begin(), AMenu.end());
             for (const auto& [strName, Bytes] : Images)
-                bWhole = bWhole && ReadFile(Record / strName) == Bytes;
+                bWhole = bWhole && ReadFileBytes(Record / strName) == Bytes;
             if (!bWhole)
                 Failed.push_back(i + 1);
             if (i == 0)

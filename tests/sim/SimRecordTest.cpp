@@ -2,19 +2,11 @@
 // images in memory. (The soak test and scripts/demo compare whole updates'
 // records with their files.)
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "ChildProcess.h"
 #include "SimHost.h"
 
 namespace {
-
-CHostBytes ReadBytes(const std::string& strPath)
-{
-    const std::string strText = ReadWholeFile(strPath);
-    return {strText.begin(), strText.end()};
-}
 
 class SimRecord : public CSimFixture, public testing::Test {
 protected:
@@ -49,7 +41,7 @@ TEST_F(SimRecord, FirmwareAtItsAddressesWithErasedGapsWhenTheStageEnds)
     EXPECT_FALSE(std::filesystem::exists(Path("firmware.bin")));
     Run(ADevice, {Hex("AC 05 00 1A 1A")});
     const CHostBytes Expected = Hex("01 02 03 04 FF FF FF FF FF FF FF FF FF FF FF FF 05 06");
-    EXPECT_EQ(ReadBytes(Path("firmware.bin")), Expected);
+    EXPECT_EQ(ReadFileBytes(Path("firmware.bin")), Expected);
     EXPECT_EQ(ReadWholeFile(Path("firmware.map")), "08000000-08000003 4\n08000010-08000011 2\n");
     std::uint32_t dwBase = 0;
     EXPECT_EQ(ADevice.GetRecorder().GetFirmware(dwBase), Expected);
@@ -69,7 +61,7 @@ TEST_F(SimRecord, EveryBlockStageWritesItsFileOnItsEndCommand)
                       HandFrame(btBlock, {Image.begin() + 4096, Image.end()})});
         EXPECT_FALSE(std::filesystem::exists(Path(szFile))) << szFile;
         Run(ADevice, {HandFrame(static_cast<std::uint8_t>(btStart - 1))});
-        EXPECT_EQ(ReadBytes(Path(szFile)), Image) << szFile;
+        EXPECT_EQ(ReadFileBytes(Path(szFile)), Image) << szFile;
         EXPECT_EQ(ADevice.GetImage(btStart), Image) << szFile;
     }
     EXPECT_EQ(ReadWholeFile(Path("rdfw.size")), "announced 4099 received 4099 match\n");

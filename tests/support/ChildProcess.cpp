@@ -5,8 +5,6 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -85,10 +83,4 @@ CProgramRun RunProgram(std::vector<std::string> Args)
     CChildProcess AChild(std::move(Args));
     const int nExit = AChild.WaitExit();
     return {nExit, AChild.GetOutput()};
-}
-
-std::string ReadWholeFile(const std::string& strPath)
-{
-    std::ifstream AFile(strPath, std::ios::binary);
-    return {std::istreambuf_iterator<char>(AFile), std::istreambuf_iterator<char>()};
 }

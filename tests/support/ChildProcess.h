@@ -6,6 +6,8 @@
 #include <thread>
 #include <vector>
 
+#include "TestBytes.h"
+
 // A program the tests run, started without a shell. Its standard output and
 // error go to a file of its own, which may be read at any time. Still
 // running when the object goes, it is ended with SIGTERM and waited for.
@@ -56,6 +58,3 @@ struct CProgramRun {
     std::string strOut;
 };
 CProgramRun RunProgram(std::vector<std::string> Args);
-
-// A file's whole contents.
-std::string ReadWholeFile(const std::string& strPath);

@@ -1,6 +1,10 @@
 #pragma once
-// Bytes and Intel HEX records as the tests make them, on every platform.
+// Bytes, files and Intel HEX records as the tests make and read them, on
+// every platform.
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -36,4 +40,17 @@ inline std::string RecordLine(std::uint8_t btType, std::uint16_t uAddress, const
 inline std::string RecordLine(std::uint8_t btType, std::uint16_t uAddress, const Bytes& btData)
 {
     return RecordLine(btType, uAddress, btData.data(), btData.size());
+}
+
+// A file's whole contents (empty when it cannot be read), as text or bytes.
+inline std::string ReadWholeFile(const std::filesystem::path& Path)
+{
+    std::ifstream AFile(Path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(AFile), std::istreambuf_iterator<char>()};
+}
+
+inline Bytes ReadFileBytes(const std::filesystem::path& Path)
+{
+    const std::string strBytes = ReadWholeFile(Path);
+    return Bytes(strBytes.begin(), strBytes.end());
 }
