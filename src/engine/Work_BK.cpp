@@ -391,11 +391,9 @@ void CWork_BK::NotifyProgress()
     // anything the window shows.
     if (!IsSequenceOpen())
         return;
-    ++m_dwAnsweredUnits;
-    if (pWindow == nullptr)
-        return;
-    const std::uint32_t dwDone = ++m_dwDoneCount;
-    pWindow->SendMessage(WM_PROGRESS, m_dwStageTotal.load(), static_cast<std::intptr_t>(dwDone));
+    const std::uint32_t dwDone = ++m_dwAnsweredUnits;
+    if (pWindow != nullptr)
+        pWindow->SendMessage(WM_PROGRESS, m_dwStageTotal.load(), static_cast<std::intptr_t>(dwDone));
 }
 
 void CWork_BK::NotifyStageResult(std::int32_t nResult)
@@ -417,7 +415,6 @@ void CWork_BK::NotifyDeviceLost()
 void CWork_BK::SetStage(std::int32_t nStage)
 {
     m_nCurrentStage = nStage;
-    m_dwDoneCount = 0;
     m_dwAnsweredUnits = 0;
     m_nLastResult = 0;
     m_dwStageTotal = GetStageTotal(nStage);

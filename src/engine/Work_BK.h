@@ -123,10 +123,11 @@ public:
     void NotifyDeviceLost();
 
     std::int32_t GetCurrentStage() const { return m_nCurrentStage; }
-    std::uint32_t GetDoneCount() const { return m_dwDoneCount; }
-    // The current stage's units the device answered as done, counted with
-    // or without a window (the done count is the window's), against the
-    // stage's total: a stage of blocks is a success only when they meet.
+    // The current stage's units the device answered as done. The window is
+    // shown them as the done count (none without a window); the stage's end
+    // checks them against its total whether a window is set or not: a stage
+    // of blocks is a success only when they meet.
+    std::uint32_t GetDoneCount() const { return m_pWindow != nullptr ? m_dwAnsweredUnits.load() : 0; }
     bool IsStageAnswered() const { return m_dwAnsweredUnits >= m_dwStageTotal; }
     std::int32_t GetLastResult() const { return m_nLastResult; }
     bool IsSequenceOpen() const { return m_Sequence.IsOpen(); }
@@ -198,7 +199,6 @@ private:
     std::atomic<std::int32_t> m_nWriteSettings{0};
     std::atomic<std::int32_t> m_nCurrentStage{0};
     std::atomic<std::uint32_t> m_dwStageTotal{0};
-    std::atomic<std::uint32_t> m_dwDoneCount{0};
     std::atomic<std::uint32_t> m_dwAnsweredUnits{0};
     std::atomic<std::int32_t> m_nLastResult{0};
 
