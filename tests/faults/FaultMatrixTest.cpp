@@ -60,15 +60,11 @@ protected:
             EXPECT_TRUE(std::equal(ARead.begin(), ARead.end(), AMenu.begin())) << "block G holds the device's menu";
             AWork.HandOverMenu(EditedMenu(AMenu));
         }
-        const std::size_t nBefore = m_pEngine->ANotes.Results().size();
+        const CResults Before = m_pEngine->ANotes.Results();
+        const auto nWhole = std::count_if(Before.begin(), Before.end(), [](const auto& A) { return A.first == 6; });
         const auto tStart = AClock::now();
         AWork.StartUpdate();
-        while (MsSince(tStart) < (IsShipped() ? 180000 : 60000)) {
-            const CResults Results = m_pEngine->ANotes.Results();
-            if (Results.size() > nBefore && Results.back().first == 6)
-                break;
-            Sleep(1);
-        }
+        m_pEngine->ANotes.WaitFor(WM_STAGE_RESULT, 6, IsShipped() ? 180s : 60s, static_cast<std::size_t>(nWhole) + 1);
         return MsSince(tStart);
     }
 

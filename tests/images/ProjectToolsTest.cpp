@@ -1,7 +1,6 @@
 // HEX files made by tools nobody here wrote (objcopy, srec_cat) load whole:
 // every record in order, with the source bytes at their addresses.
 #include <algorithm>
-#include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -63,8 +62,7 @@ TEST_P(ProjectFromTools, ReadsEveryRecordInOrderWithTheSourceBytes)
         str = str == "IN" ? PathIn.string() : str == "OUT" ? PathOut.string() : str;
     ASSERT_TRUE(RunTool(Args)) << "could not run " << Args[0];
 
-    std::ifstream AFile(PathOut, std::ios::binary);
-    const std::string strText{std::istreambuf_iterator<char>(AFile), {}};
+    const std::string strText = ReadWholeFile(PathOut);
     ASSERT_EQ(strText.find("\r\n") != std::string::npos, GetParam().bCrLf);
     AFolder.Write("AC7811_project.hex", strText + "0419");
     CFile_Project AImage(17, 45, 21, 13);
