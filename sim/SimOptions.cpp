@@ -161,6 +161,8 @@ CSimOptions::EParse CSimOptions::Parse(std::span<const std::string> Args, CSimOp
         const std::string& strName = Args[i];
         if (strName == "--help" || strName == "-h")
             return EParse::Help;
+        if (strName == "--version")
+            return EParse::Version;
 
         // Switches without a value.
         if (strName == "--accept-project-start") {
@@ -296,6 +298,7 @@ Port:
   --port-dir DIR           folder of the COM<N> links (default: $IAP_PORT_DIR)
   --com N                  port number, 1 to 255
   -h, --help               this text
+  --version                the program's version
 
 The device:
   --firmware-version V     firmware version reported in 0x46 (default 0x0102)

@@ -81,7 +81,7 @@ struct CSimOptions {
     std::vector<CFramePoint> DeviceRequests;
     std::vector<CUnsolicited> Unsolicited;
 
-    enum class EParse { Run, Help, Error };
+    enum class EParse { Run, Help, Version, Error };
     // Parses the arguments after the program name. With Error, strError
     // says what is wrong. --port-dir falls back to IAP_PORT_DIR.
     static EParse Parse(std::span<const std::string> Args, CSimOptions& Options, std::string& strError);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "SimDevice.h"
+#include "Version.h"
 
 int main(int argc, char** argv)
 {
@@ -16,6 +17,9 @@ int main(int argc, char** argv)
     switch (CSimOptions::Parse(Args, AOptions, strError)) {
     case CSimOptions::EParse::Help:
         std::fputs(CSimOptions::GetHelpText().c_str(), stdout);
+        return 0;
+    case CSimOptions::EParse::Version:
+        std::printf("iap-sim %s\n", kIapVersion);
         return 0;
     case CSimOptions::EParse::Error:
         std::fprintf(stderr, "iap-sim: %s\n", strError.c_str());

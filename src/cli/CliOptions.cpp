@@ -26,6 +26,8 @@ std::optional<CCliOptions> CCliOptions::Parse(const std::vector<std::string>& Ar
             AOptions.bListPorts = true;
         } else if (strArg == "--help" || strArg == "-h") {
             AOptions.bHelp = true;
+        } else if (strArg == "--version") {
+            AOptions.bVersion = true;
         } else if (strArg == "--folder" && bHasValue) {
             AOptions.strFolder = Args[++i];
         } else if (strArg == "--settings" && bHasValue) {
@@ -50,16 +52,21 @@ std::optional<CCliOptions> CCliOptions::Parse(const std::vector<std::string>& Ar
 
 const char* CCliOptions::Usage()
 {
-    return "usage: iap-cli [--folder DIR] [--settings FILE] [--stall-timeout S] [--wait S]\n"
-           "               [--trace] [--list-ports]\n"
-           "Updates the device on the first COM port that answers with the update files\n"
-           "of DIR (default: the current folder): AC7811_project.hex, flagdata.bin,\n"
-           "audioHead.bin, rdfw.bin; ver.txt gives the versions shown.\n"
+    return "Usage: iap-cli [OPTION]...\n"
+           "Updates the radar detector on the first COM port that answers, with the update\n"
+           "files of a folder: AC7811_project.hex, flagdata.bin, audioHead.bin, rdfw.bin;\n"
+           "ver.txt gives the versions shown.\n"
+           "\n"
+           "Options:\n"
+           "  --folder DIR        the update files' folder (default: the current folder)\n"
            "  --settings FILE     73-byte device menu to write when it differs from the device's\n"
            "  --stall-timeout S   fail an update that makes no progress for S seconds (30)\n"
            "  --wait S            search the ports for at most S seconds (10)\n"
            "  --trace             write the debug trace to standard error\n"
            "  --list-ports        print the COM port table and exit\n"
+           "  --help              print this text and exit\n"
+           "  --version           print the program's version and exit\n"
+           "\n"
            "Exit status: 0 updated (or nothing to update), 1 the update failed,\n"
            "2 no device answered, 64 usage error.\n";
 }

@@ -12,6 +12,7 @@ struct CCliOptions {
     bool bTrace = false;
     bool bListPorts = false;
     bool bHelp = false;
+    bool bVersion = false;
 
     // Answers no options, with strError set, on a usage error.
     static std::optional<CCliOptions> Parse(const std::vector<std::string>& Args, std::string& strError);

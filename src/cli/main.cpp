@@ -15,6 +15,7 @@
 #include "DealMsg.h"
 #include "PortTable.h"
 #include "TextCodec.h"
+#include "Version.h"
 #include "VersionFile.h"
 #include "Work_BK.h"
 
@@ -90,8 +91,9 @@ std::string DescribeFindings(const std::vector<CPortFinding>& Findings)
         std::string strLine = "  COM" + std::to_string(A.btPort) + " (" + A.strPath + ") ";
         switch (A.eKind) {
         case CPortFinding::EKind::Denied:
-            strLine += "may not be opened: permission denied. Add your user to the group that owns it "
-                       "(dialout on Debian) and log in again.";
+            strLine += "may not be opened: permission denied. If IAP Tool was installed from its package, "
+                       "unplug the adapter and plug it back in; otherwise (or over ssh) add your user to the "
+                       "group that owns it (dialout on Debian) and log in again.";
             break;
         case CPortFinding::EKind::Busy:
             strLine += "is held open by another program (busy). Close that program and try again.";
@@ -140,6 +142,10 @@ int main(int argc, char** argv)
     const CCliOptions& AOptions = *AParsed;
     if (AOptions.bHelp) {
         std::fputs(CCliOptions::Usage(), stdout);
+        return 0;
+    }
+    if (AOptions.bVersion) {
+        std::printf("iap-cli %s\n", kIapVersion);
         return 0;
     }
     if (AOptions.bListPorts)
