@@ -70,9 +70,10 @@ int main(int argc, char** argv)
     }
     const QString strOut = QString::fromLocal8Bit(argv[2]);
     CProgramData AData;
-    AData.APaint.SetInstance(PathFromWide(QString::fromLocal8Bit(argv[1]).toStdWString()) / "iap-tool");
+    AData.UpdateFolder = std::filesystem::absolute(PathFromWide(QString::fromLocal8Bit(argv[1]).toStdWString()));
+    AData.APaint.SetInstance(AData.UpdateFolder / "iap-tool");
     AData.APaint.SetResourcePath(PathFromWide(QCoreApplication::applicationDirPath().toStdWString()) / "Skin");
-    AData.aVersionTexts = ReadVersionFile(AData.APaint.GetInstancePath() / "ver.txt");
+    AData.aVersionTexts = ReadVersionFile(AData.UpdateFolder / "ver.txt");
 
     CNotifyBridge ABridge;
     CDealMsg ADeal;

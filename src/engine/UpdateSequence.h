@@ -78,6 +78,8 @@ public:
     // or while one runs. Stray go-aheads and answers after an update has
     // ended (or failed) start and count nothing.
     bool IsOpen() const { return !m_bEverStarted || m_bInProgress; }
+    // Whether an update runs now.
+    bool IsRunning() const { return m_bInProgress; }
     CUpdateFailure GetFailure() const;
 
 private:

@@ -48,9 +48,12 @@ bool CWork_BK::StartWork(std::uint32_t dwPortBound, std::uint32_t dwBaud, const 
 {
     m_dwPortBound = dwPortBound;
     m_dwBaud = dwBaud;
-    // The folder is joined to the file names as text: a folder without its
-    // trailing separator names files beside it.
-    m_Folder = PathFromWide(strFolder);
+    {
+        // The folder is joined to the file names as text: a folder without
+        // its trailing separator names files beside it.
+        std::unique_lock<std::shared_mutex> ALock(m_ImageLock);
+        m_Folder = PathFromWide(strFolder);
+    }
     if (!m_SearchThread.joinable()) {
         m_bQuit = false;
         m_QuitEvent.Reset();
@@ -85,11 +88,8 @@ void CWork_BK::ResetConnection()
     m_Serial.Close();
     {
         std::unique_lock<std::shared_mutex> ALock(m_ImageLock);
-        m_Project.ClearRecords();
-        m_EDog.ClearBlocks();
-        m_Music.ClearBlocks();
-        m_Radar.ClearBlocks();
-        m_dwProjectFrames = 0;
+        ClearImages();
+        m_bImagesWanted = false;
     }
     CTaskManager::Stop();
     std::lock_guard<std::mutex> ALock(m_ReadyLock);
@@ -223,9 +223,43 @@ bool CWork_BK::AwaitDeviceInfo(std::uint8_t btPort, std::chrono::steady_clock::t
     return false;
 }
 
+void CWork_BK::ClearImages()
+{
+    m_Project.ClearRecords();
+    m_EDog.ClearBlocks();
+    m_Music.ClearBlocks();
+    m_Radar.ClearBlocks();
+    m_dwProjectFrames = 0;
+}
+
+bool CWork_BK::SetUpdateFolder(const std::wstring& strFolder)
+{
+    if (m_Sequence.IsRunning())
+        return false;
+    std::unique_lock<std::shared_mutex> ALock(m_ImageLock);
+    m_Folder = PathFromWide(strFolder);
+    // Under the same lock as the search's loading: a device that is being
+    // connected right now reads either this folder or is read again here.
+    if (m_bImagesWanted)
+        ReadImages();
+    return true;
+}
+
 void CWork_BK::LoadImages()
 {
     std::unique_lock<std::shared_mutex> ALock(m_ImageLock);
+    m_bImagesWanted = true;
+    ReadImages();
+}
+
+void CWork_BK::ReadImages()
+{
+    // No folder chosen: nothing is read, not even from the working folder;
+    // only the device menu can be written.
+    if (m_Folder.empty()) {
+        ClearImages();
+        return;
+    }
     for (const CStage& AStage : kStages) {
         if (AStage.szFile == nullptr)
             continue;

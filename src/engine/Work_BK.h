@@ -89,6 +89,10 @@ public:
     bool StartWork(std::uint32_t dwPortBound, std::uint32_t dwBaud, const std::wstring& strFolder);
     // Ends the search, closes the port, empties the images, stops the queue.
     void Reset();
+    // Reads the update files from another folder from now on (empty: none,
+    // and nothing is read); with a device connected they are read again at
+    // once. Refused (false) while an update runs. The front end's thread.
+    bool SetUpdateFolder(const std::wstring& strFolder);
 
     // Answers whether a first command was queued.
     bool StartUpdate() { return m_Sequence.Start(); }
@@ -173,6 +177,8 @@ private:
     void NoteFinding(std::uint8_t btPort, std::vector<CPortFinding>& Findings) const;
     bool AwaitDeviceInfo(std::uint8_t btPort, std::chrono::steady_clock::time_point tAsked);
     void LoadImages();
+    void ReadImages();   // m_ImageLock held alone
+    void ClearImages();  // m_ImageLock held alone
     void ResetConnection();
     std::uint32_t GetStageTotal(std::int32_t nStage) const;
     std::uint32_t CountProjectFrames() const;
@@ -187,6 +193,8 @@ private:
     CFile_Radar m_Radar;
     mutable std::shared_mutex m_ImageLock;
     std::uint32_t m_dwProjectFrames = 0;  // under m_ImageLock
+    std::filesystem::path m_Folder;       // under m_ImageLock
+    bool m_bImagesWanted = false;         // under m_ImageLock: a device is connected or being connected
 
     mutable std::mutex m_DataLock;
     CSettingsBlock m_SettingsG{};
@@ -205,7 +213,6 @@ private:
     // Set by StartWork before the search thread starts, read by it.
     std::uint32_t m_dwPortBound = 0;
     std::uint32_t m_dwBaud = 0;
-    std::filesystem::path m_Folder;
     std::atomic<std::uint8_t> m_btPort{0};
 
     // Connection state shared by the search and the read thread.

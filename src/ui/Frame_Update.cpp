@@ -1,16 +1,23 @@
 #include "Frame_Update.h"
 
+#include <QDir>
+#include <QEvent>
+#include <QFileDialog>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <algorithm>
+#include <system_error>
 
 #include "Frame_Set.h"
 #include "NotifyBridge.h"
+#include "ProgramFolders.h"
 #include "Singleton.h"
 #include "StageText.h"
 #include "TextCodec.h"
 #include "Tick.h"
+#include "Version.h"
+#include "VersionFile.h"
 
 namespace {
 
@@ -18,10 +25,22 @@ const char* const kFound = "Устройство подключено. Нажм�
 const char* const kLost = "Устройство отключено. Поиск устройства...";
 const char* const kLastResult = "Последнее обновление: ";
 const char* const kNothing = "Нечего обновлять: файлы обновления не найдены, меню не менялось.";
+const char* const kFoundNoFolder =
+    "Устройство подключено. Выберите папку с файлами обновления («Папка…») или измените меню устройства.";
+const char* const kNoFolder = "Папка не выбрана";
+const char* const kNoSuchFolder = " (такой папки нет)";
+const char* const kChooseFolder = "Папка с файлами обновления";
 
 CWork_BK* Work() { return Singleton<CWork_BK>::GetInstance(); }
 
 QString Text(const char* szUtf8) { return QString::fromUtf8(szUtf8); }
+
+// The worker joins the file names to the folder as text: with its
+// separator; none chosen stays empty.
+std::wstring FolderForWorker(const std::filesystem::path& Folder)
+{
+    return Folder.empty() ? std::wstring() : PathToWide(Folder / "");
+}
 
 QString StageText(std::int32_t nStage, EStageText eText) { return QString::fromWCharArray(GetStageText(nStage, eText)); }
 
@@ -49,12 +68,15 @@ bool CFrame_Update::CalcProgress(std::uint32_t dwTotal, std::uint32_t dwDone, in
 
 void CFrame_Update::InitWindow()
 {
-    SetText("lbl_device_type", m_Data.aVersionTexts[0]);
     ShowDeviceVersions(false);
     ShowFileVersions();
+    if (auto* pFolder = FindControl<QLabel>("lbl_folder"))
+        pFolder->installEventFilter(this);
+    ShowFolder();
+    SetText("lbl_app_version", QStringLiteral("IAP Tool %1").arg(QString::fromLatin1(kIapVersion)));
     if (CWork_BK* pWork = Work()) {
         pWork->SetNotifyWnd(GetHWND());
-        pWork->StartWork(50, 256000, PathToWide(m_Data.APaint.GetInstancePath()));
+        pWork->StartWork(50, 256000, FolderForWorker(m_Data.UpdateFolder));
     }
     SetIcon(108);
     CenterWindow();
@@ -65,9 +87,66 @@ void CFrame_Update::InitWindow()
 
 void CFrame_Update::ShowFileVersions()
 {
+    SetText("lbl_device_type", m_Data.aVersionTexts[0]);
     SetText("lbl_file_firmwareversion", m_Data.aVersionTexts[1]);
     SetText("lbl_file_dataversion", m_Data.aVersionTexts[2]);
     SetText("lbl_file_radarversion", m_Data.aVersionTexts[3]);
+}
+
+void CFrame_Update::ShowFolder()
+{
+    auto* pLabel = FindControl<QLabel>("lbl_folder");
+    if (pLabel == nullptr)
+        return;
+    if (m_Data.UpdateFolder.empty()) {
+        pLabel->setText(Text(kNoFolder));
+        pLabel->setToolTip(QString());
+        return;
+    }
+    const QString strFolder = QString::fromStdWString(PathToWide(m_Data.UpdateFolder));
+    std::error_code AError;
+    const QString strMissing = std::filesystem::is_directory(m_Data.UpdateFolder, AError) ? QString() : Text(kNoSuchFolder);
+    // A long path keeps its start and its end, the parts a driver recognises.
+    const int nWidth = std::max(pLabel->contentsRect().width(), 100);
+    const QString strShown = pLabel->fontMetrics().elidedText(strFolder, Qt::ElideMiddle,
+                                                              nWidth - pLabel->fontMetrics().horizontalAdvance(strMissing));
+    pLabel->setText(strShown + strMissing);
+    pLabel->setToolTip(strFolder);
+}
+
+bool CFrame_Update::eventFilter(QObject* pObject, QEvent* pEvent)
+{
+    // The folder's path is shortened to the width its label has.
+    if (pEvent->type() == QEvent::Resize && pObject == FindControl<QLabel>("lbl_folder"))
+        ShowFolder();
+    return WindowImplBase::eventFilter(pObject, pEvent);
+}
+
+void CFrame_Update::ChangeUpdateFolder(const std::filesystem::path& Folder)
+{
+    CWork_BK* pWork = Work();
+    if (m_bUpdating || (pWork != nullptr && !pWork->SetUpdateFolder(FolderForWorker(Folder))))
+        return;
+    m_Data.UpdateFolder = Folder;
+    m_Data.aVersionTexts = Folder.empty() ? std::array<std::wstring, 4>{} : ReadVersionFile(Folder / "ver.txt");
+    if (m_Data.bRememberFolder && !Folder.empty())
+        CProgramFolders::RememberUpdateFolder(Folder);
+    ShowFileVersions();
+    ShowFolder();
+    if (m_bDeviceReady)
+        ShowReady();
+}
+
+void CFrame_Update::OnFolderClick()
+{
+    QFileDialog ADialog(this, Text(kChooseFolder));
+    ADialog.setFileMode(QFileDialog::Directory);
+    ADialog.setOption(QFileDialog::ShowDirsOnly);
+    ADialog.setDirectory(m_Data.UpdateFolder.empty() ? QDir::homePath()
+                                                    : QString::fromStdWString(PathToWide(m_Data.UpdateFolder)));
+    if (ADialog.exec() != QDialog::Accepted || ADialog.selectedFiles().isEmpty())
+        return;
+    ChangeUpdateFolder(PathFromWide(ADialog.selectedFiles().constFirst().toStdWString()));
 }
 
 void CFrame_Update::ShowDeviceVersions(bool bShow)
@@ -105,6 +184,7 @@ void CFrame_Update::EnableButtons(bool bEnable)
     SetEnabled("btn_update", bEnable);
     SetEnabled("btn_settings", bEnable);
     SetEnabled("btn_cancel", bEnable);
+    SetEnabled("btn_folder", bEnable);
 }
 
 void CFrame_Update::Notify(TNotifyUI& AMsg)
@@ -115,6 +195,8 @@ void CFrame_Update::Notify(TNotifyUI& AMsg)
             OnUpdateClick();
         else if (strName == QLatin1String("btn_settings"))
             OnSettingsClick();
+        else if (strName == QLatin1String("btn_folder"))
+            OnFolderClick();
         else if (strName == QLatin1String("btn_cancel"))
             Close(1);
     }
@@ -158,6 +240,8 @@ void CFrame_Update::OnSettingsClick()
         CFrame_Set ASet(L"Frame_Set.xml", m_Data);
         if (ASet.Create(nullptr, QStringLiteral("IAP Tool")))
             ASet.ShowModal();
+        else
+            ShowSkinError(nullptr, ASet.GetSkinError());
     }
     ShowWindow(true, true);
 }
@@ -211,7 +295,8 @@ QString CFrame_Update::DescribeFinding(const CPortFinding& AFinding)
         return QString::fromUtf8("Отключите устройство от компьютера, подключите снова и подождите: поиск "
                                  "продолжается.");
     case CPortFinding::EKind::Denied:
-        return QString::fromUtf8("Порт %1 закрыт для этого пользователя: нет прав доступа. Добавьте "
+        return QString::fromUtf8("Порт %1 закрыт для этого пользователя: нет прав доступа. Если программа "
+                                 "установлена из пакета, отключите адаптер и подключите его снова. Иначе добавьте "
                                  "пользователя в группу dialout и войдите в систему заново.")
             .arg(strPort);
     case CPortFinding::EKind::Busy:
@@ -235,14 +320,19 @@ void CFrame_Update::OnDeviceReady()
     // update or connection stays on screen.
     if (!m_bUpdating) {
         SetEnabled("btn_update", true);
-        SetText("lbl_status", Text(kFound));
-        SetText("lbl_detail", QString());
-        SetText("lbl_progress", QString());
-        SetText("lbl_usetime", FormatElapsed(0));
-        SetProgress(0);
-        m_strLastResult.clear();
-        m_nCurrentStage = 0;
+        ShowReady();
     }
+}
+
+void CFrame_Update::ShowReady()
+{
+    SetText("lbl_status", Text(m_Data.UpdateFolder.empty() ? kFoundNoFolder : kFound));
+    SetText("lbl_detail", QString());
+    SetText("lbl_progress", QString());
+    SetText("lbl_usetime", FormatElapsed(0));
+    SetProgress(0);
+    m_strLastResult.clear();
+    m_nCurrentStage = 0;
 }
 
 void CFrame_Update::OnSettingsRead()

@@ -13,6 +13,11 @@ public:
     CFrame_Update(std::wstring strSkinFile, CProgramData& AData, CNotifyBridge& ABridge);
 
     bool IsUpdating() const { return m_bUpdating; }
+    // Reads the update files and "ver.txt" from Folder from now on (empty:
+    // none): the versions shown and the next update follow it at once, and
+    // an installed program keeps it for its next start. Ignored while an
+    // update runs.
+    void ChangeUpdateFolder(const std::filesystem::path& Folder);
 
     // The window's texts, kept here so that they can be checked as tables.
     static QString FormatElapsed(std::uint32_t dwElapsedMs);
@@ -32,10 +37,12 @@ protected:
                                       bool& bHandled) override;
     void Notify(TNotifyUI& AMsg) override;
     bool CanClose() const override { return !m_bUpdating; }
+    bool eventFilter(QObject* pObject, QEvent* pEvent) override;
 
 private:
     void OnUpdateClick();
     void OnSettingsClick();
+    void OnFolderClick();
     void OnDeviceReady();
     void OnSettingsRead();
     void OnStageStart(std::int32_t nStage, std::uint32_t dwTotal);
@@ -49,6 +56,8 @@ private:
     void SetEnabled(const char* szName, bool bEnable);
     void SetProgress(int nValue);
     void ShowFileVersions();
+    void ShowFolder();
+    void ShowReady();
     void ShowDeviceVersions(bool bShow);
 
     std::wstring m_strSkinFile;

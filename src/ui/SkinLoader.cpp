@@ -9,15 +9,20 @@ CSkinLoader::CSkinLoader(CCustomControl ACallback) : m_Callback(std::move(ACallb
 
 std::unique_ptr<QWidget> CSkinLoader::Create(const std::filesystem::path& SkinFile, QWidget* pParent)
 {
+    m_strError.clear();
     QFile AFile(QString::fromStdWString(PathToWide(SkinFile)));
     if (!AFile.open(QIODevice::ReadOnly)) {
         DebugPrint(L"skin %ls cannot be opened\r\n", PathToWide(SkinFile).c_str());
+        m_strError = AFile.exists() ? QString::fromUtf8("файл не читается (%1).").arg(AFile.errorString())
+                                    : QString::fromUtf8("файла нет.");
         return nullptr;
     }
     std::unique_ptr<QWidget> pRoot(load(&AFile, pParent));
-    if (!pRoot)
+    if (!pRoot) {
         DebugPrint(L"skin %ls is no layout: %ls\r\n", PathToWide(SkinFile).c_str(),
                    errorString().toStdWString().c_str());
+        m_strError = QString::fromUtf8("это не описание окна (%1).").arg(errorString());
+    }
     return pRoot;
 }
 

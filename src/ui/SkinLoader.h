@@ -13,12 +13,16 @@ public:
     using CCustomControl = std::function<QWidget*(const QString& strClass, QWidget* pParent)>;
 
     explicit CSkinLoader(CCustomControl ACallback = {});
-    // Null when the file is missing or is no skin; the reason is traced.
+    // Null when the file is missing or is no skin; the reason is traced and
+    // kept (GetError).
     std::unique_ptr<QWidget> Create(const std::filesystem::path& SkinFile, QWidget* pParent = nullptr);
+    // What was wrong with the last file Create refused, for the user.
+    const QString& GetError() const { return m_strError; }
 
 protected:
     QWidget* createWidget(const QString& className, QWidget* parent, const QString& name) override;
 
 private:
     CCustomControl m_Callback;
+    QString m_strError;
 };

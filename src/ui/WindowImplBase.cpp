@@ -11,6 +11,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -85,9 +86,13 @@ bool WindowImplBase::Create(QWidget* pParent, const QString& strTitle)
     CSkinLoader ALoader([this](const QString& strClass, QWidget* pParentOf) {
         return CreateControl(strClass, pParentOf);
     });
-    m_pRoot = ALoader.Create(GetSkinFolder() / GetSkinFile(), this);
-    if (!m_pRoot)
+    const std::filesystem::path SkinFile = GetSkinFolder() / GetSkinFile();
+    m_pRoot = ALoader.Create(SkinFile, this);
+    if (!m_pRoot) {
+        m_strSkinError = QString::fromUtf8("Не удалось загрузить оформление окна из файла\n%1:\n%2")
+                             .arg(QString::fromStdWString(PathToWide(SkinFile.lexically_normal())), ALoader.GetError());
         return false;
+    }
     auto* pLayout = new QVBoxLayout(this);  // owned by this window
     pLayout->setContentsMargins(0, 0, 0, 0);
     pLayout->addWidget(m_pRoot.get());
@@ -100,6 +105,11 @@ bool WindowImplBase::Create(QWidget* pParent, const QString& strTitle)
     show();
     SendNotify("windowinit", m_pRoot.get());
     return true;
+}
+
+void WindowImplBase::ShowSkinError(QWidget* pParent, const QString& strError)
+{
+    QMessageBox::critical(pParent, QStringLiteral("IAP Tool"), strError);
 }
 
 void WindowImplBase::ConnectNotifications()

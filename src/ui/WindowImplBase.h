@@ -35,6 +35,12 @@ public:
     // Loads the skin, calls the window-created hook, shows the window and
     // delivers "windowinit". False when the skin cannot be loaded.
     bool Create(QWidget* pParent, const QString& strTitle);
+    // After a failed Create: which skin file could not be loaded and why,
+    // in the user's words.
+    const QString& GetSkinError() const { return m_strSkinError; }
+    // Tells the user, in a message box over pParent (or alone), that a
+    // window cannot be shown, and why.
+    static void ShowSkinError(QWidget* pParent, const QString& strError);
     // Runs until Close ends it; answers Close's code.
     int ShowModal();
     void Close(int nCode);
@@ -107,4 +113,5 @@ private:
     QEventLoop* m_pLoop = nullptr;
     int m_nCloseCode = 0;
     bool m_bClosed = false;
+    QString m_strSkinError;
 };
