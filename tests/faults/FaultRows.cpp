@@ -127,10 +127,13 @@ const std::vector<CFaultRow>& GetFaultRows()
                   .ePort = EPort::HeldDevice, .nExit = 2,
                   .szCliSays = "is held open by another program (busy). Close that program", .nWait = 3},
         CFaultRow{.szName = "port_the_user_may_not_open", .bCli = true,
-                  .szWhy = "закрыт для этого пользователя: нет прав доступа. Добавьте "
-                           "пользователя в группу dialout и войдите в систему заново.",
-                  .ePort = EPort::Forbidden,
-                  .nExit = 2, .szCliSays = "may not be opened: permission denied. Add your user", .nWait = 3},
+                  .szWhy = "закрыт для этого пользователя: нет прав доступа. Если программа установлена из "
+                           "пакета, отключите адаптер и подключите его снова. Иначе добавьте пользователя в "
+                           "группу dialout и войдите в систему заново.",
+                  .ePort = EPort::Forbidden, .nExit = 2,
+                  .szCliSays = "may not be opened: permission denied. If IAP Tool was installed from its package, "
+                               "unplug the adapter and plug it back in; otherwise (or over ssh) add your user",
+                  .nWait = 3},
         CFaultRow{.szName = "another_device_answers", .Fault = [](CSimOptions& A) {
                       A.eProbeFault = EProbeFault::OtherCommand, A.btProbeCommand = 0x13;
                   },
