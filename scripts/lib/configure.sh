@@ -6,3 +6,8 @@ configure() {
   shift
   cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
 }
+
+# The project's version, as the top CMakeLists.txt sets it (the one place).
+project_version() {
+  sed -n 's/^project(iap_tool VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt
+}

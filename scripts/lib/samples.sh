@@ -18,10 +18,28 @@ make_samples() {
   head -c 73 /dev/urandom > "$top/menu.bin"
 }
 
-# Starts iap-sim on COM3 of "$1" (paced at 256000 baud, recording into
-# "$2"), waits for its port and sets sim_pid.
+# Starts iap-sim ($IAP_SIM, default the build's) on COM3 of "$1" (paced at
+# 256000 baud, recording into "$2"), waits for its port and sets sim_pid.
 start_sim() {
-  build/sim/iap-sim --port-dir "$1" --com 3 --record "$2" --baud 256000 &
+  "${IAP_SIM:-build/sim/iap-sim}" --port-dir "$1" --com 3 --record "$2" --baud 256000 &
   sim_pid=$!
   for _ in $(seq 100); do [ -e "$1/COM3" ] && break; sleep 0.05; done
+}
+
+# Says, image by image, whether what the device recorded in "$2" equals
+# what make_samples put in "$1" (and the menu, when "$3" is given); answers
+# 1 when anything differs.
+compare_record() {
+  local files=$1 record=$2 menu=${3:-} top ok=0
+  top=$(dirname "$files")
+  same() {
+    if cmp -s "$1" "$2"; then echo "  $3: identical ($(stat -c %s "$1") bytes)";
+    else echo "  $3: DIFFERENT"; ok=1; fi
+  }
+  same "$top/firmware.raw" "$record/firmware.bin" "firmware (at $(head -n1 "$record/firmware.map" 2>/dev/null))"
+  same "$files/flagdata.bin" "$record/flagdata.bin" "camera database"
+  same "$files/audioHead.bin" "$record/audioHead.bin" "sound data"
+  same "$files/rdfw.bin" "$record/rdfw.bin" "radar firmware ($(cat "$record/rdfw.size" 2>/dev/null))"
+  [ -z "$menu" ] || same "$menu" "$record/settings.bin" "device menu"
+  return $ok
 }
