@@ -201,6 +201,12 @@ CSimOptions::EParse CSimOptions::Parse(std::span<const std::string> Args, CSimOp
             bOk = ParseInto(strValue, 0, 0xFFFF, AOptions.uDataVersion);
         } else if (strName == "--radar-version") {
             bOk = ParseInto(strValue, 0, 0xFFFF, AOptions.uRadarVersion);
+        } else if (strName == "--firmware-version-after" || strName == "--data-version-after" ||
+                   strName == "--radar-version-after") {
+            std::uint16_t uVersion = 0;
+            bOk = ParseInto(strValue, 0, 0xFFFF, uVersion);
+            (strName[2] == 'f' ? AOptions.FirmwareVersionAfter
+                               : strName[2] == 'd' ? AOptions.DataVersionAfter : AOptions.RadarVersionAfter) = uVersion;
         } else if (strName == "--settings-g" || strName == "--settings-i") {
             CSimSettings& ASettings = strName == "--settings-g" ? AOptions.SettingsG : AOptions.SettingsI;
             if (!ParseSettings(strValue, ASettings, strError)) {
@@ -304,6 +310,13 @@ The device:
   --firmware-version V     firmware version reported in 0x46 (default 0x0102)
   --data-version V         camera-database version in 0x46 (default 0x0003)
   --radar-version V        radar version in 0x46 (default 0x1a2b)
+  --firmware-version-after V
+                           firmware version in 0x46 once a firmware stage
+                           ended (default: the version its 0x1C was sent)
+  --data-version-after V   camera-database version in 0x46 once a camera
+                           database stage ended (default: unchanged)
+  --radar-version-after V  radar version in 0x46 once a radar stage ended
+                           (default: unchanged)
   --settings-g HEX|@FILE   settings block G answered to 0x47: 146 hex digits
                            (spaces, ':' and '-' allowed between them) or a
                            file of 73 bytes; a 0x4A write replaces it

@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
-inline constexpr std::size_t kSimSettingsSize = 73;
+#include "Stages.h"
+
+inline constexpr std::size_t kSimSettingsSize = kSettingsSize;
 using CSimSettings = std::array<std::uint8_t, kSimSettingsSize>;
 
 // A moment in the stream of frames from the host: the nCount-th frame, or
@@ -46,6 +48,12 @@ struct CSimOptions {
     std::uint16_t uFirmwareVersion = 0x0102;
     std::uint16_t uDataVersion = 0x0003;
     std::uint16_t uRadarVersion = 0x1a2b;
+    // What 0x46 reports once the stage that writes each has ended: by
+    // default the firmware version sent in 0x1C (as a real device does
+    // after its restart), and the data and radar versions unchanged.
+    std::optional<std::uint16_t> FirmwareVersionAfter;
+    std::optional<std::uint16_t> DataVersionAfter;
+    std::optional<std::uint16_t> RadarVersionAfter;
     CSimSettings SettingsG = DefaultSettingsG();
     CSimSettings SettingsI = DefaultSettingsI();
     // Answer the firmware start 0x1C with 0x1C before the go-ahead 0x19.

@@ -1,5 +1,7 @@
 #include "SimRecorder.h"
 
+#include "Stages.h"
+
 #include <cstdio>
 #include <filesystem>
 
@@ -214,4 +216,21 @@ void CSimRecorder::WriteFile(const std::string& strName, std::span<const std::ui
 void CSimRecorder::WriteFile(const std::string& strName, const std::string& strText) const
 {
     WriteFile(strName, std::span(reinterpret_cast<const std::uint8_t*>(strText.data()), strText.size()));
+}
+
+std::array<CSimTraffic, 6> CountStageTraffic(std::span<const CSimLogEntry> Log)
+{
+    std::array<CSimTraffic, 6> Traffic{};
+    std::size_t nStage = 0;
+    for (const CSimLogEntry& AEntry : Log) {
+        if (AEntry.eKind == ESimLogKind::Received && AEntry.Bytes.size() > 3) {
+            nStage = static_cast<std::size_t>(GetStageOfHostCommand(AEntry.Bytes[3]));
+            ++Traffic[nStage].nFramesOut;
+            Traffic[nStage].nBytesOut += AEntry.Bytes.size();
+        } else if (AEntry.eKind == ESimLogKind::Sent) {
+            ++Traffic[nStage].nFramesIn;
+            Traffic[nStage].nBytesIn += AEntry.Bytes.size();
+        }
+    }
+    return Traffic;
 }

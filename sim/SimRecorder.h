@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <fstream>
@@ -31,6 +32,18 @@ struct CSimLogEntry {
     // host against the device in finer steps than the log file shows.
     std::chrono::steady_clock::time_point tAt{};
 };
+
+// What one update stage put on the line, by the device's log: a device
+// frame belongs to the stage of the host frame before it (one command is in
+// flight at a time).
+struct CSimTraffic {
+    std::uint64_t nFramesOut = 0; // host to device
+    std::uint64_t nFramesIn = 0;  // device to host
+    std::uint64_t nBytesOut = 0;
+    std::uint64_t nBytesIn = 0;
+};
+// Index 1 to 5 the stages, 0 the frames outside any (the search, the menu reads).
+std::array<CSimTraffic, 6> CountStageTraffic(std::span<const CSimLogEntry> Log);
 
 // What the device holds after the host has written to it, kept in memory
 // and, with a record folder, written out as each stage ends. The device's

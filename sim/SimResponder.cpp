@@ -25,7 +25,8 @@ std::uint32_t ReadLittle32(std::span<const std::uint8_t> Bytes)
 
 CSimResponder::CSimResponder(CSimOptions Options, CSimRecorder& ARecorder)
     : m_Options(std::move(Options)), m_Recorder(ARecorder), m_SettingsG(m_Options.SettingsG),
-      m_FailDone(m_Options.FailBlocks.size(), false)
+      m_uFirmwareVersion(m_Options.uFirmwareVersion), m_uDataVersion(m_Options.uDataVersion),
+      m_uRadarVersion(m_Options.uRadarVersion), m_FailDone(m_Options.FailBlocks.size(), false)
 {
 }
 
@@ -105,9 +106,9 @@ CSimBytes CSimResponder::MakeInfoAnswer(std::span<const std::uint8_t> Payload)
     const std::uint8_t btPort = Payload.empty() ? static_cast<std::uint8_t>(m_Options.nCom) : Payload[0];
     const std::uint8_t btInfo[] = {
         Cmd::InfoRequest, btPort,
-        static_cast<std::uint8_t>(m_Options.uFirmwareVersion >> 8), static_cast<std::uint8_t>(m_Options.uFirmwareVersion),
-        static_cast<std::uint8_t>(m_Options.uDataVersion >> 8), static_cast<std::uint8_t>(m_Options.uDataVersion),
-        static_cast<std::uint8_t>(m_Options.uRadarVersion >> 8), static_cast<std::uint8_t>(m_Options.uRadarVersion)};
+        static_cast<std::uint8_t>(m_uFirmwareVersion >> 8), static_cast<std::uint8_t>(m_uFirmwareVersion),
+        static_cast<std::uint8_t>(m_uDataVersion >> 8), static_cast<std::uint8_t>(m_uDataVersion),
+        static_cast<std::uint8_t>(m_uRadarVersion >> 8), static_cast<std::uint8_t>(m_uRadarVersion)};
     const bool bFault = m_Options.eProbeFault != EProbeFault::None &&
                         (m_Options.nProbeFaultTimes == 0 || m_nProbeFaults < m_Options.nProbeFaultTimes);
     if (!bFault)
@@ -166,6 +167,8 @@ void CSimResponder::AnswerStage(std::uint8_t btCommand, std::span<const std::uin
             Push(pStart->btEndAnswer, {btCommand, kBlockWritten});
             return;
         case EImage::Project:
+            if (Payload.size() >= 2)
+                m_FirmwareSent = static_cast<std::uint16_t>(Payload[0] << 8 | Payload[1]);
             m_Recorder.BeginFirmware();
             if (m_Options.bAcceptProjectStart)
                 Push(btCommand, {});
@@ -198,10 +201,16 @@ void CSimResponder::AnswerStage(std::uint8_t btCommand, std::span<const std::uin
         m_Recorder.WriteFirmware(ReadLittle32(Payload), Payload.subspan(5));
         Push(Cmd::Acknowledge, {btCommand, kRecordWritten});
     } else if (const CStage* pEnd = FindStageBy(&CStage::btEnd, btCommand)) {
+        if (pEnd->eImage == EImage::EDog)
+            m_uDataVersion = m_Options.DataVersionAfter.value_or(m_uDataVersion);
+        else if (pEnd->eImage == EImage::Radar)
+            m_uRadarVersion = m_Options.RadarVersionAfter.value_or(m_uRadarVersion);
         if (pEnd->eImage != EImage::Project) {
             m_Recorder.EndImage(ToSimImage(pEnd->eImage));
             return;
         }
+        // Restarted into the new firmware, the device reports its version.
+        m_uFirmwareVersion = m_Options.FirmwareVersionAfter.value_or(m_FirmwareSent.value_or(m_uFirmwareVersion));
         m_Recorder.EndFirmware();
         Push(Cmd::Acknowledge, {btCommand, kRecordWritten});
     }

@@ -46,6 +46,10 @@ private:
     const CSimOptions m_Options;
     CSimRecorder& m_Recorder;
     CSimSettings m_SettingsG;
+    // What 0x46 reports now, and the firmware version the running firmware
+    // stage was started with.
+    std::uint16_t m_uFirmwareVersion, m_uDataVersion, m_uRadarVersion;
+    std::optional<std::uint16_t> m_FirmwareSent;
     std::uint64_t m_nFrames = 0;
     std::map<std::uint8_t, std::uint64_t> m_CommandCounts;
     std::map<std::uint8_t, std::uint32_t> m_BlockCounts; // per data command, since its start command

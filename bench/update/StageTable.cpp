@@ -3,23 +3,14 @@
 #include "Command.h"
 #include "Stages.h"
 
-std::vector<CStageRow> CountStageTraffic(std::span<const CSimLogEntry> Log)
+std::vector<CStageRow> CountStageRows(std::span<const CSimLogEntry> Log)
 {
-    std::vector<CStageRow> Rows(6);
-    for (int i = 0; i < 6; ++i)
-        Rows[static_cast<std::size_t>(i)].nStage = i;
-    int nStage = 0;
-    for (const CSimLogEntry& AEntry : Log) {
-        if (AEntry.eKind == ESimLogKind::Received && AEntry.Bytes.size() > 3) {
-            nStage = GetStageOfHostCommand(AEntry.Bytes[3]);
-            ++Rows[static_cast<std::size_t>(nStage)].nFramesOut;
-            Rows[static_cast<std::size_t>(nStage)].nBytesOut += AEntry.Bytes.size();
-        } else if (AEntry.eKind == ESimLogKind::Sent) {
-            ++Rows[static_cast<std::size_t>(nStage)].nFramesIn;
-            Rows[static_cast<std::size_t>(nStage)].nBytesIn += AEntry.Bytes.size();
-        }
+    const auto Traffic = CountStageTraffic(Log);
+    std::vector<CStageRow> Rows;
+    for (int nStage = 1; nStage <= 5; ++nStage) {
+        const CSimTraffic& A = Traffic[static_cast<std::size_t>(nStage)];
+        Rows.push_back({nStage, A.nFramesOut, A.nFramesIn, A.nBytesOut, A.nBytesIn, 0.0});
     }
-    Rows.erase(Rows.begin());
     return Rows;
 }
 

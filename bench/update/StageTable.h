@@ -17,9 +17,8 @@ struct CStageRow {
     double dWallSeconds = 0;
 };
 
-// Counts frames and bytes per stage 1 to 5. A device frame belongs to the
-// stage of the host frame before it: one command is in flight at a time.
-std::vector<CStageRow> CountStageTraffic(std::span<const CSimLogEntry> Log);
+// Frames and bytes per stage 1 to 5, as the device counts them.
+std::vector<CStageRow> CountStageRows(std::span<const CSimLogEntry> Log);
 
 // Host cost of each round trip of the firmware stage: from the device's
 // answer to a data record written to the next data record received.

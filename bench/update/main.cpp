@@ -251,7 +251,7 @@ int RunUpdate(const CArgs& AArgs, std::FILE* pOut)
         return 1;
     }
 
-    std::vector<CStageRow> Rows = CountStageTraffic(Log);
+    std::vector<CStageRow> Rows = CountStageRows(Log);
     std::fprintf(pOut, "{\"design\": \"%s\", \"baud\": %u, \"answer_delay_ms\": %u, \"stages\": [",
                  AArgs.bPolling ? "polling" : "shipping", AArgs.dwBaud, AArgs.dwAnswerDelay);
     bool bFirst = true;

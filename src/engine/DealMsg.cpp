@@ -5,6 +5,7 @@
 #include "Command.h"
 #include "DebugPrint.h"
 #include "Packet_ISP.h"
+#include "VersionFile.h"
 #include "Work_BK.h"
 
 namespace {
@@ -31,9 +32,7 @@ bool IsFlashFailure(std::uint8_t btStatus) { return btStatus >= 3 && btStatus <=
 
 std::wstring FormatVersion(std::uint8_t btHigh, std::uint8_t btLow)
 {
-    wchar_t wzBuf[16] = {};
-    std::swprintf(wzBuf, 16, L"%04x", btHigh * 256 + btLow);
-    return wzBuf;
+    return ::FormatVersion(static_cast<std::uint16_t>(btHigh << 8 | btLow));
 }
 
 } // namespace
@@ -75,7 +74,11 @@ void CDealMsg::DispatchReply(const CRawString& strFrame)
         if (IsShort(strFrame, kSettingsFrame))
             return;
         pWork->OnAnswer(strFrame.At(4));
-        StoreSettingsReply(strFrame);
+        // Once an update runs, block G holds the menu it writes: a late
+        // answer to an earlier read must not put the device's old menu in
+        // place of the driver's edit.
+        if (!pWork->IsUpdateRunning())
+            StoreSettingsReply(strFrame);
         pWork->NotifySettingsRead();
         return;
     default: break;
@@ -145,9 +148,8 @@ void CDealMsg::DispatchDeviceInfo(const CRawString& strFrame)
 {
     CWork_BK* pWork = Work();
     DebugPrint(L"Port Num == %d\r\n", strFrame.At(5));
-    // All three in the notation of the update files' versions (the HEX
-    // trailer's four hexadecimal digits, ver.txt), so that the device's
-    // version and the file's read alike: 0x0102 is "0102", not "0258".
+    // All three in the notation of the update files' versions, so that the
+    // device's version and the file's read alike.
     pWork->SetDeviceVersions(FormatVersion(strFrame.At(6), strFrame.At(7)),
                              FormatVersion(strFrame.At(8), strFrame.At(9)),
                              FormatVersion(strFrame.At(10), strFrame.At(11)));
@@ -207,29 +209,13 @@ void CDealMsg::SendStageStart(const CStage& AStage)
     CWork_BK* pWork = Work();
     if (pWork == nullptr)
         return;
-    std::vector<std::uint8_t> Payload;
-    switch (AStage.eImage) {
-    case EImage::Project: {
-        // The firmware's version, high byte first.
-        const auto ALock = pWork->LockImages();
-        const std::uint16_t uVersion = pWork->GetProject().GetHexVer();
-        Payload = {static_cast<std::uint8_t>(uVersion >> 8), static_cast<std::uint8_t>(uVersion & 0xFF)};
-        break;
-    }
-    case EImage::Radar: {
-        // The radar file's size, low byte first.
-        const auto ALock = pWork->LockImages();
-        const std::uint32_t dwSize = pWork->GetRadar().GetFileSize();
-        for (int i = 0; i < 4; ++i)
-            Payload.push_back(static_cast<std::uint8_t>(dwSize >> (8 * i)));
-        break;
-    }
-    case EImage::Menu:
+    CPayload Payload;
+    if (AStage.eImage == EImage::Menu) {
         // Settings block G, as the window handed it over.
         Payload.resize(kSettingsSize);
         pWork->GetSettingsG(Payload.data());
-        break;
-    default: break;
+    } else {
+        Payload = pWork->GetImages().GetStartPayload(AStage.eImage);
     }
     Queue(AStage.btStart, Payload.data(), static_cast<std::uint16_t>(Payload.size()));
 }
@@ -238,11 +224,19 @@ void CDealMsg::SendStageEnd(const CStage& AStage) { Queue(AStage.btEnd); }
 
 int CDealMsg::SendStagePackets(const CStage& AStage)
 {
-    switch (AStage.eImage) {
-    case EImage::Project: return QueueProject(AStage);
-    case EImage::Menu: return 0;
-    default: return QueueBlocks(AStage);
-    }
+    // A data frame per record or block of the image, then the end command.
+    CWork_BK* pWork = Work();
+    if (pWork == nullptr || AStage.eImage == EImage::Menu)
+        return 0;
+    const CUpdateImages& AImages = pWork->GetImages();
+    const std::vector<CPayload> Payloads = AImages.GetPayloads(AStage.eImage);
+    DebugPrint(L"%ls PacketNum is:%ld\r\n", AStage.wzTraceName, static_cast<long>(AImages.GetCount(AStage.eImage)));
+    if (Payloads.empty())
+        return 0;
+    for (const CPayload& Payload : Payloads)
+        Queue(AStage.btBlock, Payload.data(), static_cast<std::uint16_t>(Payload.size()));
+    SendStageEnd(AStage);
+    return 1;
 }
 
 void CDealMsg::SendProjectStart() { SendStageStart(kStages[0]); }
@@ -260,61 +254,3 @@ int CDealMsg::SendProjectPackets() { return SendStagePackets(kStages[0]); }
 int CDealMsg::SendEDogPackets() { return SendStagePackets(kStages[1]); }
 int CDealMsg::SendMusicPackets() { return SendStagePackets(kStages[2]); }
 int CDealMsg::SendRadarPackets() { return SendStagePackets(kStages[3]); }
-
-std::vector<std::uint8_t> CDealMsg::MakeProjectPayload(const CPacket_Hex& ARecord,
-                                                       std::uint32_t dwUpper) const
-{
-    const std::uint8_t uLen = ARecord.GetLength();
-    const std::uint32_t dwAddress = (dwUpper << 16) + ARecord.GetAddress();
-    std::vector<std::uint8_t> Payload(uLen + 5u, 0);
-    for (int i = 0; i < 4; ++i)
-        Payload[i] = static_cast<std::uint8_t>(dwAddress >> (8 * i));
-    Payload[4] = uLen;
-    const std::uint8_t* pData = ARecord.GetData();
-    if (pData != nullptr)
-        std::copy(pData, pData + uLen, Payload.begin() + 5);
-    return Payload;
-}
-
-int CDealMsg::QueueProject(const CStage& AStage)
-{
-    CWork_BK* pWork = Work();
-    if (pWork == nullptr)
-        return 0;
-    const auto ALock = pWork->LockImages();
-    const auto Records = pWork->GetProject().GetRecords();
-    if (Records.empty())
-        return 0;
-    DebugPrint(L"Project PacketNum is:%ld\r\n", static_cast<long>(Records.size()));
-    if (Records.front().GetType() != 4)
-        return 0;
-    // Every data record goes once, at the segment named by the extended
-    // linear address record before it; no other record type is data.
-    std::uint32_t dwUpper = 0;
-    for (const CPacket_Hex& ARecord : Records) {
-        if (ARecord.GetType() == 4 && ARecord.GetLength() >= 2) {
-            dwUpper = static_cast<std::uint32_t>(ARecord.GetData()[0] << 8 | ARecord.GetData()[1]);
-        } else if (ARecord.GetType() == 0) {
-            const std::vector<std::uint8_t> Payload = MakeProjectPayload(ARecord, dwUpper);
-            Queue(AStage.btBlock, Payload.data(), static_cast<std::uint16_t>(Payload.size()));
-        }
-    }
-    SendStageEnd(AStage);
-    return 1;
-}
-
-int CDealMsg::QueueBlocks(const CStage& AStage)
-{
-    // A data frame per block of the image, then the end command; the image
-    // is read under the worker's image lock.
-    CWork_BK* pWork = Work();
-    if (pWork == nullptr)
-        return 0;
-    const auto ALock = pWork->LockImages();
-    const std::span<const CRawString> Blocks = pWork->GetImageBlocks(AStage.eImage);
-    DebugPrint(L"Stage %d PacketNum is:%ld\r\n", static_cast<int>(AStage.nStage), static_cast<long>(Blocks.size()));
-    for (const CRawString& strBlock : Blocks)
-        Queue(AStage.btBlock, strBlock.GetData(), static_cast<std::uint16_t>(strBlock.GetLength()));
-    SendStageEnd(AStage);
-    return 1;
-}

@@ -7,7 +7,6 @@
 #include "Singleton.h"
 #include "Stages.h"
 
-class CPacket_Hex;
 class CWork_BK;
 
 // Deals with the device's messages: decodes every frame the device sends
@@ -49,9 +48,6 @@ public:
     void SendStageStart(const CStage& AStage);
     void SendStageEnd(const CStage& AStage);
     int SendStagePackets(const CStage& AStage);
-    // The 0x06 payload of one data record: 32-bit address low byte first,
-    // the length, the data bytes.
-    std::vector<std::uint8_t> MakeProjectPayload(const CPacket_Hex& ARecord, std::uint32_t dwUpper) const;
     void StoreSettingsReply(const CRawString& strFrame);
 
 private:
@@ -59,8 +55,6 @@ private:
     void DispatchDeviceInfo(const CRawString& strFrame);
     void DispatchGoAhead(const CStage& AStage);
     void DispatchBlockAnswer(const CStage& AStage, std::uint8_t btAnswered, std::uint8_t btStatus);
-    int QueueProject(const CStage& AStage);
-    int QueueBlocks(const CStage& AStage);
     void Queue(std::uint8_t btCommand, const std::uint8_t* pPayload = nullptr, std::uint16_t uLen = 0);
 
     std::int32_t m_nFirstValue = 2;

@@ -11,6 +11,9 @@ inline constexpr std::uint32_t WM_STAGE_START = WM_USER + 103;   // stage, stage
 inline constexpr std::uint32_t WM_PROGRESS = WM_USER + 104;      // stage total, done count
 inline constexpr std::uint32_t WM_STAGE_RESULT = WM_USER + 105;  // stage, result (0 success)
 inline constexpr std::uint32_t WM_DEVICE_LOST = WM_USER + 106;   // 0, 0
+// After a successful update the device was asked for its versions again:
+// 1 when it answered (GetDeviceVersions has them), 0 when it did not.
+inline constexpr std::uint32_t WM_DEVICE_REREAD = WM_USER + 107; // answered, 0
 
 // The target of the worker's notifications. SendMessage is synchronous: it
 // returns once the message has been handled, so the handler may read the

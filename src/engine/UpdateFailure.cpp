@@ -18,6 +18,11 @@ std::wstring DescribePlace(const CLoadFault& AFault)
 
 } // namespace
 
+std::wstring DescribeDamage(const std::wstring& strFile, const CLoadFault& AFault)
+{
+    return L"Файл " + strFile + L" повреждён" + DescribePlace(AFault);
+}
+
 std::wstring CUpdateFailure::Describe() const
 {
     if (eKind == EKind::None)
@@ -25,8 +30,7 @@ std::wstring CUpdateFailure::Describe() const
     std::wstring strText = GetStageText(nStage, EStageText::Failed);
     switch (eKind) {
     case EKind::Damaged:
-        strText += L" Файл " + strFile + L" повреждён" + DescribePlace(AFault) +
-                   L". В устройство ничего не отправлено.";
+        strText += L" " + DescribeDamage(strFile, AFault) + L". В устройство ничего не отправлено.";
         break;
     case EKind::Silent:
         // A device that answered with a failing status did answer: it

@@ -27,3 +27,7 @@ struct CUpdateFailure {
     // whole update's failure text; empty when nothing failed.
     std::wstring Describe() const;
 };
+
+// "Файл <name> повреждён в строке 12": a damaged update file and where, as
+// the update and the check of the files say it.
+std::wstring DescribeDamage(const std::wstring& strFile, const CLoadFault& AFault);

@@ -43,8 +43,11 @@ bool CUpdateSequence::Start()
 {
     m_bEverStarted = true;
     SetFailure({});
+    m_nFirmwareSent = -1;
     if (Deal() == nullptr || RefuseDamaged())
         return false;
+    if (m_Work.HasWork(kStages[0]))
+        m_nFirmwareSent = m_Work.GetImages().GetFirmwareVersion();
     for (const CStage& AStage : kStages) {
         if (!m_Work.HasWork(AStage))
             continue;
@@ -89,6 +92,10 @@ void CUpdateSequence::Finish()
     m_bInProgress = false;
     m_Work.SetStage(kWholeUpdate);
     m_Work.NotifyStageResult(0);
+    // What the device now is: its versions are asked for again, on the
+    // update thread, which may wait for the answer.
+    m_bRereadWanted = true;
+    m_StageEvent.Set();
 }
 
 void CUpdateSequence::RequestStage(std::int32_t nStage)
@@ -238,6 +245,8 @@ void CUpdateSequence::Loop()
             m_StageLock.Unlock();
             RunStage(nStage);
         }
+        if (m_bRereadWanted.exchange(false))
+            m_Work.RereadDeviceInfo();
         CheckStall();
     }
 }

@@ -80,6 +80,9 @@ public:
     bool IsOpen() const { return !m_bEverStarted || m_bInProgress; }
     // Whether an update runs now.
     bool IsRunning() const { return m_bInProgress; }
+    // The firmware version the last update sent in its start command, or
+    // -1 when it wrote no firmware.
+    std::int32_t GetFirmwareSent() const { return m_nFirmwareSent; }
     CUpdateFailure GetFailure() const;
 
 private:
@@ -104,6 +107,8 @@ private:
     std::atomic<std::int32_t> m_nPendingStage{0};   // the stage whose start is queued
     std::atomic<std::uint32_t> m_dwLastFailure{0};  // command << 8 | status | 0x10000, 0 for none
     std::atomic<std::uint64_t> m_nAnsweredSeen{0};  // the stall watch's count of answers
+    std::atomic<std::int32_t> m_nFirmwareSent{-1};
+    std::atomic<bool> m_bRereadWanted{false};       // the update thread asks the device for its versions
 
     mutable std::mutex m_FailureLock;
     CUpdateFailure m_Failure;

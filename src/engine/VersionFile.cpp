@@ -1,5 +1,6 @@
 #include "VersionFile.h"
 
+#include <cwchar>
 #include <fstream>
 #include <iterator>
 
@@ -70,4 +71,11 @@ std::array<std::wstring, 4> ReadVersionFile(const std::filesystem::path& Path)
     AFile.read(strBytes.data(), static_cast<std::streamsize>(strBytes.size()));
     strBytes.resize(static_cast<std::size_t>(AFile.gcount()));
     return ParseVersionText(strBytes);
+}
+
+std::wstring FormatVersion(std::uint16_t uVersion)
+{
+    wchar_t wzBuf[8] = {};
+    std::swprintf(wzBuf, 8, L"%04x", static_cast<unsigned>(uVersion));
+    return wzBuf;
 }

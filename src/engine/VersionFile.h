@@ -1,5 +1,6 @@
 #pragma once
 #include <array>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -10,3 +11,8 @@
 // ends are not part of the texts; missing lines give empty texts.
 std::array<std::wstring, 4> ReadVersionFile(const std::filesystem::path& Path);
 std::array<std::wstring, 4> ParseVersionText(std::string_view szBytes);
+
+// A version as the window shows it, the device's and the update files'
+// alike: four hexadecimal digits, as the HEX trailer and ver.txt write it
+// (0x0102 is "0102", not "0258").
+std::wstring FormatVersion(std::uint16_t uVersion);

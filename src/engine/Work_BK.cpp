@@ -8,25 +8,18 @@
 #include "DealMsg.h"
 #include "DebugPrint.h"
 #include "Frame.h"
+#include "PortTable.h"
 #include "TextCodec.h"
 #include "Tick.h"
+#include "VersionFile.h"
 
 namespace {
-
-constexpr std::int32_t kLineLengths[4] = {17, 45, 21, 13};
 
 CDealMsg* Deal() { return Singleton<CDealMsg>::GetInstance(); }
 
 } // namespace
 
-CWork_BK::CWork_BK()
-    : m_Serial(nullptr, 10),
-      m_Project(kLineLengths[0], kLineLengths[1], kLineLengths[2], kLineLengths[3]),
-      m_EDog(kLineLengths[0], kLineLengths[1], kLineLengths[2], kLineLengths[3]),
-      m_Music(kLineLengths[0], kLineLengths[1], kLineLengths[2], kLineLengths[3]),
-      m_Radar(kLineLengths[0], kLineLengths[1], kLineLengths[2], kLineLengths[3])
-{
-}
+CWork_BK::CWork_BK() : m_Serial(nullptr, 10) {}
 
 CWork_BK::~CWork_BK()
 {
@@ -51,7 +44,7 @@ bool CWork_BK::StartWork(std::uint32_t dwPortBound, std::uint32_t dwBaud, const 
     {
         // The folder is joined to the file names as text: a folder without
         // its trailing separator names files beside it.
-        std::unique_lock<std::shared_mutex> ALock(m_ImageLock);
+        std::lock_guard<std::mutex> ALock(m_FolderLock);
         m_Folder = PathFromWide(strFolder);
     }
     if (!m_SearchThread.joinable()) {
@@ -87,8 +80,8 @@ void CWork_BK::ResetConnection()
 {
     m_Serial.Close();
     {
-        std::unique_lock<std::shared_mutex> ALock(m_ImageLock);
-        ClearImages();
+        std::lock_guard<std::mutex> ALock(m_FolderLock);
+        m_Images.Clear();
         m_bImagesWanted = false;
     }
     CTaskManager::Stop();
@@ -129,8 +122,9 @@ bool CWork_BK::SearchDevice()
     m_Serial.SetOwner(this);
     std::vector<CPortFinding> Findings;
     bool bFound = false;
-    for (std::uint32_t dwPort = 1; dwPort < m_dwPortBound && !m_bQuit && !bFound; ++dwPort) {
-        const auto btPort = static_cast<std::uint8_t>(dwPort);
+    for (const std::uint8_t btPort : GetPortsToProbe()) {
+        if (m_bQuit || bFound)
+            break;
         if (m_Serial.Open(btPort, m_dwBaud, 8, 0, 0) == 0) {
             NoteFinding(btPort, Findings);
             continue;
@@ -162,6 +156,21 @@ bool CWork_BK::SearchDevice()
     if (!bFound)
         ResetConnection();
     return bFound;
+}
+
+std::vector<std::uint8_t> CWork_BK::GetPortsToProbe() const
+{
+    if (!m_Settings.Ports.empty())
+        return m_Settings.Ports;
+    std::vector<std::uint8_t> Ports;
+    for (std::uint32_t dwPort = 1; dwPort < m_dwPortBound && dwPort <= 255; ++dwPort)
+        Ports.push_back(static_cast<std::uint8_t>(dwPort));
+    // An adapter the system numbered past the bound (Windows numbers them in
+    // the order it first met them: COM57 is common) is found too.
+    for (const unsigned nPort : ListPortNumbers())
+        if (nPort >= m_dwPortBound && nPort <= 255)
+            Ports.push_back(static_cast<std::uint8_t>(nPort));
+    return Ports;
 }
 
 void CWork_BK::NoteFinding(std::uint8_t btPort, std::vector<CPortFinding>& Findings) const
@@ -223,65 +232,26 @@ bool CWork_BK::AwaitDeviceInfo(std::uint8_t btPort, std::chrono::steady_clock::t
     return false;
 }
 
-void CWork_BK::ClearImages()
-{
-    m_Project.ClearRecords();
-    m_EDog.ClearBlocks();
-    m_Music.ClearBlocks();
-    m_Radar.ClearBlocks();
-    m_dwProjectFrames = 0;
-}
-
 bool CWork_BK::SetUpdateFolder(const std::wstring& strFolder)
 {
     if (m_Sequence.IsRunning())
         return false;
-    std::unique_lock<std::shared_mutex> ALock(m_ImageLock);
+    std::lock_guard<std::mutex> ALock(m_FolderLock);
     m_Folder = PathFromWide(strFolder);
     // Under the same lock as the search's loading: a device that is being
     // connected right now reads either this folder or is read again here.
     if (m_bImagesWanted)
-        ReadImages();
+        m_Images.Load(m_Folder);
     return true;
 }
 
 void CWork_BK::LoadImages()
 {
-    std::unique_lock<std::shared_mutex> ALock(m_ImageLock);
+    std::lock_guard<std::mutex> ALock(m_FolderLock);
     m_bImagesWanted = true;
-    ReadImages();
-}
-
-void CWork_BK::ReadImages()
-{
     // No folder chosen: nothing is read, not even from the working folder;
     // only the device menu can be written.
-    if (m_Folder.empty()) {
-        ClearImages();
-        return;
-    }
-    for (const CStage& AStage : kStages) {
-        if (AStage.szFile == nullptr)
-            continue;
-        // The folder is joined to the name as text, in the path's own
-        // encoding, so that any folder name the system holds works.
-        const std::filesystem::path File(m_Folder.native() + std::filesystem::path(AStage.szFile).native());
-        switch (AStage.eImage) {
-        case EImage::Project: m_Project.Load(File); break;
-        case EImage::EDog: m_EDog.Load(File); break;
-        case EImage::Music: m_Music.Load(File); break;
-        case EImage::Radar: m_Radar.Load(File); break;
-        case EImage::Menu: break;
-        }
-    }
-    m_dwProjectFrames = CountProjectFrames();
-}
-
-std::uint32_t CWork_BK::CountProjectFrames() const
-{
-    const auto Records = m_Project.GetRecords();
-    return static_cast<std::uint32_t>(std::count_if(
-        Records.begin(), Records.end(), [](const CPacket_Hex& ARecord) { return ARecord.GetType() == 0; }));
+    m_Images.Load(m_Folder);
 }
 
 void CWork_BK::OnPortOpened(std::uint8_t btPort)
@@ -298,12 +268,53 @@ void CWork_BK::OnDeviceInfo()
     {
         std::lock_guard<std::mutex> ALock(m_ReadyLock);
         m_bInfoSeen = true;
+        ++m_nInfoAnswers;
         bNotify = m_bImagesLoaded && !m_bReadySent;
         m_bReadySent = m_bReadySent || bNotify;
     }
     m_ReadyCond.notify_all();
     if (bNotify)
         NotifyDeviceReady();
+}
+
+void CWork_BK::RereadDeviceInfo()
+{
+    std::uint64_t nBefore = 0;
+    {
+        std::lock_guard<std::mutex> ALock(m_ReadyLock);
+        nBefore = m_nInfoAnswers;
+    }
+    const std::uint8_t btPort = m_btPort;
+    bool bAnswered = false;
+    // A new update started meanwhile has the line: no question is put into it.
+    for (std::uint32_t nAsked = 1; nAsked <= m_Settings.dwInfoTries && !bAnswered && !m_bQuit && IsConnected() &&
+                                   !m_Sequence.IsRunning();
+         ++nAsked) {
+        RemoveFront(Cmd::InfoRequest);
+        if (CDealMsg* pDeal = Deal())
+            pDeal->SendInfoRequest(btPort);
+        std::unique_lock<std::mutex> ALock(m_ReadyLock);
+        bAnswered = m_ReadyCond.wait_for(ALock, std::chrono::milliseconds(m_Settings.dwInfoWait),
+                                         [&] { return m_nInfoAnswers != nBefore || m_bQuit; }) &&
+                    m_nInfoAnswers != nBefore;
+        if (!bAnswered)
+            DebugPrint(L"[Device] COM%u: no information after the update within %u ms (%u of %u)\r\n",
+                       static_cast<unsigned>(btPort), m_Settings.dwInfoWait, nAsked, m_Settings.dwInfoTries);
+    }
+    // A device lost meanwhile has been announced as lost, and a new update
+    // reports what it does: nothing more.
+    if (m_bQuit || !IsConnected() || m_Sequence.IsRunning())
+        return;
+    if (!bAnswered)
+        SetDeviceVersions({}, {}, {});
+    if (CNotifyWindow* pWindow = m_pWindow)
+        pWindow->SendMessage(WM_DEVICE_REREAD, bAnswered ? 1 : 0, 0);
+}
+
+std::wstring CWork_BK::GetFirmwareSent() const
+{
+    const std::int32_t nVersion = m_Sequence.GetFirmwareSent();
+    return nVersion < 0 ? std::wstring() : FormatVersion(static_cast<std::uint16_t>(nVersion));
 }
 
 void CWork_BK::OnPortLost()
@@ -325,29 +336,10 @@ std::vector<CPortFinding> CWork_BK::GetSearchFindings() const
 
 // ---------------------------------------------------------------- images
 
-std::uint32_t CWork_BK::GetProjectCount() const
-{
-    std::shared_lock ALock(m_ImageLock);
-    return m_Project.GetRecordCount();
-}
-
-std::uint32_t CWork_BK::GetEDogCount() const
-{
-    std::shared_lock ALock(m_ImageLock);
-    return m_EDog.GetBlockCount();
-}
-
-std::uint32_t CWork_BK::GetMusicCount() const
-{
-    std::shared_lock ALock(m_ImageLock);
-    return m_Music.GetBlockCount();
-}
-
-std::uint32_t CWork_BK::GetRadarCount() const
-{
-    std::shared_lock ALock(m_ImageLock);
-    return m_Radar.GetBlockCount();
-}
+std::uint32_t CWork_BK::GetProjectCount() const { return m_Images.GetCount(EImage::Project); }
+std::uint32_t CWork_BK::GetEDogCount() const { return m_Images.GetCount(EImage::EDog); }
+std::uint32_t CWork_BK::GetMusicCount() const { return m_Images.GetCount(EImage::Music); }
+std::uint32_t CWork_BK::GetRadarCount() const { return m_Images.GetCount(EImage::Radar); }
 
 // ---------------------------------------------------------------- settings and versions
 
@@ -459,63 +451,12 @@ std::uint32_t CWork_BK::GetStageTotal(std::int32_t nStage) const
     const CStage* pStage = FindStage(nStage);
     if (pStage == nullptr)
         return 0;
-    switch (pStage->eImage) {
-    case EImage::Project: {
-        // The data frames the stage sends, not every record of the file.
-        std::shared_lock ALock(m_ImageLock);
-        return m_dwProjectFrames;
-    }
-    case EImage::Menu: return 1;
-    default: {
-        std::shared_lock ALock(m_ImageLock);
-        return static_cast<std::uint32_t>(GetImageBlocks(pStage->eImage).size());
-    }
-    }
+    return pStage->eImage == EImage::Menu ? 1 : m_Images.GetTotal(pStage->eImage);
 }
 
 bool CWork_BK::HasWork(const CStage& AStage) const
 {
-    switch (AStage.eImage) {
-    case EImage::Project: return GetProjectCount() > 0;
-    case EImage::Menu: return m_nWriteSettings != 0;
-    default: {
-        std::shared_lock ALock(m_ImageLock);
-        return !GetImageBlocks(AStage.eImage).empty();
-    }
-    }
-}
-
-std::span<const CRawString> CWork_BK::GetImageBlocks(EImage eImage) const
-{
-    switch (eImage) {
-    case EImage::EDog: return m_EDog.GetBlocks();
-    case EImage::Music: return m_Music.GetBlocks();
-    case EImage::Radar: return m_Radar.GetBlocks();
-    default: return {};
-    }
-}
-
-bool CWork_BK::FindDamage(const CStage& AStage, CLoadFault& AFault) const
-{
-    std::shared_lock ALock(m_ImageLock);
-    switch (AStage.eImage) {
-    case EImage::Project: {
-        // Without an extended linear address first, no record has a known
-        // 32-bit address: such a file cannot be programmed.
-        const auto Records = m_Project.GetRecords();
-        if (!Records.empty() && Records.front().GetType() != 4) {
-            AFault = {CLoadFault::EWhere::Line, 1, L"first record is not an extended linear address"};
-            return true;
-        }
-        AFault = m_Project.GetLoadFault();
-        return m_Project.IsDamaged();
-    }
-    case EImage::EDog: AFault = m_EDog.GetLoadFault(); return m_EDog.IsDamaged();
-    case EImage::Music: AFault = m_Music.GetLoadFault(); return m_Music.IsDamaged();
-    case EImage::Radar: AFault = m_Radar.GetLoadFault(); return m_Radar.IsDamaged();
-    case EImage::Menu: break;
-    }
-    return false;
+    return AStage.eImage == EImage::Menu ? m_nWriteSettings != 0 : m_Images.HasData(AStage.eImage);
 }
 
 bool CWork_BK::HandOverMenu(const CSettingsBlock& AEdited)

@@ -13,9 +13,6 @@
 #include <vector>
 
 #include "EventObject.h"
-#include "File_EDogMusic.h"
-#include "File_Project.h"
-#include "File_Radar.h"
 #include "NotifyWindow.h"
 #include "Packet_ISP.h"
 #include "PortFinding.h"
@@ -25,9 +22,9 @@
 #include "Stages.h"
 #include "TaskManager.h"
 #include "UpdateFailure.h"
+#include "UpdateImages.h"
 #include "UpdateSequence.h"
 
-inline constexpr std::size_t kSettingsSize = 73;
 using CSettingsBlock = std::array<std::uint8_t, kSettingsSize>;
 
 // Times and choices of the worker. The defaults are what ships; tests and
@@ -41,6 +38,9 @@ struct CWorkSettings {
     std::uint32_t dwInfoTries = 5;         // information requests in all before the port is given up
     bool bSearchOnce = false;              // give up after one search
     bool bPollingReads = false;            // read like a plain polling reader (benchmarks)
+    // Probe these COM numbers alone (iap-cli --port); empty: COM1 to the
+    // port bound, then the further ports the system has.
+    std::vector<std::uint8_t> Ports;
 };
 
 // The worker: owns the connection to the device, the four update images,
@@ -65,10 +65,9 @@ struct CWorkSettings {
 // with no lock of this object held.
 //
 // Locks, each guarding only its own fields, taken one at a time except
-// where said: m_ImageLock (the images: shared for readers, alone for
-// loading and emptying; a holder may queue packets, and the queue's lock
-// is then taken inside it: image lock, then queue lock, never the other
-// way); m_DataLock (settings blocks, device versions, search findings);
+// where said: m_FolderLock (the update folder and whether the images are
+// wanted; the images' own lock is taken inside it while they are read);
+// m_DataLock (settings blocks, device versions, search findings);
 // m_ReadyLock (the connection's ready state); the task manager's queue
 // lock (CTaskManager); the sequence's own (CUpdateSequence).
 //
@@ -84,8 +83,10 @@ public:
     void SetWorkSettings(const CWorkSettings& ASettings);
     const CWorkSettings& GetWorkSettings() const { return m_Settings; }
     void SetNotifyWnd(CNotifyWindow* pWindow);
-    // Searches COM1 to COM(dwPortBound - 1) at dwBaud for the device, and
-    // reads the update files from strFolder (joined to the names as text).
+    // Searches COM1 to COM(dwPortBound - 1), then the system's further
+    // ports (up to COM255: the information request names its port in one
+    // byte), at dwBaud for the device, and reads the update files from
+    // strFolder (joined to the names as text).
     bool StartWork(std::uint32_t dwPortBound, std::uint32_t dwBaud, const std::wstring& strFolder);
     // Ends the search, closes the port, empties the images, stops the queue.
     void Reset();
@@ -135,27 +136,33 @@ public:
     bool IsStageAnswered() const { return m_dwAnsweredUnits >= m_dwStageTotal; }
     std::int32_t GetLastResult() const { return m_nLastResult; }
     bool IsSequenceOpen() const { return m_Sequence.IsOpen(); }
+    bool IsUpdateRunning() const { return m_Sequence.IsRunning(); }
     bool IsConnected() const { return m_Serial.IsOpen(); }
     std::uint8_t GetPortNumber() const { return m_btPort; }
     // What the last whole search met on the ports it could not connect to.
     std::vector<CPortFinding> GetSearchFindings() const;
+    // The COM numbers a search probes, in order.
+    std::vector<std::uint8_t> GetPortsToProbe() const;
     // Why the last update failed; EKind::None after a success, and from the
     // start of an update until it fails.
     CUpdateFailure GetFailure() const { return m_Sequence.GetFailure(); }
+    // The firmware version the last update wrote, as the versions are
+    // shown; empty when it wrote no firmware.
+    std::wstring GetFirmwareSent() const;
+    // After a successful update: asks the device for its versions again
+    // (as at connection: again when the answer is lost, a bounded number of
+    // times), then WM_DEVICE_REREAD. The update thread.
+    void RereadDeviceInfo();
 
     // For the reply dispatcher, the command builders and the update
-    // sequence. The images may be read only while LockImages is held: a lost
-    // device empties them from another thread.
-    std::shared_lock<std::shared_mutex> LockImages() const { return std::shared_lock(m_ImageLock); }
-    const CFile_Project& GetProject() const { return m_Project; }
-    const CFile_Radar& GetRadar() const { return m_Radar; }
-    // The blocks of a block stage's image (empty for the firmware and the menu).
-    std::span<const CRawString> GetImageBlocks(EImage eImage) const;
-    // Whether the stage has anything to send: records, blocks, or for the
-    // menu the write-settings flag.
+    // sequence: the update images (a lost device empties them from another
+    // thread; what they hand out are copies).
+    const CUpdateImages& GetImages() const { return m_Images; }
+    // Whether the stage has anything to send: data frames, or for the menu
+    // the write-settings flag.
     bool HasWork(const CStage& AStage) const;
     // Whether the stage's update file is damaged, and where.
-    bool FindDamage(const CStage& AStage, CLoadFault& AFault) const;
+    bool FindDamage(const CStage& AStage, CLoadFault& AFault) const { return m_Images.FindDamage(AStage.eImage, AFault); }
     CUpdateSequence& GetSequence() { return m_Sequence; }
     void OnDeviceInfo();
 
@@ -177,24 +184,17 @@ private:
     void NoteFinding(std::uint8_t btPort, std::vector<CPortFinding>& Findings) const;
     bool AwaitDeviceInfo(std::uint8_t btPort, std::chrono::steady_clock::time_point tAsked);
     void LoadImages();
-    void ReadImages();   // m_ImageLock held alone
-    void ClearImages();  // m_ImageLock held alone
     void ResetConnection();
     std::uint32_t GetStageTotal(std::int32_t nStage) const;
-    std::uint32_t CountProjectFrames() const;
 
     CWorkSettings m_Settings;
     std::atomic<CNotifyWindow*> m_pWindow{nullptr};
     CSerial m_Serial;
     CRawString m_strReceive;  // the read thread's alone
-    CFile_Project m_Project;
-    CFile_EDogMusic m_EDog;
-    CFile_EDogMusic m_Music;
-    CFile_Radar m_Radar;
-    mutable std::shared_mutex m_ImageLock;
-    std::uint32_t m_dwProjectFrames = 0;  // under m_ImageLock
-    std::filesystem::path m_Folder;       // under m_ImageLock
-    bool m_bImagesWanted = false;         // under m_ImageLock: a device is connected or being connected
+    CUpdateImages m_Images;
+    std::mutex m_FolderLock;
+    std::filesystem::path m_Folder;  // under m_FolderLock
+    bool m_bImagesWanted = false;    // under m_FolderLock: a device is connected or being connected
 
     mutable std::mutex m_DataLock;
     CSettingsBlock m_SettingsG{};
@@ -221,6 +221,7 @@ private:
     bool m_bImagesLoaded = false;
     bool m_bInfoSeen = false;
     bool m_bReadySent = false;
+    std::uint64_t m_nInfoAnswers = 0;  // information answers since the start
 
     std::atomic<bool> m_bQuit{false};
     CEventObject m_SearchEvent{nullptr, false, false};

@@ -22,6 +22,8 @@ public:
     std::int32_t GetSize() const { return m_strFrame.GetLength(); }
 
     static constexpr std::uint16_t kMaxPayload = 65530;
+    // The bytes of a frame besides its payload: start, length, command, sum.
+    static constexpr std::uint32_t kOverhead = 5;
 
 private:
     CRawString m_strFrame;

@@ -4,6 +4,7 @@
 #include "PortTable.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cwchar>
 
 #include "Win32Names.h"
@@ -39,3 +40,20 @@ std::vector<unsigned> ListPortNumbers()
     Numbers.erase(std::unique(Numbers.begin(), Numbers.end()), Numbers.end());
     return Numbers;
 }
+
+unsigned FindPortNumber(const std::string& strPath)
+{
+    std::string strName = strPath;
+    if (strName.rfind("\\\\.\\", 0) == 0)
+        strName = strName.substr(4);
+    unsigned nPort = 0;
+    char chRest = 0;
+    if ((strName.rfind("COM", 0) != 0 && strName.rfind("com", 0) != 0) ||
+        std::sscanf(strName.c_str() + 3, "%u%c", &nPort, &chRest) != 1 || nPort == 0 || nPort > 255)
+        return 0;
+    return nPort;
+}
+
+// Windows names its ports' devices in the registry only by their driver's
+// device path, which tells a user nothing more than the COM number.
+std::string DescribeTty(const std::string&, const std::string&) { return {}; }

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "DeviceTestKit.h"
+#include "StagePlan.h"
+#include "UpdateImages.h"
 
 using namespace std::chrono_literals;
 using CResults = std::vector<std::pair<int, int>>;
@@ -159,21 +161,26 @@ namespace {
 
 // Checks the notifications of one update against the order the window
 // relies on: each stage's start, then its progress 1..n against its own
-// total, then its result; the menu stage has only its result; nothing after
-// the whole update's result. Answers the first breach, or "" when there is
-// none.
+// total, then its result; the menu stage has only its result; after the
+// whole update's success only the device's versions read again. Answers
+// the first breach, or "" when there is none.
 std::string BreachOfOrder(const std::vector<CNote>& Notes)
 {
     int nRunning = 0;  // the stage whose start came and whose result has not
     std::uintptr_t nTotal = 0;
     std::intptr_t nDone = 0;
     bool bFinished = false;
+    bool bReread = false;
     std::string strSeen;
     for (const CNote& ANote : Notes) {
         if (ANote.uMessage == WM_DEVICE_READY || ANote.uMessage == WM_SETTINGS_READ)
             continue;
         strSeen += " " + std::to_string(ANote.uMessage) + "(" + std::to_string(ANote.wParam) + "," +
                    std::to_string(ANote.lParam) + ")";
+        if (bFinished && !bReread && ANote == CNote{WM_DEVICE_REREAD, 1, 0}) {
+            bReread = true;
+            continue;
+        }
         if (bFinished)
             return "after the whole update's result:" + strSeen;
         switch (ANote.uMessage) {
@@ -202,7 +209,9 @@ std::string BreachOfOrder(const std::vector<CNote>& Notes)
             return "an unexpected notification:" + strSeen;
         }
     }
-    return bFinished ? "" : "no whole update's result:" + strSeen;
+    if (!bFinished)
+        return "no whole update's result:" + strSeen;
+    return bReread ? "" : "the device was not read again:" + strSeen;
 }
 
 struct COrderRow {
@@ -239,10 +248,15 @@ TEST_P(NotificationOrder, EachStageStartsCountsAndEndsInOrder)
         m_pEngine->AWork.SetWriteSettings(1);
     }
     EXPECT_EQ(Run(), ARow.Expected);
+    // Then the device is asked what it now is, and its menu read again.
+    EXPECT_TRUE(m_pEngine->ANotes.WaitFor(WM_DEVICE_REREAD, 1));
+    EXPECT_TRUE(m_pEngine->ANotes.WaitFor(WM_SETTINGS_READ, -1, 20s, 4));
     const std::size_t nNotes = m_pEngine->ANotes.GetNotes().size();
-    EXPECT_FALSE(m_pEngine->ANotes.WaitForMore(nNotes, 300ms)) << "something came after the whole update's result";
+    EXPECT_FALSE(m_pEngine->ANotes.WaitForMore(nNotes, 300ms)) << "something came after the device was read again";
     EXPECT_EQ(BreachOfOrder(m_pEngine->ANotes.GetNotes()), "");
-    EXPECT_EQ(UpdateCommands(4 + ARow.Wire.size()), ARow.Wire);
+    CCommands Wire = ARow.Wire;
+    Wire.insert(Wire.end(), {0x45, 0x47, 0x49});
+    EXPECT_EQ(UpdateCommands(4 + Wire.size()), Wire);
 }
 
 // Firmware of 600 bytes: 38 records and the end; the block images of 9000
@@ -277,3 +291,30 @@ INSTANTIATE_TEST_SUITE_P(
         COrderRow{"menu", {"flagdata.bin", "rdfw.bin"}, true, {{2, 0}, {4, 0}, {5, 0}, {6, 0}},
                   {0x21, 0x23, 0x23, 0x23, 0x20, 0x41, 0x43, 0x43, 0x43, 0x40, 0x4A}}),
     [](const auto& AInfo) { return std::string(AInfo.param.szName); });
+
+// What the check of the files promises before an update is what the update
+// then puts on the line, stage by stage, byte for byte both ways.
+TEST_F(Update, ThePlanOfEachStageIsWhatGoesOnTheLine)
+{
+    m_Files.Write("AC7811_project.hex", MakeHex(0x0800FF00, RandomBytes(700, 30), "0102"));
+    m_Files.Write("flagdata.bin", RandomBytes(9000, 31));
+    m_Files.Write("audioHead.bin", RandomBytes(4096, 32));
+    m_Files.Write("rdfw.bin", RandomBytes(2100, 33));
+    Connect();
+    CSettingsBlock AMenu{};
+    AMenu[3] = 1;
+    m_pEngine->AWork.HandOverMenu(AMenu);
+    EXPECT_EQ(Run(), (CResults{{1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0}, {6, 0}}));
+
+    CUpdateImages AImages;
+    AImages.Load(m_Files.GetPath() / "");
+    const auto Traffic = CountStageTraffic(m_pDevice->GetRecorder().GetLog());
+    for (const CStage& AStage : kStages) {
+        const CStagePlan APlan = PlanStage(AStage, AImages);
+        const CSimTraffic& AOnLine = Traffic[static_cast<std::size_t>(AStage.nStage)];
+        EXPECT_EQ(APlan.nBytesOut, AOnLine.nBytesOut) << "stage " << AStage.nStage;
+        EXPECT_EQ(APlan.nBytesIn, AOnLine.nBytesIn) << "stage " << AStage.nStage;
+        EXPECT_EQ(APlan.nUnits + (AStage.eImage == EImage::Menu ? 0u : 2u), AOnLine.nFramesOut)
+            << "stage " << AStage.nStage << ": its data frames, its start and its end";
+    }
+}

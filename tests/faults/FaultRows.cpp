@@ -117,6 +117,10 @@ const std::vector<CFaultRow>& GetFaultRows()
                   .szWhy = "Файл rdfw.bin повреждён: его размер 3221225472 байт, больше 256 МиБ."},
         CFaultRow{.szName = "second_device_on_com7", .Expected = Succeeds(kAll & ~kFirmware),
                   .uFiles = kAll & ~kFirmware, .bCli = true, .bSecondDevice = true},
+        // Windows numbers adapters in the order it first meets them: one
+        // past COM49 is found after COM1 to COM49.
+        CFaultRow{.szName = "device_on_com57", .Expected = Succeeds(kAll & ~kFirmware), .uFiles = kAll & ~kFirmware,
+                  .bCli = true, .nCom = 57},
         // The search: a lost information answer is asked for again; a port
         // that yields no device says why.
         CFaultRow{"information_answer_lost_once", [](CSimOptions& A) { A.nLoseInfo = 1; }, Succeeds()},
@@ -249,7 +253,7 @@ std::unique_ptr<CSimDevice> CFaultBench::StartRowDevice(const CFaultRow& ARow)
     AOptions.dwBaud = IsShipped() ? 256000 : 0;
     if (ARow.bSecondDevice)
         m_pOther = StartDevice(m_Ports.GetPath(), 7);
-    auto pDevice = StartDevice(m_Ports.GetPath(), 3, AOptions);
+    auto pDevice = StartDevice(m_Ports.GetPath(), ARow.nCom, AOptions);
     if (ARow.ePort == EPort::HeldDevice) {
         // Another program has the port, and locks it as this one does.
         m_fdHeld = ::open(m_Ports.PortPath(3).c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);

@@ -49,6 +49,7 @@ struct CFaultRow {
     // this other reason.
     CResults OrElse = {};
     const char* szOtherWhy = nullptr;
+    unsigned nCom = 3;  // the device's port
 };
 // Whether every request the device makes as its menu is read has been
 // acknowledged: a click in the very instant of one would have its start
@@ -82,8 +83,8 @@ public:
     const std::filesystem::path& GetFolder() const { return m_Folder; }
     // Writes the row's files, the damaged one as the row says.
     void WriteFiles(const CFaultRow& ARow) const;
-    // The device on COM3 with the row's fault (and the second device on
-    // COM7 when the row has one); null when the row has none on COM3.
+    // The device on its port with the row's fault (and the second device on
+    // COM7 when the row has one); null when the row has no device.
     std::unique_ptr<CSimDevice> StartRowDevice(const CFaultRow& ARow);
     // A menu that differs from the device's in one choice, as a user's edit.
     CSettingsBlock EditedMenu(const CSettingsBlock& ADevice);

@@ -2,11 +2,14 @@
 #include <asm/termbits.h>
 #include <atomic>
 #include <fcntl.h>
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <mutex>
 #include <sys/ioctl.h>
 
 #include "ChildProcess.h"
+#include "PortTable.h"
 #include "Serial.h"
 #include "TempPortDir.h"
 #include "UniqueFd.h"
@@ -149,4 +152,29 @@ TEST_F(SerialTest, UnpluggedDeviceIsReportedOnce)
     EXPECT_TRUE(PollUntil([&] { return m_Receiver.m_nLost > 0; }));
     EXPECT_FALSE(PollUntil([&] { return m_Receiver.m_nLost > 1; }, 50ms)) << "reported more than once";
     APort.Close();
+}
+
+// The port table past COM49, by path, and what sysfs says of an adapter.
+TEST_F(SerialTest, PortsPastFortyNineByPathAndTheAdapterBehindAPort)
+{
+    Start(3);
+    Start(57);
+    EXPECT_EQ(ListPortNumbers(), (std::vector<unsigned>{3, 57}));
+    EXPECT_EQ(FindPortNumber(m_Dir.PortPath(57)), 57u) << "the link itself";
+    std::error_code AError;
+    EXPECT_EQ(FindPortNumber(std::filesystem::canonical(m_Dir.PortPath(57), AError).string()), 57u) << "its target";
+    EXPECT_EQ(FindPortNumber(m_Dir.GetPath() + "/COM9"), 0u);
+
+    // A USB adapter as sysfs shows it: the tty below an interface of the
+    // device that carries the ids and names.
+    const std::filesystem::path Sys = m_Dir.GetPath() + "/sys";
+    const std::filesystem::path Usb = Sys / "devices" / "pci0000:00" / "usb1" / "1-1";
+    std::filesystem::create_directories(Usb / "1-1:1.0" / "ttyUSB0");
+    std::filesystem::create_directories(Sys / "class" / "tty" / "ttyUSB0");
+    std::filesystem::create_directory_symlink(Usb / "1-1:1.0", Sys / "class" / "tty" / "ttyUSB0" / "device");
+    for (const auto& [szFile, szText] : {std::pair{"idVendor", "1a86\n"}, {"idProduct", "7523\n"},
+                                         {"product", "USB Serial\n"}, {"manufacturer", "QinHeng\n"}})
+        std::ofstream(Usb / szFile) << szText;
+    EXPECT_EQ(DescribeTty("ttyUSB0", Sys.string()), "1a86:7523 USB Serial (QinHeng)");
+    EXPECT_EQ(DescribeTty("ttyS0", Sys.string()), "") << "nothing known";
 }

@@ -29,6 +29,7 @@ TEST(SimOptions, EveryOptionSetsWhatItSays)
 {
     CSimOptions A;
     ASSERT_EQ(Parse(WithPort({"--firmware-version", "0x0123", "--data-version", "5", "--radar-version", "65535",
+                              "--firmware-version-after", "0x0101", "--radar-version-after", "9",
                               "--settings-g", kHexMenu, "--settings-i", "01 " + kHexMenu.substr(2),
                               "--accept-project-start", "--record", "/tmp/rec", "--baud", "256000",
                               "--answer-delay-ms", "20", "--seed", "7", "--silent", "--probe-command", "0x13",
@@ -40,6 +41,7 @@ TEST(SimOptions, EveryOptionSetsWhatItSays)
               CSimOptions::EParse::Run);
     EXPECT_TRUE(A.strPortDir == "/tmp/ports" && A.nCom == 3 && A.uFirmwareVersion == 0x0123 && A.uDataVersion == 5 &&
                 A.uRadarVersion == 0xFFFF);
+    EXPECT_TRUE(A.FirmwareVersionAfter == 0x0101 && !A.DataVersionAfter && A.RadarVersionAfter == 9);
     EXPECT_TRUE(A.SettingsG[0] == 0 && A.SettingsG[72] == 0x7F && A.SettingsI[0] == 1 && A.SettingsI[72] == 0x7F);
     EXPECT_TRUE(A.bAcceptProjectStart && A.bSilent && A.bNoMenu);
     EXPECT_EQ(A.strRecordDir, "/tmp/rec");
@@ -64,7 +66,7 @@ TEST(SimOptions, RefusesWhatMakesNoSense)
              {"--com", "0"}, {"--com", "256"}, {"--bogus"}, {"--tear", "sideways"}, {"--fail-block", "0x21:1"},
              {"--fail-block", "0x23:0"}, {"--settings-g", "0102"}, {"--settings-g", "zz" + kHexMenu.substr(2)},
              {"--baud"}, {"--hangup-after", "0"}, {"--probe-command", "0x46"}, {"--stop-after", "1:0x100"},
-             {"--firmware-version", "65536"}, {"--noise", "-1"},
+             {"--firmware-version", "65536"}, {"--data-version-after", "0x10000"}, {"--noise", "-1"},
              {"--unsolicited", "0x13"}, {"--unsolicited", "0x13:0"}, {"--unsolicited", "0x100:1"}})
         EXPECT_EQ(Parse(WithPort(Args), AOptions), CSimOptions::EParse::Error) << Args[0];
 }

@@ -1,0 +1,65 @@
+#pragma once
+#include <cstdint>
+#include <filesystem>
+#include <shared_mutex>
+#include <vector>
+
+#include "File_EDogMusic.h"
+#include "File_Project.h"
+#include "File_Radar.h"
+#include "LoadState.h"
+#include "Stages.h"
+
+using CPayload = std::vector<std::uint8_t>;
+
+// The four update images and what an update makes of them: the frames each
+// stage sends, their totals, the start commands' payloads, and whether a
+// file is damaged. Every rule about an image kind is here, once.
+//
+// Threads: any. One lock guards the four images: shared for the readers
+// below, alone for Load and Clear. It is never held while calling out of
+// this object: what leaves it (payloads, faults) leaves as copies.
+class CUpdateImages {
+public:
+    CUpdateImages();
+
+    // Reads the update files of Folder (the names joined to it as text, in
+    // the path's own encoding; a folder without its trailing separator
+    // names files beside it); an empty folder reads nothing and empties them.
+    void Load(const std::filesystem::path& Folder);
+    void Clear();
+
+    // Records of the firmware file, blocks of the others; 0 for the menu.
+    std::uint32_t GetCount(EImage eImage) const;
+    // The units of a stage the device answers: the firmware's data frames,
+    // the other images' blocks; none for the menu.
+    std::uint32_t GetTotal(EImage eImage) const;
+    bool HasData(EImage eImage) const { return GetTotal(eImage) > 0; }
+    // Whether the image's file is damaged (unreadable, or a firmware that
+    // could not be programmed), and where.
+    bool FindDamage(EImage eImage, CLoadFault& AFault) const;
+    // The firmware's version trailer.
+    std::uint16_t GetFirmwareVersion() const;
+    // The payload of a stage's start command: the firmware's version (high
+    // byte first), the radar file's size (low byte first); none otherwise.
+    CPayload GetStartPayload(EImage eImage) const;
+    // The payloads of the data frames a stage sends, in order: one per data
+    // record of the firmware (its 32-bit address low byte first, its
+    // length, its bytes), one per block of the others.
+    std::vector<CPayload> GetPayloads(EImage eImage) const;
+
+private:
+    // Calls Take for each data record with its full 32-bit address. A file
+    // whose first record is no extended linear address gives none.
+    template <class TTake>
+    static void ForEachDataRecord(std::span<const CPacket_Hex> Records, TTake Take);
+    void ClearLocked();
+    std::span<const CRawString> GetBlocksLocked(EImage eImage) const;
+
+    mutable std::shared_mutex m_Lock;
+    CFile_Project m_Project;
+    CFile_EDogMusic m_EDog;
+    CFile_EDogMusic m_Music;
+    CFile_Radar m_Radar;
+    std::uint32_t m_dwProjectFrames = 0;
+};
