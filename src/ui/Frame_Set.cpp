@@ -4,6 +4,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QKeyEvent>
+#include <QPushButton>
 #include <QStackedWidget>
 #include <QTabWidget>
 
@@ -226,4 +228,22 @@ void CFrame_Set::OnItemSelect(const QString& strName)
         if (QWidget* pLevel = FindControl("como_frame1_content_7_1"); pCombo != nullptr && pLevel != nullptr)
             pLevel->setEnabled(pCombo->currentIndex() == 0);
     }
+}
+
+void CFrame_Set::keyPressEvent(QKeyEvent* pEvent)
+{
+    // As in any dialog: Enter presses the button that has the focus, else
+    // saves; Esc cancels. Keys a control uses itself never come here.
+    const char* szButton = nullptr;
+    if (pEvent->key() == Qt::Key_Return || pEvent->key() == Qt::Key_Enter)
+        szButton = "btn_ok";
+    else if (pEvent->key() == Qt::Key_Escape)
+        szButton = "btn_cancel";
+    if (szButton == nullptr)
+        return WindowImplBase::keyPressEvent(pEvent);
+    auto* pFocused = qobject_cast<QPushButton*>(focusWidget());
+    if (pFocused == nullptr || pEvent->key() == Qt::Key_Escape)
+        pFocused = FindControl<QPushButton>(szButton);
+    if (pFocused != nullptr && pFocused->isEnabled())
+        pFocused->click();
 }

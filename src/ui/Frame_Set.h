@@ -19,6 +19,7 @@ protected:
     void Notify(TNotifyUI& AMsg) override;
     QWidget* CreateControl(const QString& strClass, QWidget* pParent) override;
     std::span<const std::string_view> GetKeepClickClasses() const override;
+    void keyPressEvent(QKeyEvent* pEvent) override;
 
 private:
     void OnWindowInit();

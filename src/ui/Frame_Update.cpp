@@ -80,6 +80,9 @@ void CFrame_Update::InitWindow()
     }
     SetIcon(108);
     CenterWindow();
+    // Until «Обновить» can be pressed the window itself holds the focus, so
+    // that no caption button shows a focus frame; Tab goes to the buttons.
+    setFocus(Qt::OtherFocusReason);
     // Until a device answers, the status line says what the tool is doing,
     // and why, when it found a port it may not open.
     SetTimer(kTimerSearch, 500);
@@ -181,8 +184,9 @@ void CFrame_Update::SetProgress(int nValue)
 
 void CFrame_Update::EnableButtons(bool bEnable)
 {
-    SetEnabled("btn_update", bEnable);
-    SetEnabled("btn_settings", bEnable);
+    // An update needs a device, the menu dialog a menu the device reported.
+    SetEnabled("btn_update", bEnable && m_bDeviceReady);
+    SetEnabled("btn_settings", bEnable && m_bMenuRead);
     SetEnabled("btn_cancel", bEnable);
     SetEnabled("btn_folder", bEnable);
 }
@@ -262,6 +266,7 @@ std::intptr_t CFrame_Update::HandleCustomMessage(std::uint32_t uMsg, std::uintpt
     case WM_PROGRESS: OnProgress(static_cast<std::uint32_t>(wParam), static_cast<std::uint32_t>(lParam)); break;
     case WM_STAGE_RESULT: OnStageResult(static_cast<std::int32_t>(wParam), static_cast<std::int32_t>(lParam)); break;
     case WM_DEVICE_LOST: OnDeviceLost(); break;
+    case WM_DEVICE_REREAD: OnDeviceReread(wParam != 0); break;
     default: break;
     }
     bHandled = false;
@@ -320,6 +325,9 @@ void CFrame_Update::OnDeviceReady()
     // update or connection stays on screen.
     if (!m_bUpdating) {
         SetEnabled("btn_update", true);
+        // The driver's next step: Enter or Space starts the update.
+        if (auto* pUpdate = FindControl<QPushButton>("btn_update"))
+            pUpdate->setFocus(Qt::OtherFocusReason);
         ShowReady();
     }
 }
@@ -337,6 +345,7 @@ void CFrame_Update::ShowReady()
 
 void CFrame_Update::OnSettingsRead()
 {
+    m_bMenuRead = true;
     // The second block's answer may come after a quick click on the
     // update button; the dialog must not open in the middle of an update.
     if (!m_bUpdating)
@@ -348,6 +357,7 @@ void CFrame_Update::OnSettingsRead()
 void CFrame_Update::OnDeviceLost()
 {
     m_bDeviceReady = false;
+    m_bMenuRead = false;
     SetEnabled("btn_update", false);
     ShowDeviceVersions(false);
     // Say what happened and what the tool does now; the result of the last
@@ -356,6 +366,28 @@ void CFrame_Update::OnDeviceLost()
     SetText("lbl_detail", m_strLastResult.isEmpty() ? QString() : Text(kLastResult) + m_strLastResult);
     SetText("lbl_progress", QString());
     SetTimer(kTimerSearch, 500);
+}
+
+void CFrame_Update::OnDeviceReread(bool bAnswered)
+{
+    // The whole update's result stays as it is; the device column now shows
+    // what the device reports after it, and one line says where that is not
+    // what was written.
+    if (!m_bDeviceReady || m_bUpdating)
+        return;
+    ShowDeviceVersions(true);
+    const CWork_BK* pWork = Work();
+    if (pWork == nullptr)
+        return;
+    if (!bAnswered) {
+        SetText("lbl_detail", Text("Устройство не сообщило свои версии после обновления."));
+        return;
+    }
+    std::wstring strFirmware, strData, strRadar;
+    pWork->GetDeviceVersions(strFirmware, strData, strRadar);
+    if (const std::wstring strSent = pWork->GetFirmwareSent(); !strSent.empty() && strSent != strFirmware)
+        SetText("lbl_detail", Text("После обновления устройство сообщает версию ПО %1, а записана %2.")
+                                  .arg(QString::fromStdWString(strFirmware), QString::fromStdWString(strSent)));
 }
 
 void CFrame_Update::OnStageStart(std::int32_t nStage, std::uint32_t dwTotal)

@@ -49,6 +49,7 @@ private:
     void OnProgress(std::uint32_t dwTotal, std::uint32_t dwDone);
     void OnStageResult(std::int32_t nStage, std::int32_t nResult);
     void OnDeviceLost();
+    void OnDeviceReread(bool bAnswered);
     void ShowSearchState();
     void EnableButtons(bool bEnable);
     void SetText(const char* szName, const QString& strText);
@@ -68,6 +69,7 @@ private:
     CNotifyBridge& m_Bridge;
     bool m_bUpdating = false;     // from the click until the whole update's result
     bool m_bDeviceReady = false;  // the connected device has answered
+    bool m_bMenuRead = false;     // the connected device reported its menu
     bool m_bStageEnded = false;   // the current stage's result has come
     QString m_strLastResult;      // the last whole update's result text
 };

@@ -1,6 +1,8 @@
 // The device settings dialog over the real skin: what each edit leaves in
 // the shared device menu.
+#include <QApplication>
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QStackedWidget>
@@ -34,11 +36,21 @@ void ShowPage(const CFrame_Set& ASet, int nPage)
     Click(ASet, ("option_frame_1_" + std::to_string(nPage + 1)).c_str());
 }
 
+// A key pressed with the focus on the control; what the control does not
+// use goes on to its window, as the toolkit hands it on.
+void PressKey(QWidget& AControl, const std::string& strKey)
+{
+    AControl.setFocus();
+    QKeyEvent AKey(QEvent::KeyPress, strKey == "return" ? Qt::Key_Return : Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(&AControl, &AKey);
+}
+
 QComboBox* Combo(const CFrame_Set& ASet, const char* szName) { return ASet.FindControl<QComboBox>(szName); }
 QCheckBox* Box(const CFrame_Set& ASet, const char* szName) { return ASet.FindControl<QCheckBox>(szName); }
 
 // Steps as a user takes them, separated by commas: "page N", "pick COMBO
-// INDEX", "check BOX", "uncheck BOX", "toggle BOX", "click BUTTON".
+// INDEX", "check BOX", "uncheck BOX", "toggle BOX", "click BUTTON", "key
+// CONTROL return|escape" (the key pressed with the focus on the control).
 void Act(CFrame_Set& ASet, const std::string& strSteps)
 {
     std::istringstream AStream(strSteps);
@@ -56,6 +68,8 @@ void Act(CFrame_Set& ASet, const std::string& strSteps)
             Box(ASet, strName.c_str())->toggle();
         else if (strVerb == "check" || strVerb == "uncheck")
             Box(ASet, strName.c_str())->setChecked(strVerb == "check");
+        else if (strVerb == "key")
+            PressKey(*ASet.FindControl(strName.c_str()), [&] { std::string s; AStep >> s; return s; }());
         else
             ADD_FAILURE() << "no such step: " << strStep;
     }
@@ -97,6 +111,7 @@ TEST_P(FrameSet, EditsReachTheSharedMenuOnlyOnOk)
         aExpected[nOffset] = static_cast<std::uint8_t>(nValue);
     for (std::size_t n = 0; n < aExpected.size(); ++n)
         EXPECT_EQ(int(AData.aSharedSettings[n]), int(aExpected[n])) << "byte " << n;
+    EXPECT_FALSE(ASet.isVisible()) << "every row ends the dialog";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -116,7 +131,12 @@ INSTANTIATE_TEST_SUITE_P(
         CSetRow{"FactoryBlockDropsEveryEdit", "page 4, pick como_frame1_content_6_2 17, click btn_dfs, click btn_ok", {},
                 EMenuAfter::BlockI},
         CSetRow{"CancelChangesNothing",
-                "pick como_frame1_content_2_2 3, toggle checkbox_frame1_2_2, page 2, click btn_cancel"}),
+                "pick como_frame1_content_2_2 3, toggle checkbox_frame1_2_2, page 2, click btn_cancel"},
+        // The keyboard: Enter in a list saves, Enter on a focused button
+        // presses it, Esc cancels wherever the focus is.
+        CSetRow{"EnterSaves", "pick como_frame1_content_2_2 3, key como_frame1_content_2_2 return", {{26, 3}}},
+        CSetRow{"EnterOnCancelCancels", "pick como_frame1_content_2_2 3, key btn_cancel return"},
+        CSetRow{"EscapeCancels", "pick como_frame1_content_2_2 3, key checkbox_frame1_2_2 escape"}),
     [](const testing::TestParamInfo<CSetRow>& AInfo) { return std::string(AInfo.param.szName); });
 
 TEST(FrameSetControls, AnAllZeroMenuShowsFirstItemsAndCheckedBoxes)

@@ -202,3 +202,29 @@ TEST(FrameUpdate, SettingsRunModallyWithTheMainWindowHidden)
     EXPECT_TRUE(AFrame.isVisible());
     EXPECT_EQ(AProgram.AData.aSharedSettings[26], 9);
 }
+
+// The keyboard: no caption button takes the focus, «Обновить» has it once
+// it can be pressed, and Tab goes through the buttons as they stand.
+TEST(FrameUpdate, FocusStartsOnUpdateAndTabFollowsTheButtons)
+{
+    CTempPortDir APorts;
+    CUpdateFolder AFiles;
+    CUiProgram AProgram(AFiles);
+    ASSERT_TRUE(AProgram.Open());
+    CFrame_Update& AFrame = *AProgram.pFrame;
+    AFrame.activateWindow();
+    EXPECT_EQ(AFrame.FindControl<QPushButton>("btn_min")->focusPolicy(), Qt::NoFocus);
+    AFrame.HandleMessage(WM_DEVICE_READY, 0, 0);
+    AFrame.HandleMessage(WM_SETTINGS_READ, 0, 0);
+    EXPECT_EQ(AFrame.focusWidget(), AFrame.FindControl<QPushButton>("btn_update"));
+
+    std::vector<QString> Order;
+    QWidget* pStart = AFrame.FindControl("btn_folder");
+    for (QWidget* p = pStart; Order.size() < 8; p = p->nextInFocusChain()) {
+        if (qobject_cast<QPushButton*>(p) != nullptr && (p->focusPolicy() & Qt::TabFocus))
+            Order.push_back(p->objectName());
+        if (p->nextInFocusChain() == pStart)
+            break;
+    }
+    EXPECT_EQ(Order, (std::vector<QString>{"btn_folder", "btn_settings", "btn_cancel", "btn_update"}));
+}

@@ -132,3 +132,47 @@ TEST(Program, WithoutAFolderOnlyTheDeviceMenuIsWritten)
     EXPECT_EQ(pDevice->GetSettings(), CBytes(AProgram.AData.aSharedSettings.begin(), AProgram.AData.aSharedSettings.end()));
     EXPECT_TRUE(pDevice->GetImage(0x21).empty()) << "the working folder's camera database was sent";
 }
+
+// After a successful update the device is asked again what it is: the
+// result stays on screen, the device column shows what it now reports, and
+// one line under the result says when that is not the firmware written or
+// when the device no longer answers.
+TEST(Program, AfterTheUpdateTheWindowShowsTheDeviceAsItNowIs)
+{
+    const struct {
+        const char* szName;
+        std::function<void(CSimOptions&)> Options;
+        const char* szFirmwareShown;
+        const char* szDetail;
+    } Rows[] = {
+        {"reports the firmware written", [](CSimOptions&) {}, "0102", ""},
+        {"reports another firmware", [](CSimOptions& A) { A.FirmwareVersionAfter = 0x0101; }, "0101",
+         "После обновления устройство сообщает версию ПО 0101, а записана 0102."},
+        // The probe and the connection's request are answered, nothing after.
+        {"answers no more", [](CSimOptions& A) { A.nStopAfter = 2, A.nStopCommand = 0x45; }, "",
+         "Устройство не сообщило свои версии после обновления."},
+    };
+    for (const auto& ARow : Rows) {
+        SCOPED_TRACE(ARow.szName);
+        CTempPortDir APorts;
+        CUpdateFolder AFiles;
+        AFiles.Write("AC7811_project.hex", MakeHex(0x08000000, RandomBytes(256, 4), "0102"));
+        CSimOptions AOptions;
+        AOptions.uFirmwareVersion = 0x007b;
+        ARow.Options(AOptions);
+        const auto pDevice = StartDevice(APorts.GetPath(), 3, AOptions);
+        CUiProgram AProgram(AFiles);
+        ASSERT_TRUE(AProgram.Open());
+        ASSERT_TRUE(AProgram.WaitReady());
+        CFrame_Update& AFrame = *AProgram.pFrame;
+        EXPECT_EQ(TextOf(AFrame, "lbl_device_firmwareversion"), "007b");
+        Click(AFrame, "btn_update");
+        ASSERT_TRUE(WaitUntil([&] { return !AFrame.IsUpdating(); }));
+        EXPECT_TRUE(WaitUntil([&] { return TextOf(AFrame, "lbl_device_firmwareversion") != "007b"; }, 10s));
+        EXPECT_EQ(TextOf(AFrame, "lbl_device_firmwareversion"), QString::fromUtf8(ARow.szFirmwareShown));
+        EXPECT_EQ(TextOf(AFrame, "lbl_detail"), QString::fromUtf8(ARow.szDetail));
+        EXPECT_EQ(TextOf(AFrame, "lbl_status"), QString::fromUtf8("Успешно обновлено!")) << "the result stays";
+        EXPECT_EQ(BarOf(AFrame), 100);
+        EXPECT_TRUE(IsEnabled(AFrame, "btn_update"));
+    }
+}
