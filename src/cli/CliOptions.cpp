@@ -28,6 +28,16 @@ std::optional<CCliOptions> CCliOptions::Parse(const std::vector<std::string>& Ar
             AOptions.bHelp = true;
         } else if (strArg == "--version") {
             AOptions.bVersion = true;
+        } else if (strArg == "--check") {
+            AOptions.bCheck = true;
+        } else if (strArg == "--json") {
+            AOptions.bJson = true;
+        } else if (strArg == "--port" && bHasValue) {
+            AOptions.strPort = Args[++i];
+            if (AOptions.strPort.empty()) {
+                strError = "--port needs a COM number or a device path";
+                return std::nullopt;
+            }
         } else if (strArg == "--folder" && bHasValue) {
             AOptions.strFolder = Args[++i];
         } else if (strArg == "--settings" && bHasValue) {
@@ -47,6 +57,10 @@ std::optional<CCliOptions> CCliOptions::Parse(const std::vector<std::string>& Ar
             return std::nullopt;
         }
     }
+    if (AOptions.bJson && !AOptions.bCheck) {
+        strError = "--json goes with --check";
+        return std::nullopt;
+    }
     return AOptions;
 }
 
@@ -60,6 +74,11 @@ const char* CCliOptions::Usage()
            "Options:\n"
            "  --folder DIR        the update files' folder (default: the current folder)\n"
            "  --settings FILE     73-byte device menu to write when it differs from the device's\n"
+           "  --port N|PATH       use this port alone: a COM number, or a device path such as\n"
+           "                      /dev/ttyUSB0 (on Windows COMn); probe no other\n"
+           "  --check             open no port: read every update file as an update would and\n"
+           "                      say per stage what it sends and how long that takes\n"
+           "  --json              with --check: the same as one JSON object\n"
            "  --stall-timeout S   fail an update that makes no progress for S seconds (30)\n"
            "  --wait S            search the ports for at most S seconds (10)\n"
            "  --trace             write the debug trace to standard error\n"
@@ -67,6 +86,7 @@ const char* CCliOptions::Usage()
            "  --help              print this text and exit\n"
            "  --version           print the program's version and exit\n"
            "\n"
-           "Exit status: 0 updated (or nothing to update), 1 the update failed,\n"
-           "2 no device answered, 64 usage error.\n";
+           "Exit status: 0 updated (or nothing to update; with --check: an update would\n"
+           "start), 1 the update failed (with --check: a file is damaged), 2 no device\n"
+           "answered, 64 usage error.\n";
 }

@@ -1,11 +1,12 @@
 // iap-cli: the update from a terminal, on the same worker as the window.
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "DealMsg.h"
 #include "PortTable.h"
 #include "TextCodec.h"
+#include "UpdateCheck.h"
 #include "Version.h"
 #include "VersionFile.h"
 #include "Work_BK.h"
@@ -28,7 +30,18 @@ constexpr int kExitUsage = 64;
 
 using AClock = std::chrono::steady_clock;
 
-constexpr const char* kUpdateFiles[] = {"AC7811_project.hex", "flagdata.bin", "audioHead.bin", "rdfw.bin"};
+std::string Utf8(const std::wstring& str) { return WideToUtf8(str); }
+
+std::string UpdateFileNames()
+{
+    std::string strNames;
+    for (const CStage& AStage : kStages)
+        if (AStage.szFile != nullptr)
+            strNames += (strNames.empty() ? "" : ", ") + std::string(AStage.szFile);
+    return strNames;
+}
+
+// ---------------------------------------------------------------- what iap-cli is given
 
 // Reads the device menu to write; answers what is wrong with the file, or
 // "" when it holds a menu.
@@ -48,7 +61,7 @@ std::string ReadSettingsFile(const std::filesystem::path& Path, CSettingsBlock& 
         return "cannot be read";
     if (nRead != kSettingsSize)
         return "holds " + std::to_string(nRead) + (nRead == kSettingsSize + 1 ? " or more" : "") +
-               " bytes; a device menu has 73";
+               " bytes; a device menu has " + std::to_string(kSettingsSize);
     std::copy(szBuf.begin(), szBuf.begin() + kSettingsSize, AMenu.begin());
     return "";
 }
@@ -67,25 +80,82 @@ std::string CheckFolder(const std::filesystem::path& Folder)
     return "";
 }
 
+// The folder and the menu, checked before any port is opened: a typo must
+// not look like a device with nothing to do. Answers the usage error's
+// exit status, or none.
+std::optional<int> ReadInputs(const CCliOptions& AOptions, std::optional<CSettingsBlock>& Menu)
+{
+    if (const std::string strWrong = CheckFolder(PathFromUtf8(AOptions.strFolder)); !strWrong.empty()) {
+        std::fprintf(stderr, "iap-cli: the update folder %s %s\n", AOptions.strFolder.c_str(), strWrong.c_str());
+        return kExitUsage;
+    }
+    if (AOptions.strSettings.empty())
+        return std::nullopt;
+    CSettingsBlock AMenu{};
+    if (const std::string strWrong = ReadSettingsFile(PathFromUtf8(AOptions.strSettings), AMenu); !strWrong.empty()) {
+        std::fprintf(stderr, "iap-cli: the device menu file %s %s\n", AOptions.strSettings.c_str(), strWrong.c_str());
+        return kExitUsage;
+    }
+    Menu = AMenu;
+    return std::nullopt;
+}
+
 bool HoldsAnyUpdateFile(const std::filesystem::path& Folder)
 {
     std::error_code AError;
-    return std::any_of(std::begin(kUpdateFiles), std::end(kUpdateFiles),
-                       [&](const char* szName) { return std::filesystem::exists(Folder / szName, AError); });
+    return std::any_of(kStages.begin(), kStages.end(), [&](const CStage& AStage) {
+        return AStage.szFile != nullptr && std::filesystem::exists(Folder / AStage.szFile, AError);
+    });
 }
 
-std::string UpdateFileNames()
+// The COM number --port names, or 0 after saying why there is none.
+unsigned ResolvePort(const std::string& strPort)
 {
-    std::string strNames;
-    for (const char* szName : kUpdateFiles)
-        strNames += (strNames.empty() ? "" : ", ") + std::string(szName);
-    return strNames;
+    unsigned nPort = 0;
+    if (strPort.find_first_not_of("0123456789") == std::string::npos && strPort.size() <= 3)
+        nPort = static_cast<unsigned>(std::stoul(strPort));
+    else
+        nPort = FindPortNumber(strPort);
+    if (nPort >= 1 && nPort <= 255 && !GetPortPath(nPort).empty())
+        return nPort;
+    std::printf("No such port: %s is none of this system's serial ports (see iap-cli --list-ports).\n",
+                strPort.c_str());
+    return 0;
+}
+
+// ---------------------------------------------------------------- what iap-cli tells
+
+int ListPorts()
+{
+    for (const unsigned n : ListPortNumbers()) {
+        const std::string strPath = GetPortPath(n);
+        std::error_code AError;
+        const std::filesystem::path Device = std::filesystem::canonical(strPath, AError);
+        const std::string strDevice = AError ? std::string() : Utf8(PathToWide(Device));
+        const std::string strAbout = AError ? std::string() : DescribeTty(Utf8(PathToWide(Device.filename())));
+        std::printf("COM%-3u %s%s%s\n", n, strPath.c_str(),
+                    strDevice.empty() || strDevice == strPath ? "" : (" -> " + strDevice).c_str(),
+                    strAbout.empty() ? "" : ("  " + strAbout).c_str());
+    }
+    return 0;
+}
+
+// Which ports were looked at, for the headline of what the search met.
+std::string DescribeSearched(const std::vector<std::uint8_t>& Ports)
+{
+    if (Ports.size() == 1)
+        return "COM" + std::to_string(Ports.front());
+    std::string strText = "COM1 to COM49";
+    for (const std::uint8_t btPort : Ports)
+        if (btPort >= 50)
+            strText += ", COM" + std::to_string(btPort);
+    return strText;
 }
 
 // One line for each port the search could not connect to, and a headline.
-std::string DescribeFindings(const std::vector<CPortFinding>& Findings)
+std::string DescribeFindings(const std::vector<CPortFinding>& Findings, const std::vector<std::uint8_t>& Searched)
 {
-    std::string strHead = "No device answered on COM1 to COM49.\n";
+    std::string strHead = "No device answered on " + DescribeSearched(Searched) + ".\n";
     std::string strLines;
     for (const CPortFinding& A : Findings) {
         std::string strLine = "  COM" + std::to_string(A.btPort) + " (" + A.strPath + ") ";
@@ -119,14 +189,139 @@ std::string DescribeFindings(const std::vector<CPortFinding>& Findings)
     return strHead + strLines;
 }
 
-int ListPorts()
+std::string DescribeDevice(const CWork_BK& AWork, const char* szWhen)
 {
-    for (const unsigned n : ListPortNumbers())
-        std::printf("COM%u  %s\n", n, GetPortPath(n).c_str());
-    return 0;
+    std::wstring strFw, strData, strRadar;
+    AWork.GetDeviceVersions(strFw, strData, strRadar);
+    return "Device on COM" + std::to_string(AWork.GetPortNumber()) + szWhen + ": firmware " + Utf8(strFw) +
+           ", data " + Utf8(strData) + ", radar " + Utf8(strRadar) + "\n";
 }
 
-std::string Utf8(const std::wstring& str) { return WideToUtf8(str); }
+// ---------------------------------------------------------------- the update
+
+// The worker's notifications until the device is ready; false when none
+// came in time.
+bool WaitForDevice(CCliWindow& AWindow, AClock::time_point tEnd, int& nSettingsReads)
+{
+    CCliWindow::CEvent AEvent{};
+    while (AWindow.WaitEvent(AEvent, tEnd)) {
+        // The menu may be read before the images are loaded.
+        nSettingsReads += AEvent.uMessage == WM_SETTINGS_READ;
+        if (AEvent.uMessage == WM_DEVICE_READY)
+            return true;
+    }
+    return false;
+}
+
+// Shows the running update until its whole result; answers it.
+int ShowUpdate(CCliWindow& AWindow)
+{
+    CCliWindow::CEvent AEvent{};
+    int nResult = 1;
+    for (;;) {
+        if (AWindow.WaitEvent(AEvent, AClock::now() + std::chrono::hours(24)) && AWindow.Show(AEvent, nResult))
+            return nResult;
+    }
+}
+
+// After a success the worker asks the device what it now is: says what it
+// reports, and where that is not the firmware written.
+void ShowDeviceAfter(CCliWindow& AWindow, const CWork_BK& AWork)
+{
+    const CWorkSettings& ASettings = AWork.GetWorkSettings();
+    const auto tEnd =
+        AClock::now() + std::chrono::milliseconds(std::uint64_t{ASettings.dwInfoWait} * ASettings.dwInfoTries + 2000);
+    CCliWindow::CEvent AEvent{};
+    while (AWindow.WaitEvent(AEvent, tEnd)) {
+        if (AEvent.uMessage != WM_DEVICE_REREAD)
+            continue;
+        if (AEvent.wParam == 0) {
+            AWindow.Print("The device did not report its versions after the update.\n");
+            return;
+        }
+        AWindow.Print(DescribeDevice(AWork, " now").c_str());
+        std::wstring strFw, strData, strRadar;
+        AWork.GetDeviceVersions(strFw, strData, strRadar);
+        if (const std::wstring strSent = AWork.GetFirmwareSent(); !strSent.empty() && strSent != strFw)
+            AWindow.Print(("Note: the device reports firmware " + Utf8(strFw) + ", not " + Utf8(strSent) +
+                           " as written.\n")
+                              .c_str());
+        return;
+    }
+}
+
+int RunUpdate(const CCliOptions& AOptions, const std::optional<CSettingsBlock>& Menu)
+{
+    const std::filesystem::path Folder = PathFromUtf8(AOptions.strFolder);
+    if (!Menu && !HoldsAnyUpdateFile(Folder)) {
+        std::printf("Nothing to update: %s holds none of %s, and no device menu was given (--settings).\n",
+                    AOptions.strFolder.c_str(), UpdateFileNames().c_str());
+        return kExitUpdated;
+    }
+    CWorkSettings ASettings;
+    ASettings.dwStallTimeout = AOptions.nStallSeconds * 1000;
+    if (!AOptions.strPort.empty()) {
+        const unsigned nPort = ResolvePort(AOptions.strPort);
+        if (nPort == 0)
+            return kExitNoDevice;
+        ASettings.Ports = {static_cast<std::uint8_t>(nPort)};
+    }
+
+    std::FILE* pOut = DivertTrace(AOptions.bTrace);
+    CCliWindow AWindow(pOut, IsTerminal(pOut));
+    CDealMsg ADeal;
+    CWork_BK AWork;
+    AWork.SetWorkSettings(ASettings);
+    AWork.SetNotifyWnd(&AWindow);
+    // The folder with its trailing separator: the worker joins the file
+    // names to it as text.
+    AWork.StartWork(50, 256000, PathToWide(Folder / ""));
+
+    int nSettingsReads = 0;
+    if (!WaitForDevice(AWindow, AClock::now() + std::chrono::seconds(AOptions.nWaitSeconds), nSettingsReads)) {
+        AWork.Reset();
+        AWindow.Print(DescribeFindings(AWork.GetSearchFindings(), AWork.GetPortsToProbe()).c_str());
+        return kExitNoDevice;
+    }
+    const auto Versions = ReadVersionFile(Folder / "ver.txt");
+    AWindow.Print((DescribeDevice(AWork, "") + "Files (ver.txt): device " + Utf8(Versions[0]) + ", firmware " +
+                   Utf8(Versions[1]) + ", data " + Utf8(Versions[2]) + ", radar " + Utf8(Versions[3]) + "\n")
+                      .c_str());
+    // Each settings read is answered or dropped after the queue's wait.
+    const auto tReadsEnd = AClock::now() + std::chrono::milliseconds(3 * ASettings.dwTaskWait + 2000);
+    CCliWindow::CEvent AEvent{};
+    while (nSettingsReads < 2 && AWindow.WaitEvent(AEvent, tReadsEnd))
+        nSettingsReads += AEvent.uMessage == WM_SETTINGS_READ;
+    if (Menu)
+        AWork.HandOverMenu(*Menu);
+
+    AWindow.StartClock();
+    if (!AWork.StartUpdate() && AWork.GetLastResult() == 0) {
+        AWindow.Print(("Nothing to update: " + UpdateFileNames() + " in " + AOptions.strFolder +
+                       " have nothing to send, and the device menu is unchanged.\n")
+                          .c_str());
+        AWork.Reset();
+        return kExitUpdated;
+    }
+    const int nResult = ShowUpdate(AWindow);
+    if (nResult == 0) {
+        ShowDeviceAfter(AWindow, AWork);
+    } else if (const std::wstring strWhy = AWork.GetFailure().Describe(); !strWhy.empty()) {
+        AWindow.Print(("  " + Utf8(strWhy) + "\n").c_str());  // under the failure it explains
+    }
+    AWork.Reset();
+    return nResult == 0 ? kExitUpdated : kExitFailed;
+}
+
+int RunCheck(const CCliOptions& AOptions, const std::optional<CSettingsBlock>& Menu)
+{
+    // The images trace what they read; the answer stays alone on standard output.
+    std::FILE* pOut = DivertTrace(AOptions.bTrace);
+    const CUpdateCheck ACheck(PathFromUtf8(AOptions.strFolder), Menu, AOptions.strSettings);
+    std::fputs(AOptions.bJson ? ACheck.FormatJson().c_str() : ACheck.FormatText().c_str(), pOut);
+    std::fflush(pOut);
+    return ACheck.GetExitStatus();
+}
 
 } // namespace
 
@@ -150,94 +345,8 @@ int main(int argc, char** argv)
     }
     if (AOptions.bListPorts)
         return ListPorts();
-
-    // The inputs are checked before any port is opened: a typo must not
-    // look like a device with nothing to do.
-    const std::filesystem::path Folder = PathFromUtf8(AOptions.strFolder);
-    if (const std::string strWrong = CheckFolder(Folder); !strWrong.empty()) {
-        std::fprintf(stderr, "iap-cli: the update folder %s %s\n", AOptions.strFolder.c_str(), strWrong.c_str());
-        return kExitUsage;
-    }
-    CSettingsBlock AMenu{};
-    const bool bHasMenu = !AOptions.strSettings.empty();
-    if (bHasMenu) {
-        if (const std::string strWrong = ReadSettingsFile(PathFromUtf8(AOptions.strSettings), AMenu);
-            !strWrong.empty()) {
-            std::fprintf(stderr, "iap-cli: the device menu file %s %s\n", AOptions.strSettings.c_str(),
-                         strWrong.c_str());
-            return kExitUsage;
-        }
-    }
-    if (!bHasMenu && !HoldsAnyUpdateFile(Folder)) {
-        std::printf("Nothing to update: %s holds none of %s, and no device menu was given (--settings).\n",
-                    AOptions.strFolder.c_str(), UpdateFileNames().c_str());
-        return kExitUpdated;
-    }
-
-    std::FILE* pOut = DivertTrace(AOptions.bTrace);
-    CCliWindow AWindow(pOut, IsTerminal(pOut));
-    CDealMsg ADeal;
-    CWork_BK AWork;
-    CWorkSettings ASettings;
-    ASettings.dwStallTimeout = AOptions.nStallSeconds * 1000;
-    AWork.SetWorkSettings(ASettings);
-    AWork.SetNotifyWnd(&AWindow);
-
-    // The folder with its trailing separator: the worker joins the file
-    // names to it as text.
-    AWork.StartWork(50, 256000, PathToWide(Folder / ""));
-
-    // Device-ready, then the two settings reads (each answered or dropped
-    // after the queue's wait).
-    const auto tSearchEnd = AClock::now() + std::chrono::seconds(AOptions.nWaitSeconds);
-    CCliWindow::CEvent AEvent{};
-    bool bReady = false;
-    int nSettingsReads = 0;  // the reads may be answered before the images are loaded
-    while (!bReady && AWindow.WaitEvent(AEvent, tSearchEnd)) {
-        bReady = AEvent.uMessage == WM_DEVICE_READY;
-        nSettingsReads += AEvent.uMessage == WM_SETTINGS_READ;
-    }
-    if (!bReady) {
-        AWork.Reset();
-        AWindow.Print(DescribeFindings(AWork.GetSearchFindings()).c_str());
-        return kExitNoDevice;
-    }
-    std::wstring strFw, strData, strRadar;
-    AWork.GetDeviceVersions(strFw, strData, strRadar);
-    const auto Versions = ReadVersionFile(Folder / "ver.txt");
-    std::string strInfo = "Device on COM" + std::to_string(AWork.GetPortNumber()) + ": firmware " + Utf8(strFw) +
-                          ", data " + Utf8(strData) + ", radar " + Utf8(strRadar) + "\n";
-    strInfo += "Files (ver.txt): device " + Utf8(Versions[0]) + ", firmware " + Utf8(Versions[1]) + ", data " +
-               Utf8(Versions[2]) + ", radar " + Utf8(Versions[3]) + "\n";
-    AWindow.Print(strInfo.c_str());
-
-    const auto tReadsEnd = AClock::now() + std::chrono::milliseconds(3 * ASettings.dwTaskWait + 2000);
-    while (nSettingsReads < 2 && AWindow.WaitEvent(AEvent, tReadsEnd))
-        nSettingsReads += AEvent.uMessage == WM_SETTINGS_READ;
-
-    if (bHasMenu)
-        AWork.HandOverMenu(AMenu);
-
-    AWindow.StartClock();
-    if (!AWork.StartUpdate() && AWork.GetLastResult() == 0) {
-        AWindow.Print(("Nothing to update: " + UpdateFileNames() + " in " + AOptions.strFolder +
-                       " have nothing to send, and the device menu is unchanged.\n")
-                          .c_str());
-        AWork.Reset();
-        return kExitUpdated;
-    }
-    int nResult = 1;
-    for (;;) {
-        if (!AWindow.WaitEvent(AEvent, AClock::now() + std::chrono::hours(24)))
-            continue;
-        if (AWindow.Show(AEvent, nResult))
-            break;
-    }
-    if (nResult != 0) {
-        const std::wstring strWhy = AWork.GetFailure().Describe();
-        if (!strWhy.empty())
-            AWindow.Print(("  " + Utf8(strWhy) + "\n").c_str());  // under the failure it explains
-    }
-    AWork.Reset();
-    return nResult == 0 ? kExitUpdated : kExitFailed;
+    std::optional<CSettingsBlock> Menu;
+    if (const std::optional<int> nUsage = ReadInputs(AOptions, Menu))
+        return *nUsage;
+    return AOptions.bCheck ? RunCheck(AOptions, Menu) : RunUpdate(AOptions, Menu);
 }

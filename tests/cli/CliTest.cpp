@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "ChildProcess.h"
+#include "EngineTestKit.h"
+#include "JsonWriter.h"
 #include "TempPortDir.h"
 #include "VirtualDevice.h"
 
@@ -39,4 +41,93 @@ TEST(Cli, ExitStatusTellsWhatHappened)
     EXPECT_NE(AEmpty.strOut.find("Nothing to update: AC7811_project.hex, flagdata.bin, audioHead.bin, rdfw.bin in"),
               std::string::npos)
         << AEmpty.strOut;
+}
+
+// --port takes one port, by number or by path, and probes no other; a port
+// that is not there, or on which nothing answers, ends with exit 2 and says so.
+TEST(Cli, OnePortAloneByNumberOrPath)
+{
+    const CTempPortDir APorts;
+    const std::string strFiles = APorts.GetPath() + "/files";
+    std::filesystem::create_directory(strFiles);
+    std::ofstream(strFiles + "/flagdata.bin", std::ios::binary) << std::string(5000, 'x');
+    const auto pFirst = StartDevice(APorts.GetPath(), 3);
+    const auto pSecond = StartDevice(APorts.GetPath(), 7);
+    CSimOptions ASilent;
+    ASilent.bSilent = true;
+    const auto pSilent = StartDevice(APorts.GetPath(), 5, ASilent);
+    const auto Cli = [&](const std::string& strPort) {
+        return RunProgram({IAP_CLI_PATH, "--folder", strFiles, "--port", strPort, "--wait", "2"});
+    };
+    for (const std::string& strPort : {std::string("7"), APorts.PortPath(7)}) {
+        const CProgramRun ARun = Cli(strPort);
+        EXPECT_EQ(ARun.nExit, 0) << ARun.strOut;
+        EXPECT_NE(ARun.strOut.find("Device on COM7: "), std::string::npos) << ARun.strOut;
+    }
+    EXPECT_EQ(pSecond->GetImage(0x21), CBytes(5000, 'x'));
+    const CProgramRun ANone = Cli("9");
+    EXPECT_EQ(ANone.nExit, 2);
+    EXPECT_NE(ANone.strOut.find("No such port: 9"), std::string::npos) << ANone.strOut;
+    const CProgramRun ASilentRun = Cli("5");
+    EXPECT_EQ(ASilentRun.nExit, 2);
+    EXPECT_NE(ASilentRun.strOut.find("No device answered on COM5.\n  COM5 (" + APorts.PortPath(5) +
+                                     ") opened, but nothing answered."),
+              std::string::npos)
+        << ASilentRun.strOut;
+    EXPECT_EQ(pFirst->GetCounters().nFramesReceived, 0u) << "COM3 was probed";
+}
+
+// --check reads the files as an update would and opens no port: what each
+// stage sends and takes, the versions, and the damaged file named where.
+TEST(Cli, CheckTellsWhatAnUpdateWouldDoWithoutADevice)
+{
+    const CTempPortDir APorts;
+    const auto pDevice = StartDevice(APorts.GetPath(), 3);
+    const std::filesystem::path Files = APorts.GetPath() + "/files";
+    std::filesystem::create_directory(Files);
+    const std::string strHex = MakeHex(0x08000000, RandomBytes(320, 5), "0102");
+    std::ofstream(Files / "AC7811_project.hex", std::ios::binary) << strHex;
+    std::ofstream(Files / "rdfw.bin", std::ios::binary) << std::string(2100, 'r');
+    std::ofstream(Files / "ver.txt") << "RD-1\n0103\n0003\n1a2b\n";
+    const auto Check = [&](std::vector<std::string> Extra) {
+        std::vector<std::string> Args = {IAP_CLI_PATH, "--check", "--folder", Files.string()};
+        Args.insert(Args.end(), Extra.begin(), Extra.end());
+        return RunProgram(Args);
+    };
+    const CProgramRun AText = Check({});
+    EXPECT_EQ(AText.nExit, 0) << AText.strOut;
+    for (const char* szLine :
+         {"  1 firmware         AC7811_project.hex  955 bytes, 20 data records, 0.027 s on the line and the "
+          "device's 10.00 s restart\n",
+          "  2 camera database  flagdata.bin        absent: skipped\n",
+          "  4 radar firmware   rdfw.bin            2100 bytes, 3 blocks, 0.084 s on the line\n",
+          "Warning: ver.txt gives the firmware as 0103, but the firmware file's own version is 0102\n",
+          "An update would start: 0.11 s on the line at 256000 baud, 10.11 s with the restart.\n"})
+        EXPECT_NE(AText.strOut.find(szLine), std::string::npos) << szLine << "\n" << AText.strOut;
+
+    const CProgramRun AJson = Check({"--json"});
+    EXPECT_EQ(AJson.nExit, 0);
+    EXPECT_EQ(AJson.strOut.front(), '{') << "nothing but the object: " << AJson.strOut;
+    for (const char* szPart : {"\"stage\":4,\"name\":\"radar firmware\",\"file\":\"rdfw.bin\",\"present\":true,"
+                               "\"size\":2100,\"damaged\":false,\"damage\":\"\",\"frames\":3,\"bytesOut\":2129,"
+                               "\"bytesIn\":26,",
+                               "\"firmwareFile\":\"0102\"", "\"updateWouldStart\":true,\"exitStatus\":0}\n"})
+        EXPECT_NE(AJson.strOut.find(szPart), std::string::npos) << szPart << "\n" << AJson.strOut;
+
+    std::ofstream(Files / "AC7811_project.hex", std::ios::binary) << strHex.substr(0, strHex.size() / 2);
+    const CProgramRun ADamaged = Check({});
+    EXPECT_EQ(ADamaged.nExit, 1);
+    EXPECT_NE(ADamaged.strOut.find("DAMAGED: Файл AC7811_project.hex повреждён в строке 12"), std::string::npos)
+        << ADamaged.strOut;
+    EXPECT_EQ(Check({"--json", "--settings", (Files / "ver.txt").string()}).nExit, 64) << "a menu of 18 bytes";
+    EXPECT_EQ(pDevice->GetCounters().nFramesReceived, 0u) << "a port was opened";
+}
+
+TEST(Cli, JsonTextIsEscaped)
+{
+    EXPECT_EQ(CJsonWriter::Quote("a\"b\\c\nd\te\x01 ф"), "\"a\\\"b\\\\c\\nd\\te\\u0001 ф\"");
+    CJsonWriter AJson;
+    AJson.BeginObject().Key("list").BeginArray().Number(std::uint64_t{1}).Null().Bool(false).EndArray();
+    AJson.Key("x").Number(0.5).EndObject();
+    EXPECT_EQ(AJson.GetText(), "{\"list\":[1,null,false],\"x\":0.500}");
 }
