@@ -18,10 +18,15 @@ make_samples() {
   head -c 73 /dev/urandom > "$top/menu.bin"
 }
 
+# The versions the sample device reports before an update (one step behind
+# the sample files) and after it (the files' own).
+sim_versions=(--firmware-version 0x0101 --data-version 0x0002 --data-version-after 0x0003
+              --radar-version 0x1a2a --radar-version-after 0x1a2b)
+
 # Starts iap-sim ($IAP_SIM, default the build's) on COM3 of "$1" (paced at
 # 256000 baud, recording into "$2"), waits for its port and sets sim_pid.
 start_sim() {
-  "${IAP_SIM:-build/sim/iap-sim}" --port-dir "$1" --com 3 --record "$2" --baud 256000 &
+  "${IAP_SIM:-build/sim/iap-sim}" --port-dir "$1" --com 3 --record "$2" --baud 256000 "${sim_versions[@]}" &
   sim_pid=$!
   for _ in $(seq 100); do [ -e "$1/COM3" ] && break; sleep 0.05; done
 }
