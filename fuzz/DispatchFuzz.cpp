@@ -101,7 +101,7 @@ struct CObserved {
     }
 };
 
-void CheckAfter(CWork_BK& AWork, const CRawString& strFrame, const CObserved& ABefore)
+void CheckAfter(CWork_BK& AWork, const CRawString& strFrame, const CObserved& ABefore, bool bUpdateRan)
 {
     const CObserved AAfter(AWork);
     const std::uint8_t btCommand = strFrame.At(3);
@@ -114,8 +114,9 @@ void CheckAfter(CWork_BK& AWork, const CRawString& strFrame, const CObserved& AB
         FUZZ_REQUIRE(AAfter.nTasks == ABefore.nTasks);
 
     // A settings block is taken whole from a 0x48 answer long enough to hold
-    // it, and from nothing else.
-    const bool bSettings = btCommand == Cmd::SettingsBlock && nLength >= 5 + 1 + 73;
+    // it, and from nothing else; not while an update runs, whose menu it
+    // would replace.
+    const bool bSettings = btCommand == Cmd::SettingsBlock && nLength >= 5 + 1 + 73 && !bUpdateRan;
     const CSettingsBlock* pExpectG = &ABefore.G;
     const CSettingsBlock* pExpectI = &ABefore.I;
     CSettingsBlock AFromFrame{};
@@ -184,8 +185,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
         const CObserved ABefore(AWork);
         const std::size_t nNotes = AWindow.GetNotes().size();
         const bool bOpen = AWork.IsSequenceOpen();
+        const bool bRunning = AWork.IsUpdateRunning();
         ADeal.DispatchReply(strFrame);
-        CheckAfter(AWork, strFrame, ABefore);
+        CheckAfter(AWork, strFrame, ABefore, bRunning);
         // The settings written answer closes an update: stage 5 and then the
         // whole update, both successful, while answers may still move it on.
         const std::vector<std::pair<int, int>> Results = CheckNotes(AWindow.GetNotes(), nNotes);
