@@ -148,7 +148,6 @@ void CheckAfter(CWork_BK& AWork, const CRawString& strFrame, const CObserved& AB
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSize)
 {
     FuzzedDataProvider AInput(pData, nSize);
-    CDealMsg ADeal;
     CWork_BK AWork;
     CWorkSettings ASettings;
     ASettings.dwFirmwarePause = 0;
@@ -186,7 +185,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
         const std::size_t nNotes = AWindow.GetNotes().size();
         const bool bOpen = AWork.IsSequenceOpen();
         const bool bRunning = AWork.IsUpdateRunning();
-        ADeal.DispatchReply(strFrame);
+        AWork.DispatchFrame(strFrame);
         CheckAfter(AWork, strFrame, ABefore, bRunning);
         // The settings written answer closes an update: stage 5 and then the
         // whole update, both successful, while answers may still move it on.

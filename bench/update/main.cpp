@@ -137,7 +137,6 @@ public:
     CNoteRecorder& Window() { return m_Window; }
 
 private:
-    CDealMsg m_Deal;
     CNoteRecorder m_Window;
     CBenchWork m_Work;
 };

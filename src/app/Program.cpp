@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <optional>
 
-#include "DealMsg.h"
 #include "Frame_Update.h"
 #include "NotifyBridge.h"
 #include "ProgramData.h"
@@ -89,7 +88,6 @@ int CProgram::Run(const QStringList& Args, const std::filesystem::path& ProgramF
     // Declared before the worker, so that it outlives every worker thread
     // that may still send a notification.
     CNotifyBridge ABridge;
-    CDealMsg ADeal;
     CWork_BK AWork;
     int nStatus = 0;
     {

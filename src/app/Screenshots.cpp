@@ -16,7 +16,6 @@
 #include <functional>
 #include <string>
 
-#include "DealMsg.h"
 #include "Frame_Set.h"
 #include "Frame_Update.h"
 #include "NotifyBridge.h"
@@ -76,7 +75,6 @@ int main(int argc, char** argv)
     AData.aVersionTexts = ReadVersionFile(AData.UpdateFolder / "ver.txt");
 
     CNotifyBridge ABridge;
-    CDealMsg ADeal;
     CWork_BK AWork;
     CWorkSettings ASettings;
     ASettings.dwFirmwarePause = 1000;  // the pictures need no full restart pause

@@ -28,3 +28,19 @@ void DebugPrint(const wchar_t* wzFormat, ...)
     // each, four to every firmware record, even when the trace went nowhere.
     std::fwrite(strOut.data(), 1, strOut.size(), stdout);
 }
+
+void DebugPrintBytes(const wchar_t* wzHead, std::span<const std::uint8_t> Bytes)
+{
+    std::wstring strLine = wzHead;
+    wchar_t wzByte[8];
+    for (const std::uint8_t bt : Bytes) {
+        std::swprintf(wzByte, 8, L" %02x", bt);
+        strLine += wzByte;
+        if (strLine.size() > 1000) {
+            DebugPrint(L"%ls", strLine.c_str());
+            strLine.clear();
+        }
+    }
+    strLine += L"\r\n";
+    DebugPrint(L"%ls", strLine.c_str());
+}

@@ -13,7 +13,6 @@
 #include "CliOptions.h"
 #include "CliWindow.h"
 #include "Console.h"
-#include "DealMsg.h"
 #include "PortTable.h"
 #include "TextCodec.h"
 #include "UpdateCheck.h"
@@ -269,13 +268,12 @@ int RunUpdate(const CCliOptions& AOptions, const std::optional<CSettingsBlock>& 
 
     std::FILE* pOut = DivertTrace(AOptions.bTrace);
     CCliWindow AWindow(pOut, IsTerminal(pOut));
-    CDealMsg ADeal;
     CWork_BK AWork;
     AWork.SetWorkSettings(ASettings);
     AWork.SetNotifyWnd(&AWindow);
     // The folder with its trailing separator: the worker joins the file
     // names to it as text.
-    AWork.StartWork(50, 256000, PathToWide(Folder / ""));
+    AWork.StartWork(kSearchPortBound, kLineBaud, PathToWide(Folder / ""));
 
     int nSettingsReads = 0;
     if (!WaitForDevice(AWindow, AClock::now() + std::chrono::seconds(AOptions.nWaitSeconds), nSettingsReads)) {

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,3 +27,10 @@ struct CPortFinding {
 // program holds, and one where something else answered. Null when none of
 // these is among them (a silent port tells nothing new).
 const CPortFinding* GetMostUseful(const std::vector<CPortFinding>& Findings);
+
+class CSerial;
+
+// What a port that did not open, or opened and answered wrongly, tells:
+// from the serial port's last open and probe. None for a port that does
+// not exist, or is no serial port at all.
+std::optional<CPortFinding> FindOnPort(std::uint8_t btPort, const CSerial& ASerial);

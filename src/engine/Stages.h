@@ -62,6 +62,7 @@ inline constexpr std::array<CStage, 5> kStages = {{
 // The device menu the menu stage carries, as the device reports it in each
 // of its two settings blocks.
 inline constexpr std::size_t kSettingsSize = 73;
+using CSettingsBlock = std::array<std::uint8_t, kSettingsSize>;
 
 // Stage 6 is the update as a whole: it has no commands, only its result.
 inline constexpr std::int32_t kWholeUpdate = 6;

@@ -1,6 +1,9 @@
 #include "UpdateImages.h"
 
 #include <mutex>
+#include <type_traits>
+
+#include "DebugPrint.h"
 
 namespace {
 
@@ -9,6 +12,9 @@ constexpr std::int32_t kLineLengths[4] = {17, 45, 21, 13};
 
 constexpr std::uint8_t kDataRecord = 0;
 constexpr std::uint8_t kExtendedLinearAddress = 4;
+
+template <class TImage>
+constexpr bool kIsProject = std::is_same_v<std::decay_t<TImage>, CFile_Project>;
 
 } // namespace
 
@@ -20,12 +26,30 @@ CUpdateImages::CUpdateImages()
 {
 }
 
-template <class TTake>
-void CUpdateImages::ForEachDataRecord(std::span<const CPacket_Hex> Records, TTake Take)
+template <class TSelf, class TDo, class TResult>
+TResult CUpdateImages::Visit(TSelf& ASelf, EImage eImage, TDo Do, TResult ANone)
+{
+    switch (eImage) {
+    case EImage::Project: return Do(ASelf.m_Project);
+    case EImage::EDog: return Do(ASelf.m_EDog);
+    case EImage::Music: return Do(ASelf.m_Music);
+    case EImage::Radar: return Do(ASelf.m_Radar);
+    case EImage::Menu: break;
+    }
+    return ANone;
+}
+
+bool CUpdateImages::IsProgrammable(std::span<const CPacket_Hex> Records)
 {
     // Without an extended linear address first, no record has a known
     // 32-bit address: nothing of such a file can be programmed.
-    if (Records.empty() || Records.front().GetType() != kExtendedLinearAddress)
+    return !Records.empty() && Records.front().GetType() == kExtendedLinearAddress;
+}
+
+template <class TTake>
+void CUpdateImages::ForEachDataRecord(std::span<const CPacket_Hex> Records, TTake Take)
+{
+    if (!IsProgrammable(Records))
         return;
     std::uint32_t dwUpper = 0;
     for (const CPacket_Hex& ARecord : Records) {
@@ -47,13 +71,7 @@ void CUpdateImages::Load(const std::filesystem::path& Folder)
         if (AStage.szFile == nullptr)
             continue;
         const std::filesystem::path File(Folder.native() + std::filesystem::path(AStage.szFile).native());
-        switch (AStage.eImage) {
-        case EImage::Project: m_Project.Load(File); break;
-        case EImage::EDog: m_EDog.Load(File); break;
-        case EImage::Music: m_Music.Load(File); break;
-        case EImage::Radar: m_Radar.Load(File); break;
-        case EImage::Menu: break;
-        }
+        Visit(*this, AStage.eImage, [&File](auto& AImage) { return AImage.Load(File); }, 0);
     }
     m_dwProjectFrames = 0;
     ForEachDataRecord(m_Project.GetRecords(), [this](const CPacket_Hex&, std::uint32_t) { ++m_dwProjectFrames; });
@@ -74,48 +92,42 @@ void CUpdateImages::ClearLocked()
     m_dwProjectFrames = 0;
 }
 
-std::span<const CRawString> CUpdateImages::GetBlocksLocked(EImage eImage) const
-{
-    switch (eImage) {
-    case EImage::EDog: return m_EDog.GetBlocks();
-    case EImage::Music: return m_Music.GetBlocks();
-    case EImage::Radar: return m_Radar.GetBlocks();
-    default: return {};
-    }
-}
-
 std::uint32_t CUpdateImages::GetCount(EImage eImage) const
 {
     std::shared_lock ALock(m_Lock);
-    return eImage == EImage::Project ? m_Project.GetRecordCount()
-                                     : static_cast<std::uint32_t>(GetBlocksLocked(eImage).size());
+    return Visit(*this, eImage, [](const auto& AImage) -> std::uint32_t {
+        if constexpr (kIsProject<decltype(AImage)>)
+            return AImage.GetRecordCount();
+        else
+            return AImage.GetBlockCount();
+    }, 0u);
 }
 
 std::uint32_t CUpdateImages::GetTotal(EImage eImage) const
 {
     std::shared_lock ALock(m_Lock);
-    return eImage == EImage::Project ? m_dwProjectFrames : static_cast<std::uint32_t>(GetBlocksLocked(eImage).size());
+    return Visit(*this, eImage, [this](const auto& AImage) -> std::uint32_t {
+        if constexpr (kIsProject<decltype(AImage)>)
+            return m_dwProjectFrames;
+        else
+            return AImage.GetBlockCount();
+    }, 0u);
 }
 
 bool CUpdateImages::FindDamage(EImage eImage, CLoadFault& AFault) const
 {
     std::shared_lock ALock(m_Lock);
-    switch (eImage) {
-    case EImage::Project: {
-        const auto Records = m_Project.GetRecords();
-        if (!Records.empty() && Records.front().GetType() != kExtendedLinearAddress) {
-            AFault = {CLoadFault::EWhere::Line, 1, L"first record is not an extended linear address"};
-            return true;
+    return Visit(*this, eImage, [&AFault](const auto& AImage) {
+        if constexpr (kIsProject<decltype(AImage)>) {
+            const auto Records = AImage.GetRecords();
+            if (!Records.empty() && !IsProgrammable(Records)) {
+                AFault = {CLoadFault::EWhere::Line, 1, L"first record is not an extended linear address"};
+                return true;
+            }
         }
-        AFault = m_Project.GetLoadFault();
-        return m_Project.IsDamaged();
-    }
-    case EImage::EDog: AFault = m_EDog.GetLoadFault(); return m_EDog.IsDamaged();
-    case EImage::Music: AFault = m_Music.GetLoadFault(); return m_Music.IsDamaged();
-    case EImage::Radar: AFault = m_Radar.GetLoadFault(); return m_Radar.IsDamaged();
-    case EImage::Menu: break;
-    }
-    return false;
+        AFault = AImage.GetLoadFault();
+        return AImage.IsDamaged();
+    }, false);
 }
 
 std::uint16_t CUpdateImages::GetFirmwareVersion() const
@@ -127,37 +139,54 @@ std::uint16_t CUpdateImages::GetFirmwareVersion() const
 CPayload CUpdateImages::GetStartPayload(EImage eImage) const
 {
     std::shared_lock ALock(m_Lock);
-    CPayload Payload;
-    if (eImage == EImage::Project) {
-        const std::uint16_t uVersion = m_Project.GetHexVer();
-        Payload = {static_cast<std::uint8_t>(uVersion >> 8), static_cast<std::uint8_t>(uVersion & 0xFF)};
-    } else if (eImage == EImage::Radar) {
-        const std::uint32_t dwSize = m_Radar.GetFileSize();
-        for (int i = 0; i < 4; ++i)
-            Payload.push_back(static_cast<std::uint8_t>(dwSize >> (8 * i)));
-    }
-    return Payload;
+    return Visit(*this, eImage, [](const auto& AImage) {
+        using TImage = std::decay_t<decltype(AImage)>;
+        CPayload Payload;
+        if constexpr (std::is_same_v<TImage, CFile_Project>) {
+            const std::uint16_t uVersion = AImage.GetHexVer();
+            Payload = {static_cast<std::uint8_t>(uVersion >> 8), static_cast<std::uint8_t>(uVersion & 0xFF)};
+        } else if constexpr (std::is_same_v<TImage, CFile_Radar>) {
+            const std::uint32_t dwSize = AImage.GetFileSize();
+            for (int i = 0; i < 4; ++i)
+                Payload.push_back(static_cast<std::uint8_t>(dwSize >> (8 * i)));
+        }
+        return Payload;
+    }, CPayload{});
 }
 
 std::vector<CPayload> CUpdateImages::GetPayloads(EImage eImage) const
 {
     std::shared_lock ALock(m_Lock);
-    std::vector<CPayload> Payloads;
-    if (eImage == EImage::Project) {
-        Payloads.reserve(m_dwProjectFrames);
-        ForEachDataRecord(m_Project.GetRecords(), [&Payloads](const CPacket_Hex& ARecord, std::uint32_t dwAddress) {
-            const std::uint8_t uLen = ARecord.GetLength();
-            CPayload Payload(uLen + 5u, 0);
-            for (int i = 0; i < 4; ++i)
-                Payload[i] = static_cast<std::uint8_t>(dwAddress >> (8 * i));
-            Payload[4] = uLen;
-            if (const std::uint8_t* pData = ARecord.GetData(); pData != nullptr)
-                std::copy(pData, pData + uLen, Payload.begin() + 5);
-            Payloads.push_back(std::move(Payload));
-        });
+    return Visit(*this, eImage, [this](const auto& AImage) {
+        std::vector<CPayload> Payloads;
+        if constexpr (kIsProject<decltype(AImage)>) {
+            Payloads.reserve(m_dwProjectFrames);
+            ForEachDataRecord(AImage.GetRecords(), [&Payloads](const CPacket_Hex& ARecord, std::uint32_t dwAddress) {
+                const std::uint8_t uLen = ARecord.GetLength();
+                CPayload Payload(uLen + 5u, 0);
+                for (int i = 0; i < 4; ++i)
+                    Payload[i] = static_cast<std::uint8_t>(dwAddress >> (8 * i));
+                Payload[4] = uLen;
+                if (const std::uint8_t* pData = ARecord.GetData(); pData != nullptr)
+                    std::copy(pData, pData + uLen, Payload.begin() + 5);
+                Payloads.push_back(std::move(Payload));
+            });
+        } else {
+            for (const CRawString& strBlock : AImage.GetBlocks())
+                Payloads.emplace_back(strBlock.GetData(), strBlock.GetData() + strBlock.GetLength());
+        }
         return Payloads;
-    }
-    for (const CRawString& strBlock : GetBlocksLocked(eImage))
-        Payloads.emplace_back(strBlock.GetData(), strBlock.GetData() + strBlock.GetLength());
-    return Payloads;
+    }, std::vector<CPayload>{});
+}
+
+bool CUpdateImages::QueueStage(const CStage& AStage, CCommandQueue& AQueue) const
+{
+    const std::vector<CPayload> Payloads = GetPayloads(AStage.eImage);
+    DebugPrint(L"%ls PacketNum is:%ld\r\n", AStage.wzTraceName, static_cast<long>(GetCount(AStage.eImage)));
+    if (Payloads.empty())
+        return false;
+    for (const CPayload& Payload : Payloads)
+        AQueue.QueueFrame(AStage.btBlock, Payload);
+    AQueue.QueueFrame(AStage.btEnd);
+    return true;
 }

@@ -4,6 +4,7 @@
 #include <shared_mutex>
 #include <vector>
 
+#include "CommandQueue.h"
 #include "File_EDogMusic.h"
 #include "File_Project.h"
 #include "File_Radar.h"
@@ -47,14 +48,22 @@ public:
     // record of the firmware (its 32-bit address low byte first, its
     // length, its bytes), one per block of the others.
     std::vector<CPayload> GetPayloads(EImage eImage) const;
+    // Queues the stage's data frames and its end command; false (and
+    // nothing queued) when the image has nothing to send.
+    bool QueueStage(const CStage& AStage, CCommandQueue& AQueue) const;
 
 private:
+    // The one place that tells the image kinds apart: calls Do with the
+    // image of eImage (the images' lock held by the caller); the menu has
+    // none, and gets ANone.
+    template <class TSelf, class TDo, class TResult>
+    static TResult Visit(TSelf& ASelf, EImage eImage, TDo Do, TResult ANone);
     // Calls Take for each data record with its full 32-bit address. A file
     // whose first record is no extended linear address gives none.
     template <class TTake>
     static void ForEachDataRecord(std::span<const CPacket_Hex> Records, TTake Take);
+    static bool IsProgrammable(std::span<const CPacket_Hex> Records);
     void ClearLocked();
-    std::span<const CRawString> GetBlocksLocked(EImage eImage) const;
 
     mutable std::shared_mutex m_Lock;
     CFile_Project m_Project;

@@ -3,18 +3,18 @@
 #include "DealMsg.h"
 #include "DebugPrint.h"
 #include "Tick.h"
-#include "Work_BK.h"
 
 namespace {
-
-CDealMsg* Deal() { return Singleton<CDealMsg>::GetInstance(); }
 
 // How often the update thread looks for a stall when no stage is requested.
 constexpr std::uint32_t kWatchPeriodMs = 200;
 
 } // namespace
 
-CUpdateSequence::CUpdateSequence(CWork_BK& AWork) : m_Work(AWork) {}
+CUpdateSequence::CUpdateSequence(CCommandQueue& AQueue, const CUpdateImages& AImages, CSequenceHost& AHost)
+    : m_Queue(AQueue), m_Images(AImages), m_Host(AHost)
+{
+}
 
 CUpdateSequence::~CUpdateSequence() { Stop(); }
 
@@ -37,22 +37,69 @@ void CUpdateSequence::Interrupt() { m_PauseEnd.Set(); }
 
 void CUpdateSequence::Resume() { m_PauseEnd.Reset(); }
 
+// ---------------------------------------------------------------- progress
+
+void CUpdateSequence::SetStage(std::int32_t nStage)
+{
+    const CStage* pStage = FindStage(nStage);
+    m_nCurrentStage = nStage;
+    m_dwAnsweredUnits = 0;
+    m_nLastResult = 0;
+    m_dwStageTotal = pStage == nullptr ? 0 : pStage->eImage == EImage::Menu ? 1 : m_Images.GetTotal(pStage->eImage);
+}
+
+void CUpdateSequence::NotifyStageStart()
+{
+    if (CNotifyWindow* pWindow = m_pWindow)
+        pWindow->SendMessage(WM_STAGE_START, static_cast<std::uintptr_t>(m_nCurrentStage.load()),
+                             static_cast<std::intptr_t>(m_dwStageTotal.load()));
+}
+
+void CUpdateSequence::NotifyProgress()
+{
+    const std::uint32_t dwDone = ++m_dwAnsweredUnits;
+    if (CNotifyWindow* pWindow = m_pWindow)
+        pWindow->SendMessage(WM_PROGRESS, m_dwStageTotal.load(), static_cast<std::intptr_t>(dwDone));
+}
+
+void CUpdateSequence::NotifyStageResult(std::int32_t nResult)
+{
+    m_nLastResult = nResult;
+    if (CNotifyWindow* pWindow = m_pWindow)
+        pWindow->SendMessage(WM_STAGE_RESULT, static_cast<std::uintptr_t>(m_nCurrentStage.load()),
+                             static_cast<std::intptr_t>(nResult));
+}
+
+void CUpdateSequence::NotifyFailed(std::int32_t nStage)
+{
+    if (nStage != m_nCurrentStage)
+        SetStage(nStage);
+    NotifyStageResult(1);
+    SetStage(kWholeUpdate);
+    NotifyStageResult(1);
+}
+
 // ---------------------------------------------------------------- starting and ending stages
+
+bool CUpdateSequence::HasWork(const CStage& AStage) const
+{
+    return AStage.eImage == EImage::Menu ? m_Host.GetMenuToWrite().has_value() : m_Images.HasData(AStage.eImage);
+}
 
 bool CUpdateSequence::Start()
 {
     m_bEverStarted = true;
     SetFailure({});
     m_nFirmwareSent = -1;
-    if (Deal() == nullptr || RefuseDamaged())
+    if (RefuseDamaged())
         return false;
-    if (m_Work.HasWork(kStages[0]))
-        m_nFirmwareSent = m_Work.GetImages().GetFirmwareVersion();
+    if (HasWork(kStages[0]))
+        m_nFirmwareSent = m_Images.GetFirmwareVersion();
     for (const CStage& AStage : kStages) {
-        if (!m_Work.HasWork(AStage))
+        if (!HasWork(AStage))
             continue;
         m_dwLastFailure = 0;
-        m_nAnsweredSeen = m_Work.GetAnsweredCount();
+        m_nAnsweredSeen = m_Queue.GetAnswerCount();
         m_bInProgress = true;
         QueueStart(AStage);
         return true;
@@ -64,23 +111,26 @@ void CUpdateSequence::QueueStart(const CStage& AStage)
 {
     m_nPendingStage = AStage.nStage;
     MarkActivity();
-    if (CDealMsg* pDeal = Deal())
-        pDeal->SendStageStart(AStage);
+    if (AStage.eImage != EImage::Menu) {
+        m_Queue.QueueFrame(AStage.btStart, m_Images.GetStartPayload(AStage.eImage));
+    } else if (const std::optional<CSettingsBlock> AMenu = m_Host.GetMenuToWrite()) {
+        m_Queue.QueueFrame(AStage.btStart, *AMenu);
+    }
 }
 
 void CUpdateSequence::StartAfter(std::int32_t nEnded)
 {
-    if (!m_bInProgress || Deal() == nullptr)
+    if (!m_bInProgress)
         return;
     for (const CStage& AStage : kStages) {
-        if (AStage.nStage <= nEnded || !m_Work.HasWork(AStage))
+        if (AStage.nStage <= nEnded || !HasWork(AStage))
             continue;
         QueueStart(AStage);
         // The radar stage is announced as soon as its start is queued when
         // the sound stage ends before it (its go-ahead announces it again).
         if (AStage.nStage == 4 && nEnded == 3) {
-            m_Work.SetStage(AStage.nStage);
-            m_Work.NotifyStageStart();
+            SetStage(AStage.nStage);
+            NotifyStageStart();
         }
         return;
     }
@@ -90,30 +140,70 @@ void CUpdateSequence::StartAfter(std::int32_t nEnded)
 void CUpdateSequence::Finish()
 {
     m_bInProgress = false;
-    m_Work.SetStage(kWholeUpdate);
-    m_Work.NotifyStageResult(0);
+    SetStage(kWholeUpdate);
+    NotifyStageResult(0);
     // What the device now is: its versions are asked for again, on the
     // update thread, which may wait for the answer.
     m_bRereadWanted = true;
     m_StageEvent.Set();
 }
 
-void CUpdateSequence::RequestStage(std::int32_t nStage)
+void CUpdateSequence::OnGoAhead(const CStage& AStage)
 {
+    m_Queue.DropAll();
+    if (!IsOpen()) {
+        DebugPrint(L"go-ahead for stage %d while no update runs: ignored\r\n", static_cast<int>(AStage.nStage));
+        return;
+    }
+    SetStage(AStage.nStage);
+    NotifyStageStart();
     MarkActivity();
     m_StageLock.Lock();
-    m_StageRequests.push_back(nStage);
+    m_StageRequests.push_back(AStage.nStage);
     m_StageLock.Unlock();
     m_StageEvent.Set();
 }
 
+void CUpdateSequence::OnStartAccepted() { m_Queue.DropAll(); }
+
+void CUpdateSequence::OnBlockAnswer(const CStage& /*AStage*/, std::uint8_t btAnswered, std::uint8_t btStatus,
+                                    bool bWritten)
+{
+    if (!bWritten) {
+        m_dwLastFailure = (static_cast<std::uint32_t>(btAnswered) << 8) | btStatus | 0x10000u;
+        return;
+    }
+    m_Queue.TakeAnswer(btAnswered);
+    // A late answer after an update has ended (or failed) is no progress of
+    // anything the window shows.
+    if (IsOpen())
+        NotifyProgress();
+}
+
+void CUpdateSequence::OnEndAnswered(const CStage& AStage, std::uint8_t btAnswered)
+{
+    m_Queue.TakeAnswer(btAnswered);
+    // The stages that end when their end is written have ended already.
+    if (AStage.bEndsWhenWritten || !IsOpen())
+        return;
+    if (AStage.eImage == EImage::Menu) {
+        // The menu written: its stage and the whole update end.
+        SetStage(AStage.nStage);
+        NotifyStageResult(0);
+        Finish();
+        return;
+    }
+    // The firmware's end is answered whatever its status.
+    NotifyStageResult(0);
+    OnProjectEnded();
+}
+
 void CUpdateSequence::RunStage(std::int32_t nStage)
 {
-    CDealMsg* pDeal = Deal();
     const CStage* pStage = FindStage(nStage);
-    if (pDeal == nullptr || pStage == nullptr || pStage->btBlock == 0)
+    if (pStage == nullptr || pStage->btBlock == 0)
         return;
-    if (pDeal->SendStagePackets(*pStage) == 0)
+    if (!m_Images.QueueStage(*pStage, m_Queue))
         Fail(CUpdateFailure::EKind::NothingToSend, L"the image has nothing to send");
 }
 
@@ -124,7 +214,7 @@ void CUpdateSequence::OnProjectEnded()
     // The device restarts into its new firmware; the pause holds this (the
     // read) thread, as the device expects nothing meanwhile.
     m_bPaused = true;
-    const bool bInterrupted = m_PauseEnd.Wait(m_Work.GetWorkSettings().dwFirmwarePause);
+    const bool bInterrupted = m_PauseEnd.Wait(m_Times.dwFirmwarePause);
     m_bPaused = false;
     MarkActivity();
     if (!bInterrupted)
@@ -140,21 +230,16 @@ void CUpdateSequence::OnEndWritten(std::uint8_t btEndCommand, bool bWritten)
     RunAfterReply([this, nStage, bWritten] {
         if (!bWritten && m_bInProgress) {
             Fail(CUpdateFailure::EKind::WriteFailed, L"the end command could not be written");
-        } else if (m_bInProgress && !m_Work.IsStageAnswered()) {
+        } else if (m_bInProgress && m_dwAnsweredUnits < m_dwStageTotal) {
             // A block dropped from the queue unanswered (a device request
             // clears the queue while the stage may still be being queued)
             // left a hole in what the device wrote: not a success.
             Fail(CUpdateFailure::EKind::Incomplete, L"the end command was written with blocks unanswered");
         } else if (IsOpen()) {
-            m_Work.NotifyStageResult(0);
+            NotifyStageResult(0);
             StartAfter(nStage);
         }
     });
-}
-
-void CUpdateSequence::NoteStatus(std::uint8_t btCommand, std::uint8_t btStatus)
-{
-    m_dwLastFailure = (static_cast<std::uint32_t>(btCommand) << 8) | btStatus | 0x10000u;
 }
 
 // ---------------------------------------------------------------- failures
@@ -163,7 +248,7 @@ bool CUpdateSequence::RefuseDamaged()
 {
     for (const CStage& AStage : kStages) {
         CLoadFault AFault;
-        if (!m_Work.FindDamage(AStage, AFault))
+        if (AStage.szFile == nullptr || !m_Images.FindDamage(AStage.eImage, AFault))
             continue;
         const std::wstring strFile(AStage.szFile, AStage.szFile + std::char_traits<char>::length(AStage.szFile));
         DebugPrint(L"[Update] %ls is damaged (%ls); nothing is sent\r\n", strFile.c_str(), AFault.wzWhy);
@@ -173,10 +258,7 @@ bool CUpdateSequence::RefuseDamaged()
         AFailure.strFile = strFile;
         AFailure.AFault = AFault;
         SetFailure(std::move(AFailure));
-        m_Work.SetStage(AStage.nStage);
-        m_Work.NotifyStageResult(1);
-        m_Work.SetStage(kWholeUpdate);
-        m_Work.NotifyStageResult(1);
+        NotifyFailed(AStage.nStage);
         return true;
     }
     return false;
@@ -186,17 +268,16 @@ void CUpdateSequence::Fail(CUpdateFailure::EKind eKind, const wchar_t* wzWhy)
 {
     if (!m_bInProgress.exchange(false))
         return;
-    const std::uint8_t btCommand = m_Work.GetFrontCommand();
-    m_Work.ClearTasks();
+    const std::uint8_t btCommand = m_Queue.GetInFlight();
+    m_Queue.DropAll();
     std::wstring strStatus;
-    const std::uint32_t dwFailure = m_dwLastFailure;
-    if (dwFailure != 0 && Deal() != nullptr) {
-        strStatus = Deal()->GetStatusText(static_cast<std::uint8_t>(dwFailure & 0xFF));
+    if (const std::uint32_t dwFailure = m_dwLastFailure; dwFailure != 0) {
+        strStatus = CDealMsg::GetStatusText(static_cast<std::uint8_t>(dwFailure & 0xFF));
         if (!strStatus.empty() && strStatus.back() == L'\n')
             strStatus.pop_back();
     }
     // A stage whose start was queued but never answered is the one that failed.
-    std::int32_t nStage = m_Work.GetCurrentStage();
+    std::int32_t nStage = m_nCurrentStage;
     if (m_nPendingStage != 0 && m_nPendingStage != nStage)
         nStage = m_nPendingStage;
     DebugPrint(L"[Update] stage %d failed: %ls; command %02X unanswered%ls%ls\r\n", static_cast<int>(nStage), wzWhy,
@@ -207,11 +288,7 @@ void CUpdateSequence::Fail(CUpdateFailure::EKind eKind, const wchar_t* wzWhy)
     if (eKind == CUpdateFailure::EKind::Silent)
         AFailure.strStatus = strStatus;
     SetFailure(std::move(AFailure));
-    if (nStage != m_Work.GetCurrentStage())
-        m_Work.SetStage(nStage);
-    m_Work.NotifyStageResult(1);
-    m_Work.SetStage(kWholeUpdate);
-    m_Work.NotifyStageResult(1);
+    NotifyFailed(nStage);
 }
 
 void CUpdateSequence::SetFailure(CUpdateFailure AFailure)
@@ -246,7 +323,7 @@ void CUpdateSequence::Loop()
             RunStage(nStage);
         }
         if (m_bRereadWanted.exchange(false))
-            m_Work.RereadDeviceInfo();
+            m_Host.RereadDevice();
         CheckStall();
     }
 }
@@ -257,7 +334,7 @@ void CUpdateSequence::CheckStall()
 {
     if (!m_bInProgress || m_bPaused)
         return;
-    const std::uint64_t nAnswered = m_Work.GetAnsweredCount();
+    const std::uint64_t nAnswered = m_Queue.GetAnswerCount();
     if (nAnswered != m_nAnsweredSeen) {
         m_nAnsweredSeen = nAnswered;
         MarkActivity();
@@ -265,7 +342,7 @@ void CUpdateSequence::CheckStall()
     }
     // A late answer may be in the middle of its reply right now: the
     // failure then waits until that reply's progress has been notified.
-    if (GetTickCount() - m_dwLastActivity >= m_Work.GetWorkSettings().dwStallTimeout)
+    if (GetTickCount() - m_dwLastActivity >= m_Times.dwStallTimeout)
         RunAfterReply([this] { Fail(CUpdateFailure::EKind::Silent, L"the device stopped answering"); });
 }
 

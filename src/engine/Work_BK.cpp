@@ -1,23 +1,15 @@
 #include "Work_BK.h"
 
 #include <algorithm>
-#include <cstring>
+#include <cwchar>
 #include <string>
 
 #include "Command.h"
-#include "DealMsg.h"
 #include "DebugPrint.h"
 #include "Frame.h"
 #include "PortTable.h"
 #include "TextCodec.h"
-#include "Tick.h"
 #include "VersionFile.h"
-
-namespace {
-
-CDealMsg* Deal() { return Singleton<CDealMsg>::GetInstance(); }
-
-} // namespace
 
 CWork_BK::CWork_BK() : m_Serial(nullptr, 10) {}
 
@@ -33,9 +25,14 @@ void CWork_BK::SetWorkSettings(const CWorkSettings& ASettings)
     m_Settings = ASettings;
     SetWaitTime(ASettings.dwTaskWait);
     m_Serial.SetPollingPause(ASettings.bPollingReads);
+    m_Sequence.SetTimes({ASettings.dwFirmwarePause, ASettings.dwStallTimeout});
 }
 
-void CWork_BK::SetNotifyWnd(CNotifyWindow* pWindow) { m_pWindow = pWindow; }
+void CWork_BK::SetNotifyWnd(CNotifyWindow* pWindow)
+{
+    m_pWindow = pWindow;
+    m_Sequence.SetNotifyWnd(pWindow);
+}
 
 bool CWork_BK::StartWork(std::uint32_t dwPortBound, std::uint32_t dwBaud, const std::wstring& strFolder)
 {
@@ -89,6 +86,12 @@ void CWork_BK::ResetConnection()
     m_bImagesLoaded = m_bInfoSeen = m_bReadySent = false;
 }
 
+void CWork_BK::Notify(std::uint32_t uMessage, std::uintptr_t wParam)
+{
+    if (CNotifyWindow* pWindow = m_pWindow)
+        pWindow->SendMessage(uMessage, wParam, 0);
+}
+
 // ---------------------------------------------------------------- search
 
 void CWork_BK::SearchLoop()
@@ -116,8 +119,7 @@ bool CWork_BK::SearchDevice()
         // settings read is what stays in it.
         std::lock_guard<std::mutex> ALock(m_DataLock);
         m_SettingsG.fill(0);
-        for (std::wstring& str : m_strDeviceVersions)
-            str.clear();
+        m_strDeviceVersions = {};
     }
     m_Serial.SetOwner(this);
     std::vector<CPortFinding> Findings;
@@ -126,21 +128,14 @@ bool CWork_BK::SearchDevice()
         if (m_bQuit || bFound)
             break;
         if (m_Serial.Open(btPort, m_dwBaud, 8, 0, 0) == 0) {
-            NoteFinding(btPort, Findings);
+            if (std::optional<CPortFinding> AFinding = FindOnPort(btPort, m_Serial))
+                Findings.push_back(std::move(*AFinding));
             continue;
         }
         const auto tAsked = std::chrono::steady_clock::now();
         m_btPort = btPort;
         LoadImages();
-        bool bNotify = false;
-        {
-            std::lock_guard<std::mutex> ALock(m_ReadyLock);
-            m_bImagesLoaded = true;
-            bNotify = m_bInfoSeen && !m_bReadySent;
-            m_bReadySent = m_bReadySent || bNotify;
-        }
-        if (bNotify)
-            NotifyDeviceReady();
+        MarkReady(true, false);
         bFound = AwaitDeviceInfo(btPort, tAsked);
         if (!bFound && !m_bQuit) {
             Findings.push_back({CPortFinding::EKind::NoInfo, btPort, m_Serial.GetPortPath()});
@@ -173,64 +168,103 @@ std::vector<std::uint8_t> CWork_BK::GetPortsToProbe() const
     return Ports;
 }
 
-void CWork_BK::NoteFinding(std::uint8_t btPort, std::vector<CPortFinding>& Findings) const
-{
-    using EKind = CPortFinding::EKind;
-    CPortFinding AFinding{EKind::Silent, btPort, m_Serial.GetPortPath()};
-    switch (m_Serial.GetOpenError()) {
-    case CSerialBackend::EOpenError::Denied: AFinding.eKind = EKind::Denied; break;
-    case CSerialBackend::EOpenError::InUse: AFinding.eKind = EKind::Busy; break;
-    case CSerialBackend::EOpenError::None:
-        // It opened: the probe tells what is behind it.
-        switch (m_Serial.GetProbeResult()) {
-        case CSerial::EProbe::TooShort: AFinding.eKind = EKind::TooShort; break;
-        case CSerial::EProbe::OtherCommand:
-            AFinding.eKind = EKind::Foreign;
-            AFinding.btCommand = m_Serial.GetProbeCommand();
-            break;
-        default: break;
-        }
-        break;
-    default: return;  // no such port, or one that is no serial port at all
-    }
-    if (AFinding.eKind == EKind::Denied) {
-        std::wstring wstrPath;
-        Utf8ToWide(AFinding.strPath, wstrPath);
-        DebugPrint(L"COM%u (%ls) may not be opened: permission denied\r\n", static_cast<unsigned>(btPort),
-                   wstrPath.c_str());
-    }
-    Findings.push_back(std::move(AFinding));
-}
-
-bool CWork_BK::AwaitDeviceInfo(std::uint8_t btPort, std::chrono::steady_clock::time_point tAsked)
+bool CWork_BK::AskDeviceInfo(std::uint8_t btPort, std::uint64_t nBefore, std::chrono::steady_clock::time_point tAsked,
+                             const wchar_t* wzWhen)
 {
     // The information request is a question without side effects: when its
-    // answer is lost on the line, it is asked again; a device that never
-    // answers it is not taken.
+    // answer is lost on the line, it is asked again, a bounded number of
+    // times. The first was asked at tAsked; a new update started meanwhile
+    // has the line, and no question is put into it.
     for (std::uint32_t nAsked = 1;; ++nAsked) {
         {
             std::unique_lock<std::mutex> ALock(m_ReadyLock);
             const auto tUntil = tAsked + std::chrono::milliseconds(m_Settings.dwInfoWait);
-            if (m_ReadyCond.wait_until(ALock, tUntil, [this] { return m_bInfoSeen || m_bQuit; }) || m_bQuit)
-                return m_bInfoSeen;
-            if (nAsked >= m_Settings.dwInfoTries) {
-                // Given up: an answer that still comes must not announce a
-                // device whose port is about to close.
-                m_bImagesLoaded = false;
-                break;
-            }
+            if (m_ReadyCond.wait_until(ALock, tUntil, [&] { return m_nInfoAnswers != nBefore || m_bQuit; }))
+                return m_nInfoAnswers != nBefore;
         }
-        DebugPrint(L"[Search] COM%u: no device information within %u ms; asked again (%u of %u)\r\n",
-                   static_cast<unsigned>(btPort), m_Settings.dwInfoWait, nAsked + 1, m_Settings.dwInfoTries);
+        if (nAsked >= m_Settings.dwInfoTries || !IsConnected() || m_Sequence.IsRunning())
+            return false;
+        DebugPrint(L"[Device] COM%u: no device information %ls within %u ms; asked again (%u of %u)\r\n",
+                   static_cast<unsigned>(btPort), wzWhen, m_Settings.dwInfoWait, nAsked + 1, m_Settings.dwInfoTries);
         RemoveFront(Cmd::InfoRequest);
-        if (CDealMsg* pDeal = Deal())
-            pDeal->SendInfoRequest(btPort);
+        CDealMsg::SendInfoRequest(*this, btPort);
         tAsked = std::chrono::steady_clock::now();
     }
-    DebugPrint(L"[Search] COM%u answered the probe but sent no information to %u requests; closed, searching on\r\n",
-               static_cast<unsigned>(btPort), m_Settings.dwInfoTries);
+}
+
+bool CWork_BK::AwaitDeviceInfo(std::uint8_t btPort, std::chrono::steady_clock::time_point tAsked)
+{
+    // The port's opening asked the first time; the answers counted before
+    // it are none of this port's.
+    if (AskDeviceInfo(btPort, 0, tAsked, L"at connection"))
+        return true;
+    std::lock_guard<std::mutex> ALock(m_ReadyLock);
+    if (m_bInfoSeen)
+        return true;
+    // Given up: an answer that still comes must not announce a device whose
+    // port is about to close.
+    m_bImagesLoaded = false;
+    if (!m_bQuit)
+        DebugPrint(L"[Search] COM%u answered the probe but sent no information to %u requests; closed, "
+                   L"searching on\r\n",
+                   static_cast<unsigned>(btPort), m_Settings.dwInfoTries);
     return false;
 }
+
+void CWork_BK::MarkReady(bool bImagesLoaded, bool bInfoSeen)
+{
+    bool bNotify = false;
+    {
+        std::lock_guard<std::mutex> ALock(m_ReadyLock);
+        m_bImagesLoaded = m_bImagesLoaded || bImagesLoaded;
+        if (bInfoSeen) {
+            m_bInfoSeen = true;
+            ++m_nInfoAnswers;
+        }
+        bNotify = m_bImagesLoaded && m_bInfoSeen && !m_bReadySent;
+        m_bReadySent = m_bReadySent || bNotify;
+    }
+    m_ReadyCond.notify_all();
+    if (bNotify)
+        Notify(WM_DEVICE_READY);
+}
+
+void CWork_BK::RereadDevice()
+{
+    std::uint64_t nBefore = 0;
+    {
+        std::lock_guard<std::mutex> ALock(m_ReadyLock);
+        nBefore = m_nInfoAnswers;
+    }
+    const std::uint8_t btPort = m_btPort;
+    bool bAnswered = false;
+    if (IsConnected() && !m_Sequence.IsRunning()) {
+        RemoveFront(Cmd::InfoRequest);
+        CDealMsg::SendInfoRequest(*this, btPort);
+        bAnswered = AskDeviceInfo(btPort, nBefore, std::chrono::steady_clock::now(), L"after the update");
+    }
+    // A device lost meanwhile has been announced as lost, and a new update
+    // reports what it does: nothing more.
+    if (m_bQuit || !IsConnected() || m_Sequence.IsRunning())
+        return;
+    if (!bAnswered)
+        SetDeviceVersions({}, {}, {});
+    Notify(WM_DEVICE_REREAD, bAnswered ? 1 : 0);
+}
+
+std::wstring CWork_BK::GetFirmwareSent() const
+{
+    const std::int32_t nVersion = m_Sequence.GetFirmwareSent();
+    return nVersion < 0 ? std::wstring() : FormatVersion(static_cast<std::uint16_t>(nVersion));
+}
+
+std::vector<CPortFinding> CWork_BK::GetSearchFindings() const
+{
+    std::lock_guard<std::mutex> ALock(m_DataLock);
+    return m_SearchFindings;
+}
+
+// ---------------------------------------------------------------- the connection
 
 bool CWork_BK::SetUpdateFolder(const std::wstring& strFolder)
 {
@@ -256,90 +290,54 @@ void CWork_BK::LoadImages()
 
 void CWork_BK::OnPortOpened(std::uint8_t btPort)
 {
+    {
+        std::lock_guard<std::mutex> ALock(m_ReadyLock);
+        m_nInfoAnswers = 0;
+    }
     SetWaitTime(m_Settings.dwTaskWait);
     CTaskManager::Start();
-    if (CDealMsg* pDeal = Deal())
-        pDeal->SendInfoRequest(btPort);
-}
-
-void CWork_BK::OnDeviceInfo()
-{
-    bool bNotify = false;
-    {
-        std::lock_guard<std::mutex> ALock(m_ReadyLock);
-        m_bInfoSeen = true;
-        ++m_nInfoAnswers;
-        bNotify = m_bImagesLoaded && !m_bReadySent;
-        m_bReadySent = m_bReadySent || bNotify;
-    }
-    m_ReadyCond.notify_all();
-    if (bNotify)
-        NotifyDeviceReady();
-}
-
-void CWork_BK::RereadDeviceInfo()
-{
-    std::uint64_t nBefore = 0;
-    {
-        std::lock_guard<std::mutex> ALock(m_ReadyLock);
-        nBefore = m_nInfoAnswers;
-    }
-    const std::uint8_t btPort = m_btPort;
-    bool bAnswered = false;
-    // A new update started meanwhile has the line: no question is put into it.
-    for (std::uint32_t nAsked = 1; nAsked <= m_Settings.dwInfoTries && !bAnswered && !m_bQuit && IsConnected() &&
-                                   !m_Sequence.IsRunning();
-         ++nAsked) {
-        RemoveFront(Cmd::InfoRequest);
-        if (CDealMsg* pDeal = Deal())
-            pDeal->SendInfoRequest(btPort);
-        std::unique_lock<std::mutex> ALock(m_ReadyLock);
-        bAnswered = m_ReadyCond.wait_for(ALock, std::chrono::milliseconds(m_Settings.dwInfoWait),
-                                         [&] { return m_nInfoAnswers != nBefore || m_bQuit; }) &&
-                    m_nInfoAnswers != nBefore;
-        if (!bAnswered)
-            DebugPrint(L"[Device] COM%u: no information after the update within %u ms (%u of %u)\r\n",
-                       static_cast<unsigned>(btPort), m_Settings.dwInfoWait, nAsked, m_Settings.dwInfoTries);
-    }
-    // A device lost meanwhile has been announced as lost, and a new update
-    // reports what it does: nothing more.
-    if (m_bQuit || !IsConnected() || m_Sequence.IsRunning())
-        return;
-    if (!bAnswered)
-        SetDeviceVersions({}, {}, {});
-    if (CNotifyWindow* pWindow = m_pWindow)
-        pWindow->SendMessage(WM_DEVICE_REREAD, bAnswered ? 1 : 0, 0);
-}
-
-std::wstring CWork_BK::GetFirmwareSent() const
-{
-    const std::int32_t nVersion = m_Sequence.GetFirmwareSent();
-    return nVersion < 0 ? std::wstring() : FormatVersion(static_cast<std::uint16_t>(nVersion));
+    CDealMsg::SendInfoRequest(*this, btPort);
 }
 
 void CWork_BK::OnPortLost()
 {
     DebugPrint(L"[Device] COM%d is gone\r\n", static_cast<int>(m_btPort.load()));
     m_Sequence.Fail(CUpdateFailure::EKind::Lost, L"the device was disconnected");
-    NotifyDeviceLost();
+    Notify(WM_DEVICE_LOST);
     // The search thread closes the port (joining this thread), empties the
     // images and searches again.
     m_SearchEvent.Set();
 }
 
-std::vector<CPortFinding> CWork_BK::GetSearchFindings() const
+void CWork_BK::OnDeviceInfo(std::uint8_t /*btPort*/, const std::array<std::wstring, 3>& Versions)
 {
-    std::lock_guard<std::mutex> ALock(m_DataLock);
-    return m_SearchFindings;
+    SetDeviceVersions(Versions[0], Versions[1], Versions[2]);
+    OnAnswer(Cmd::InfoRequest);
+    MarkReady(false, true);
+    CDealMsg::SendReadSettings(*this);
+    CDealMsg::SendReadSettingsI(*this);
 }
 
+void CWork_BK::OnSettingsBlock(std::uint8_t btRead, std::span<const std::uint8_t, kSettingsSize> Block)
+{
+    OnAnswer(btRead);
+    // Once an update runs, block G holds the menu it writes: a late answer
+    // to an earlier read must not put the device's old menu in place of the
+    // driver's edit.
+    if (!m_Sequence.IsRunning()) {
+        if (btRead == Cmd::ReadSettingsG)
+            SetSettingsG(Block.data());
+        else if (btRead == Cmd::ReadSettingsI)
+            SetSettingsI(Block.data());
+    }
+    Notify(WM_SETTINGS_READ);
+}
 
-// ---------------------------------------------------------------- images
-
-std::uint32_t CWork_BK::GetProjectCount() const { return m_Images.GetCount(EImage::Project); }
-std::uint32_t CWork_BK::GetEDogCount() const { return m_Images.GetCount(EImage::EDog); }
-std::uint32_t CWork_BK::GetMusicCount() const { return m_Images.GetCount(EImage::Music); }
-std::uint32_t CWork_BK::GetRadarCount() const { return m_Images.GetCount(EImage::Radar); }
+void CWork_BK::OnDeviceRequest()
+{
+    ClearTasks();
+    CDealMsg::SendAck(*this);
+}
 
 // ---------------------------------------------------------------- settings and versions
 
@@ -347,12 +345,9 @@ bool CWork_BK::GetDeviceVersions(std::wstring& strFirmware, std::wstring& strDat
                                  std::wstring& strRadar) const
 {
     std::lock_guard<std::mutex> ALock(m_DataLock);
-    for (const std::wstring& str : m_strDeviceVersions)
-        if (str.empty())
-            return false;
-    strFirmware = m_strDeviceVersions[0];
-    strData = m_strDeviceVersions[1];
-    strRadar = m_strDeviceVersions[2];
+    if (std::any_of(m_strDeviceVersions.begin(), m_strDeviceVersions.end(), [](const auto& s) { return s.empty(); }))
+        return false;
+    strFirmware = m_strDeviceVersions[0], strData = m_strDeviceVersions[1], strRadar = m_strDeviceVersions[2];
     return true;
 }
 
@@ -360,103 +355,13 @@ void CWork_BK::SetDeviceVersions(const std::wstring& strFirmware, const std::wst
                                  const std::wstring& strRadar)
 {
     std::lock_guard<std::mutex> ALock(m_DataLock);
-    m_strDeviceVersions[0] = strFirmware;
-    m_strDeviceVersions[1] = strData;
-    m_strDeviceVersions[2] = strRadar;
+    m_strDeviceVersions = {strFirmware, strData, strRadar};
 }
 
-void CWork_BK::GetSettingsG(std::uint8_t* pOut) const
+void CWork_BK::CopyBlock(const std::uint8_t* pFrom, std::uint8_t* pTo) const
 {
     std::lock_guard<std::mutex> ALock(m_DataLock);
-    std::copy(m_SettingsG.begin(), m_SettingsG.end(), pOut);
-}
-
-void CWork_BK::GetSettingsI(std::uint8_t* pOut) const
-{
-    std::lock_guard<std::mutex> ALock(m_DataLock);
-    std::copy(m_SettingsI.begin(), m_SettingsI.end(), pOut);
-}
-
-void CWork_BK::SetSettingsG(const std::uint8_t* pIn)
-{
-    std::lock_guard<std::mutex> ALock(m_DataLock);
-    std::copy(pIn, pIn + kSettingsSize, m_SettingsG.begin());
-}
-
-void CWork_BK::SetSettingsI(const std::uint8_t* pIn)
-{
-    std::lock_guard<std::mutex> ALock(m_DataLock);
-    std::copy(pIn, pIn + kSettingsSize, m_SettingsI.begin());
-}
-
-// ---------------------------------------------------------------- notifications
-
-void CWork_BK::NotifyDeviceReady()
-{
-    if (CNotifyWindow* pWindow = m_pWindow)
-        pWindow->SendMessage(WM_DEVICE_READY, 0, 0);
-}
-
-void CWork_BK::NotifySettingsRead()
-{
-    if (CNotifyWindow* pWindow = m_pWindow)
-        pWindow->SendMessage(WM_SETTINGS_READ, 0, 0);
-}
-
-void CWork_BK::NotifyStageStart()
-{
-    if (CNotifyWindow* pWindow = m_pWindow)
-        pWindow->SendMessage(WM_STAGE_START, static_cast<std::uintptr_t>(m_nCurrentStage.load()),
-                             static_cast<std::intptr_t>(m_dwStageTotal.load()));
-}
-
-void CWork_BK::NotifyProgress()
-{
-    CNotifyWindow* pWindow = m_pWindow;
-    // A late answer after an update has ended (or failed) is no progress of
-    // anything the window shows.
-    if (!IsSequenceOpen())
-        return;
-    const std::uint32_t dwDone = ++m_dwAnsweredUnits;
-    if (pWindow != nullptr)
-        pWindow->SendMessage(WM_PROGRESS, m_dwStageTotal.load(), static_cast<std::intptr_t>(dwDone));
-}
-
-void CWork_BK::NotifyStageResult(std::int32_t nResult)
-{
-    m_nLastResult = nResult;
-    if (CNotifyWindow* pWindow = m_pWindow)
-        pWindow->SendMessage(WM_STAGE_RESULT, static_cast<std::uintptr_t>(m_nCurrentStage.load()),
-                             static_cast<std::intptr_t>(nResult));
-}
-
-void CWork_BK::NotifyDeviceLost()
-{
-    if (CNotifyWindow* pWindow = m_pWindow)
-        pWindow->SendMessage(WM_DEVICE_LOST, 0, 0);
-}
-
-// ---------------------------------------------------------------- stages
-
-void CWork_BK::SetStage(std::int32_t nStage)
-{
-    m_nCurrentStage = nStage;
-    m_dwAnsweredUnits = 0;
-    m_nLastResult = 0;
-    m_dwStageTotal = GetStageTotal(nStage);
-}
-
-std::uint32_t CWork_BK::GetStageTotal(std::int32_t nStage) const
-{
-    const CStage* pStage = FindStage(nStage);
-    if (pStage == nullptr)
-        return 0;
-    return pStage->eImage == EImage::Menu ? 1 : m_Images.GetTotal(pStage->eImage);
-}
-
-bool CWork_BK::HasWork(const CStage& AStage) const
-{
-    return AStage.eImage == EImage::Menu ? m_nWriteSettings != 0 : m_Images.HasData(AStage.eImage);
+    std::copy(pFrom, pFrom + kSettingsSize, pTo);
 }
 
 bool CWork_BK::HandOverMenu(const CSettingsBlock& AEdited)
@@ -471,36 +376,36 @@ bool CWork_BK::HandOverMenu(const CSettingsBlock& AEdited)
     return true;
 }
 
+std::optional<CSettingsBlock> CWork_BK::GetMenuToWrite() const
+{
+    if (m_nWriteSettings == 0)
+        return std::nullopt;
+    std::lock_guard<std::mutex> ALock(m_DataLock);
+    return m_SettingsG;
+}
+
 // ---------------------------------------------------------------- receiving and sending
 
 int CWork_BK::OnReceive(const std::uint8_t* pBytes, std::uint32_t dwCount)
 {
-    std::wstring strLine = L"Data is :";
-    wchar_t wzByte[8];
-    for (std::uint32_t i = 0; i < dwCount; ++i) {
-        std::swprintf(wzByte, 8, L" %02x", pBytes[i]);
-        strLine += wzByte;
-        if (strLine.size() > 1000) {
-            DebugPrint(L"%ls", strLine.c_str());
-            strLine.clear();
-        }
-    }
-    strLine += L"\r\n";
-    DebugPrint(L"%ls", strLine.c_str());
-    CDealMsg* pDeal = Deal();
-    CutFrames(m_strReceive, {pBytes, dwCount}, [this, pDeal](const CRawString& strFrame) {
-        if (pDeal == nullptr)
-            return;
-        m_Sequence.BeginReply();
-        pDeal->DispatchReply(strFrame);
-        m_Sequence.EndReply();
-    });
+    DebugPrintBytes(L"Data is :", {pBytes, dwCount});
+    CutFrames(m_strReceive, {pBytes, dwCount}, [this](const CRawString& strFrame) { DispatchFrame(strFrame); });
     return 1;
 }
 
-bool CWork_BK::AddTask(const CPacket_ISP& APacket) { return CTaskManager::AddTask(APacket); }
+void CWork_BK::DispatchFrame(const CRawString& strFrame)
+{
+    m_Sequence.BeginReply();
+    m_Deal.DispatchReply(strFrame, *this);
+    m_Sequence.EndReply();
+}
 
-int CWork_BK::OnAnswer(std::uint8_t btCommand) { return CTaskManager::OnAnswer(btCommand); }
+void CWork_BK::QueueFrame(std::uint8_t btCommand, std::span<const std::uint8_t> Payload)
+{
+    CPacket_ISP APacket;
+    APacket.SetCommand(btCommand, Payload.empty() ? nullptr : Payload.data(), static_cast<std::uint16_t>(Payload.size()));
+    AddTask(APacket);
+}
 
 int CWork_BK::SendData(const std::uint8_t* pBytes, std::uint32_t dwCount)
 {
@@ -526,8 +431,4 @@ int CWork_BK::SendTask(CPacket_ISP& APacket, std::uint32_t /*dwTriesUsed*/)
     return 0;
 }
 
-bool CWork_BK::OnTimeout(CPacket_ISP& APacket)
-{
-    const std::uint8_t btCommand = APacket.GetCommand();
-    return btCommand == Cmd::ReadSettingsG || btCommand == Cmd::ReadSettingsI;
-}
+bool CWork_BK::OnTimeout(CPacket_ISP& APacket) { return Cmd::IsSettingsRead(APacket.GetCommand()); }

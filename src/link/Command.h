@@ -15,4 +15,8 @@ inline constexpr std::uint8_t NoAction = 0x13;
 inline constexpr std::uint8_t DeviceRequest = 0x1B;
 inline constexpr std::uint8_t DeviceInfo = 0x46;
 inline constexpr std::uint8_t SettingsBlock = 0x48;
+
+// The two settings reads: answered with a block, dropped after the queue's
+// wait when the device has none.
+constexpr bool IsSettingsRead(std::uint8_t btCommand) { return btCommand == ReadSettingsG || btCommand == ReadSettingsI; }
 } // namespace Cmd

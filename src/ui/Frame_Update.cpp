@@ -76,7 +76,7 @@ void CFrame_Update::InitWindow()
     SetText("lbl_app_version", QStringLiteral("IAP Tool %1").arg(QString::fromLatin1(kIapVersion)));
     if (CWork_BK* pWork = Work()) {
         pWork->SetNotifyWnd(GetHWND());
-        pWork->StartWork(50, 256000, FolderForWorker(m_Data.UpdateFolder));
+        pWork->StartWork(kSearchPortBound, kLineBaud, FolderForWorker(m_Data.UpdateFolder));
     }
     SetIcon(108);
     CenterWindow();

@@ -2,13 +2,11 @@
 
 #include <QThread>
 
-#include "WindowImplBase.h"
-
 CNotifyBridge::CNotifyBridge() = default;
 
 CNotifyBridge::~CNotifyBridge() { Close(); }
 
-void CNotifyBridge::SetTarget(WindowImplBase* pTarget) { m_pTarget = pTarget; }
+void CNotifyBridge::SetTarget(CMessageTarget* pTarget) { m_pTarget = pTarget; }
 
 void CNotifyBridge::Close()
 {

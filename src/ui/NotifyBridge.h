@@ -7,7 +7,13 @@
 
 #include "NotifyWindow.h"
 
-class WindowImplBase;
+// What the bridge delivers a message to: a window's message handler, on
+// the GUI thread.
+class CMessageTarget {
+public:
+    virtual ~CMessageTarget() = default;
+    virtual std::intptr_t HandleMessage(std::uint32_t uMsg, std::uintptr_t wParam, std::intptr_t lParam) = 0;
+};
 
 // The worker's notification target for a window. SendMessage from a worker
 // thread waits until the GUI thread has handled the message; on the GUI
@@ -22,7 +28,8 @@ public:
     ~CNotifyBridge() override;
 
     // GUI thread only.
-    void SetTarget(WindowImplBase* pTarget);
+    // The window that handles the messages (not owned); null: none.
+    void SetTarget(CMessageTarget* pTarget);
     // Any thread.
     void Close();
     bool IsClosed() const;
@@ -39,7 +46,7 @@ private:
     };
     void Deliver(CCall& ACall);
 
-    WindowImplBase* m_pTarget = nullptr;  // touched on the GUI thread only
+    CMessageTarget* m_pTarget = nullptr;  // touched on the GUI thread only
     mutable std::mutex m_Mutex;
     std::condition_variable m_Cond;
     bool m_bClosed = false;

@@ -9,10 +9,10 @@
 #include <string>
 #include <string_view>
 
+#include "NotifyBridge.h"
 #include "ProgramData.h"
 #include "Win32Names.h"
 
-class CNotifyBridge;
 class QEventLoop;
 
 
@@ -26,7 +26,7 @@ struct TNotifyUI {
 // The base of the program's windows: a frameless, skinned top-level window
 // whose layout is loaded at run time from the skin folder. Controls are
 // found by name at each use, so a skin that lacks one still runs.
-class WindowImplBase : public QWidget {
+class WindowImplBase : public QWidget, public CMessageTarget {
     Q_OBJECT
 public:
     explicit WindowImplBase(CProgramData& AData, CNotifyBridge* pBridge = nullptr);
@@ -78,7 +78,7 @@ public:
 
     // A window message, as the worker's notifications and the timers send
     // them; handled on the GUI thread.
-    std::intptr_t HandleMessage(std::uint32_t uMsg, std::uintptr_t wParam, std::intptr_t lParam);
+    std::intptr_t HandleMessage(std::uint32_t uMsg, std::uintptr_t wParam, std::intptr_t lParam) override;
     // The hit test at a point in client coordinates.
     virtual int OnNcHitTest(QPoint APoint) const;
 

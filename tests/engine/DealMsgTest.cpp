@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "EngineTestKit.h"
+#include "TextCodec.h"
 
 namespace {
 
@@ -10,96 +11,126 @@ CRawString Frame(std::uint8_t btCommand, const CBytes& Payload)
     return CRawString(Bytes.data(), static_cast<std::int32_t>(Bytes.size()));
 }
 
-} // namespace
+// What the dispatcher says a frame means, written down as text.
+class CHeard final : public CReplyListener {
+public:
+    std::string strHeard;
 
-// The dispatcher on a worker without a port: what each answer changes.
-class Dispatch : public testing::Test {
-protected:
-    Dispatch() { m_Engine.AWork.SetNotifyWnd(&m_Engine.ANotes); }
-    void Feed(const CRawString& strFrame) { m_Engine.ADeal.DispatchReply(strFrame); }
-    CEngine m_Engine;
+    void OnDeviceInfo(std::uint8_t btPort, const std::array<std::wstring, 3>& Versions) override
+    {
+        Say("info " + std::to_string(btPort) + " " + WideToUtf8(Versions[0]) + " " + WideToUtf8(Versions[1]) + " " +
+            WideToUtf8(Versions[2]));
+    }
+    void OnSettingsBlock(std::uint8_t btRead, std::span<const std::uint8_t, kSettingsSize> Block) override
+    {
+        Say("settings " + Hex(btRead) + " " + Hex(Block[0]) + ".." + Hex(Block[72]));
+    }
+    void OnSettingsRefused(std::uint8_t btRead) override { Say("refused " + Hex(btRead)); }
+    void OnDeviceRequest() override { Say("request"); }
+    void OnGoAhead(const CStage& AStage) override { Say("go-ahead " + std::to_string(AStage.nStage)); }
+    void OnStartAccepted(const CStage& AStage) override { Say("accepted " + std::to_string(AStage.nStage)); }
+    void OnBlockAnswer(const CStage& AStage, std::uint8_t btAnswered, std::uint8_t btStatus, bool bWritten) override
+    {
+        Say("block " + std::to_string(AStage.nStage) + " " + Hex(btAnswered) + " " + Hex(btStatus) +
+            (bWritten ? " written" : " not written"));
+    }
+    void OnEndAnswered(const CStage& AStage, std::uint8_t btAnswered) override
+    {
+        Say("end " + std::to_string(AStage.nStage) + " " + Hex(btAnswered));
+    }
+
+private:
+    static std::string Hex(std::uint8_t bt)
+    {
+        char szHex[4];
+        std::snprintf(szHex, sizeof szHex, "%02x", bt);
+        return szHex;
+    }
+    void Say(const std::string& str) { strHeard += (strHeard.empty() ? "" : "; ") + str; }
 };
 
-TEST_F(Dispatch, DeviceInformationGivesTheThreeVersionTexts)
+struct CMeaningRow {
+    std::uint8_t btCommand;
+    CBytes Payload;
+    const char* szMeans;  // "" for a frame that means nothing
+};
+
+CBytes Settings(std::uint8_t btRead, std::size_t nBytes)
 {
-    Feed(Frame(0x46, {0x45, 0x03, 0x00, 0x7B, 0x00, 0x05, 0x1A, 0x2B}));
+    CBytes Payload{btRead};
+    for (std::size_t i = 0; i < nBytes; ++i)
+        Payload.push_back(static_cast<std::uint8_t>(0x10 + i));
+    return Payload;
+}
+
+} // namespace
+
+// Every frame the device may send, and what the dispatcher makes of it: the
+// versions in the files' notation, each stage's rule for its statuses, and
+// nothing from a frame too short for its kind.
+TEST(Dispatch, WhatEachFrameMeans)
+{
+    const CMeaningRow Rows[] = {
+        {0x46, {0x45, 0x03, 0x00, 0x7B, 0x00, 0x05, 0x1A, 0x2B}, "info 3 007b 0005 1a2b"},
+        {0x46, {0x45, 0x03, 0x01, 0x02, 0x27, 0x10, 0xFF, 0xFF}, "info 3 0102 2710 ffff"},
+        {0x46, {0x45, 0x03, 0x00, 0x7B, 0x00, 0x05, 0x1A}, ""},
+        {0x48, Settings(0x47, 73), "settings 47 10..58"},
+        {0x48, Settings(0x49, 74), "settings 49 10..58"},
+        {0x48, Settings(0x47, 72), ""},
+        {0x0D, {0x47, 0x00}, "refused 47"},
+        {0x0D, {0x06, 0x02}, "block 1 06 02 written"},
+        {0x0D, {0x06, 0x01}, "block 1 06 01 not written"},
+        {0x0D, {0x06}, ""},
+        {0x24, {0x23, 0x01}, "block 2 23 01 written"},
+        {0x24, {0x23, 0x00}, "block 2 23 00 not written"},
+        {0x34, {0x33, 0x02}, "block 3 33 02 not written"},
+        {0x44, {0x43, 0x07}, "block 4 43 07 not written"},  // a flash failure: the radar block was not written
+        {0x44, {0x43, 0x00}, "block 4 43 00 written"},      // any other status counts
+        {0x44, {0x43, 0x0A}, "block 4 43 0a written"},
+        {0x24, {0x23}, ""},
+        {0x0D, {0x1A, 0x05}, "end 1 1a"},
+        {0x0D, {0x20, 0x01}, "end 2 20"},
+        {0x4B, {0x4A, 0x00}, "end 5 4a"},
+        {0x4B, {}, ""},
+        {0x19, {}, "go-ahead 1"},
+        {0x22, {}, "go-ahead 2"},
+        {0x42, {}, "go-ahead 4"},
+        {0x1C, {}, "accepted 1"},
+        {0x21, {}, ""},
+        {0x1B, {}, "request"},
+        {0x13, {}, ""},
+        {0x50, {0x01}, ""},
+    };
+    const CDealMsg ADeal;
+    for (const CMeaningRow& ARow : Rows) {
+        CHeard AHeard;
+        ADeal.DispatchReply(Frame(ARow.btCommand, ARow.Payload), AHeard);
+        EXPECT_EQ(AHeard.strHeard, ARow.szMeans) << "command " << int(ARow.btCommand);
+    }
+}
+
+// The worker takes the connection's answers: the versions, each settings
+// block into its own, and the menu read after the information.
+TEST(Dispatch, TheWorkerKeepsWhatTheDeviceReports)
+{
+    CEngine AEngine;
+    AEngine.AWork.SetNotifyWnd(&AEngine.ANotes);
+    AEngine.AWork.DispatchFrame(Frame(0x46, {0x45, 0x03, 0x01, 0x02, 0x00, 0x05, 0x1A, 0x2B}));
     std::wstring strFw, strData, strRadar;
-    ASSERT_TRUE(m_Engine.AWork.GetDeviceVersions(strFw, strData, strRadar));
-    // In the update files' notation: four hexadecimal digits, as the HEX
-    // trailer "0102" and ver.txt write them.
-    EXPECT_EQ(strFw, L"007b");
-    EXPECT_EQ(strData, L"0005");
-    EXPECT_EQ(strRadar, L"1a2b");
-    Feed(Frame(0x46, {0x45, 0x03, 0x01, 0x02, 0x27, 0x10, 0xFF, 0xFF}));
-    m_Engine.AWork.GetDeviceVersions(strFw, strData, strRadar);
-    EXPECT_EQ(strFw, L"0102") << "the trailer 0102 sent back reads as the file's version";
-    EXPECT_EQ(strData, L"2710");
-    EXPECT_EQ(strRadar, L"ffff");
-    EXPECT_EQ(m_Engine.AWork.GetTaskCount(), 4u) << "0x47 and 0x49 queued after each answer";
-}
+    ASSERT_TRUE(AEngine.AWork.GetDeviceVersions(strFw, strData, strRadar));
+    EXPECT_EQ(strFw + L" " + strData + L" " + strRadar, L"0102 0005 1a2b");
+    EXPECT_EQ(AEngine.AWork.GetTaskCount(), 2u) << "0x47 and 0x49 queued after the answer";
 
-TEST_F(Dispatch, ShortFramesChangeNothing)
-{
-    Feed(Frame(0x46, {0x45, 0x03, 0x00, 0x7B, 0x00, 0x05, 0x1A}));
-    Feed(Frame(0x48, CBytes(60, 0x47)));
-    Feed(Frame(0x0D, {0x06}));
-    Feed(Frame(0x24, {0x23}));
-    Feed(Frame(0x4B, {}));
-    std::wstring strFw, strData, strRadar;
-    EXPECT_FALSE(m_Engine.AWork.GetDeviceVersions(strFw, strData, strRadar));
-    EXPECT_TRUE(m_Engine.ANotes.GetNotes().empty());
-    EXPECT_EQ(m_Engine.AWork.GetTaskCount(), 0u);
-}
-
-TEST_F(Dispatch, ProgressCountsOnlyTheAnswersThatSucceed)
-{
-    m_Engine.AWork.SetStage(2);
-    Feed(Frame(0x0D, {0x06, 0x01}));  // failing status: nothing
-    Feed(Frame(0x24, {0x23, 0x00}));
-    Feed(Frame(0x34, {0x33, 0x02}));
-    EXPECT_EQ(m_Engine.AWork.GetDoneCount(), 0u);
-    Feed(Frame(0x44, {0x43, 0x07}));  // a flash failure: the radar block was not written
-    EXPECT_EQ(m_Engine.AWork.GetDoneCount(), 0u);
-    Feed(Frame(0x44, {0x43, 0x00}));  // any other status counts
-    Feed(Frame(0x0D, {0x06, 0x02}));
-    Feed(Frame(0x24, {0x23, 0x01}));
-    EXPECT_EQ(m_Engine.AWork.GetDoneCount(), 3u);
-    const std::vector<CNote> Notes = m_Engine.ANotes.GetNotes();
-    ASSERT_EQ(Notes.size(), 3u);
-    EXPECT_EQ(Notes[2], (CNote{WM_PROGRESS, 0, 3})) << "stage total in wParam, done count in lParam";
-}
-
-TEST_F(Dispatch, SettingsAnswersFillTheirOwnBlock)
-{
-    CBytes Reply{0x49};
-    Reply.resize(74, 0x5A);
-    Feed(Frame(0x48, Reply));
+    CBytes Reply = Settings(0x49, 73);
+    AEngine.AWork.DispatchFrame(Frame(0x48, Reply));
     CSettingsBlock AG{}, AI{};
-    m_Engine.AWork.GetSettingsG(AG.data());
-    m_Engine.AWork.GetSettingsI(AI.data());
+    AEngine.AWork.GetSettingsG(AG.data());
+    AEngine.AWork.GetSettingsI(AI.data());
     EXPECT_EQ(AG, CSettingsBlock{}) << "an 'I' answer leaves G alone";
-    EXPECT_EQ(AI[0], 0x5A);
-    EXPECT_EQ(AI[72], 0x5A);
+    EXPECT_EQ(AI[72], 0x58);
     Reply[0] = 0x50;  // unknown letter: stored nowhere, still notified
-    Feed(Frame(0x48, Reply));
-    EXPECT_EQ(m_Engine.ANotes.GetNotes().size(), 2u);
-}
-
-TEST_F(Dispatch, SettingsWrittenEndsStagesFiveAndSixAndUnknownCommandsDoNothing)
-{
-    Feed(Frame(0x50, {0x01}));
-    Feed(Frame(0x13, {}));
-    EXPECT_TRUE(m_Engine.ANotes.GetNotes().empty());
-    Feed(Frame(0x4B, {0x4A, 0x00}));
-    EXPECT_EQ(m_Engine.ANotes.Results(), (std::vector<std::pair<int, int>>{{5, 0}, {6, 0}}));
-    EXPECT_TRUE(m_Engine.ANotes.StageStarts().empty());
-}
-
-TEST_F(Dispatch, WithoutWindowNothingIsCountedButTheResultIsKept)
-{
-    m_Engine.AWork.SetNotifyWnd(nullptr);
-    Feed(Frame(0x44, {0x43, 0x01}));
-    EXPECT_EQ(m_Engine.AWork.GetDoneCount(), 0u);
-    m_Engine.AWork.NotifyStageResult(3);
-    EXPECT_EQ(m_Engine.AWork.GetLastResult(), 3);
+    AEngine.AWork.DispatchFrame(Frame(0x48, Reply));
+    EXPECT_EQ(AEngine.ANotes.Count(WM_SETTINGS_READ), 2u);
+    AEngine.AWork.GetSettingsI(AI.data());
+    EXPECT_EQ(AI[0], 0x10);
 }

@@ -47,7 +47,6 @@ std::string MakeHex(std::uint32_t dwBase, const CBytes& Data, const std::string&
 // the worker's threads, which may still be sending to it while they end.
 struct CEngine {
     CNoteRecorder ANotes;
-    CDealMsg ADeal;
     CWork_BK AWork;
     explicit CEngine(CWorkSettings ASettings = Fast());
     ~CEngine() { AWork.Reset(); }

@@ -107,7 +107,6 @@ TEST(Soak, UpdatesInARowOnOneWorkerLeaveNoThreadOrMemoryBehind)
     ASSERT_TRUE(PollUntil([&] { return std::filesystem::exists(APorts.PortPath(3)); }));
 
     CNoteRecorder AWindow;
-    CDealMsg ADeal;
     CWork_BK AWork;
     AWork.SetWorkSettings(CEngine::Fast());
     AWork.SetNotifyWnd(&AWindow);

@@ -54,7 +54,6 @@ private:
 struct CUiProgram {
     CProgramData AData;
     CNotifyBridge ABridge;
-    CDealMsg ADeal;
     CWork_BK AWork;
     std::unique_ptr<CFrame_Update> pFrame;
 
