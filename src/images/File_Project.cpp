@@ -53,88 +53,19 @@ int CFile_Project::Load(const std::filesystem::path& Path)
 int CFile_Project::Read(std::FILE* pFile, std::wstring_view wzSource)
 {
     ClearRecords();
-    if (pFile == nullptr)
+    if (pFile == nullptr || IsTooLarge(pFile, wzSource))
         return 0;
-    // A file that tells its size is refused before any record is read; one
-    // that cannot (a pipe) is refused once it has delivered that much.
-    std::uint64_t uSize = 0;
-    if (!MeasureRest(pFile, uSize))
-        std::clearerr(pFile);
-    else if (uSize > kMaxImageSize) {
-        DebugPrint(L"\r\n Hex file %.*ls damaged: %ls (%llu bytes) \r\n", static_cast<int>(wzSource.size()),
-                   wzSource.data(), kTooLarge, static_cast<unsigned long long>(uSize));
-        m_eState = ELoadState::Damaged;
-        m_Fault = {CLoadFault::EWhere::Size, uSize, kTooLarge};
-        return 0;
-    }
-    std::uint64_t uRead = 0;
-
-    // Positions no read has filled count as 0; see the trailer below.
+    // Positions no read has filled count as 0; see the trailer.
     std::vector<std::uint8_t> btLine(CPacket_Hex::kMaxLineLength, 0);
+    std::uint64_t uRead = 0;
     const wchar_t* wzFault = nullptr;
     bool bEndRecord = false;
     std::uint32_t uLine = 0;
-    for (;;) {
+    ELine eLine = ELine::Record;
+    while (eLine == ELine::Record) {
         ++uLine;
-        const std::size_t nHead = std::fread(btLine.data(), 1, kHeadLength, pFile);
-        uRead += nHead;
-        if (uRead > kMaxImageSize) {
-            wzFault = kTooLarge;
-            break;
-        }
-        if (nHead < kHeadLength) {
-            if (std::ferror(pFile)) {
-                wzFault = L"read error";
-                break;
-            }
-            // The version trailer: four digits behind the last line, first
-            // digit highest. A shorter trailer leaves the start of the last
-            // record line in the buffer's other positions, so a file that
-            // ends with ":00000001FF" and nothing behind it gives 0xA000.
-            m_uVersion = static_cast<std::uint16_t>((btLine[0] & 0xF) << 12 | (btLine[1] & 0xF) << 8 |
-                                                    (btLine[2] & 0xF) << 4 | (btLine[3] & 0xF));
-            DebugPrint(L"\r\n GetHexVer == %04x \r\n", m_uVersion);
-            break;
-        }
-        if (btLine[0] != ':') {
-            // Behind the end-of-file record this is a trailer too long to
-            // be a version; the version stays 0.
-            if (!bEndRecord)
-                wzFault = L"line is not a record";
-            break;
-        }
-
-        // The length field decides how much follows. Two digits state at
-        // most 255 bytes, which the buffer holds.
-        std::uint8_t btLength = 0;
-        if (!CPacket_Hex::DecodeByte(btLine[1], btLine[2], btLength)) {
-            wzFault = L"length field is not hexadecimal";
-            break;
-        }
-        const std::size_t nLine = kHeadLength + 2 * std::size_t{btLength} + 2;
-        const std::size_t nRest = nLine - kHeadLength;
-        const std::size_t nGot = std::fread(btLine.data() + kHeadLength, 1, nRest, pFile);
-        uRead += nGot;
-        if (nGot != nRest) {
-            wzFault = std::ferror(pFile) ? L"read error" : L"file ends inside a record";
-            break;
-        }
-        const ELineEnd eEnd = ReadLineEnd(pFile, uRead);
-        if (eEnd != ELineEnd::Ok) {
-            wzFault = eEnd == ELineEnd::ReadError ? L"read error"
-                                                  : L"record is longer than its length field";
-            break;
-        }
-        CPacket_Hex ARecord;
-        if (!ARecord.Parse(std::span(btLine.data(), nLine))) {
-            wzFault = L"bad digit or checksum";
-            break;
-        }
-        if (IsEndOfFile(ARecord))
-            bEndRecord = true;
-        m_Records.push_back(std::move(ARecord));
+        eLine = ReadLine(pFile, btLine, uRead, bEndRecord, wzFault);
     }
-
     if (wzFault == nullptr && !bEndRecord)
         wzFault = L"no end-of-file record";
     if (wzFault != nullptr) {
@@ -149,12 +80,75 @@ int CFile_Project::Read(std::FILE* pFile, std::wstring_view wzSource)
     return 1;
 }
 
-int CFile_Project::GetRecord(std::uint32_t uIndex, CPacket_Hex& Record) const
+bool CFile_Project::IsTooLarge(std::FILE* pFile, std::wstring_view wzSource)
 {
-    if (uIndex >= m_Records.size())
-        return 0;
-    Record = m_Records[uIndex];
-    return 1;
+    // A file that tells its size is refused before any record is read; one
+    // that cannot (a pipe) is refused once it has delivered that much.
+    std::uint64_t uSize = 0;
+    if (!MeasureRest(pFile, uSize)) {
+        std::clearerr(pFile);
+        return false;
+    }
+    if (uSize <= kMaxImageSize)
+        return false;
+    DebugPrint(L"\r\n Hex file %.*ls damaged: %ls (%llu bytes) \r\n", static_cast<int>(wzSource.size()),
+               wzSource.data(), kTooLarge, static_cast<unsigned long long>(uSize));
+    m_eState = ELoadState::Damaged;
+    m_Fault = {CLoadFault::EWhere::Size, uSize, kTooLarge};
+    return true;
+}
+
+CFile_Project::ELine CFile_Project::ReadLine(std::FILE* pFile, std::vector<std::uint8_t>& btLine,
+                                             std::uint64_t& uRead, bool& bEndRecord, const wchar_t*& wzFault)
+{
+    const std::size_t nHead = std::fread(btLine.data(), 1, kHeadLength, pFile);
+    uRead += nHead;
+    if (uRead > kMaxImageSize)
+        return wzFault = kTooLarge, ELine::Fault;
+    if (nHead < kHeadLength) {
+        if (std::ferror(pFile))
+            return wzFault = L"read error", ELine::Fault;
+        ReadTrailer(btLine);
+        return ELine::End;
+    }
+    if (btLine[0] != ':') {
+        // Behind the end-of-file record this is a trailer too long to be a
+        // version; the version stays 0.
+        if (!bEndRecord)
+            wzFault = L"line is not a record";
+        return bEndRecord ? ELine::End : ELine::Fault;
+    }
+    // The length field decides how much follows. Two digits state at most
+    // 255 bytes, which the buffer holds.
+    std::uint8_t btLength = 0;
+    if (!CPacket_Hex::DecodeByte(btLine[1], btLine[2], btLength))
+        return wzFault = L"length field is not hexadecimal", ELine::Fault;
+    const std::size_t nLine = kHeadLength + 2 * std::size_t{btLength} + 2;
+    const std::size_t nRest = nLine - kHeadLength;
+    const std::size_t nGot = std::fread(btLine.data() + kHeadLength, 1, nRest, pFile);
+    uRead += nGot;
+    if (nGot != nRest)
+        return wzFault = std::ferror(pFile) ? L"read error" : L"file ends inside a record", ELine::Fault;
+    if (const ELineEnd eEnd = ReadLineEnd(pFile, uRead); eEnd != ELineEnd::Ok)
+        return wzFault = eEnd == ELineEnd::ReadError ? L"read error" : L"record is longer than its length field",
+               ELine::Fault;
+    CPacket_Hex ARecord;
+    if (!ARecord.Parse(std::span(btLine.data(), nLine)))
+        return wzFault = L"bad digit or checksum", ELine::Fault;
+    bEndRecord = bEndRecord || IsEndOfFile(ARecord);
+    m_Records.push_back(std::move(ARecord));
+    return ELine::Record;
+}
+
+void CFile_Project::ReadTrailer(std::span<const std::uint8_t> btLine)
+{
+    // The version trailer: four digits behind the last line, first digit
+    // highest. A shorter trailer leaves the start of the last record line in
+    // the buffer's other positions, so a file that ends with ":00000001FF"
+    // and nothing behind it gives 0xA000.
+    m_uVersion = static_cast<std::uint16_t>((btLine[0] & 0xF) << 12 | (btLine[1] & 0xF) << 8 |
+                                            (btLine[2] & 0xF) << 4 | (btLine[3] & 0xF));
+    DebugPrint(L"\r\n GetHexVer == %04x \r\n", m_uVersion);
 }
 
 void CFile_Project::ClearRecords()

@@ -34,9 +34,6 @@ public:
 
     std::uint32_t GetRecordCount() const { return static_cast<std::uint32_t>(m_Records.size()); }
     std::uint16_t GetHexVer() const { return m_uVersion; }
-    // Copies record uIndex (from 0, file order) into Record and answers 1;
-    // answers 0 and leaves Record alone past the last record.
-    int GetRecord(std::uint32_t uIndex, CPacket_Hex& Record) const;
     std::span<const CPacket_Hex> GetRecords() const { return m_Records; }
     void ClearRecords();
 
@@ -46,6 +43,16 @@ public:
     const CLoadFault& GetLoadFault() const { return m_Fault; }
 
 private:
+    enum class ELine { Record, End, Fault };
+    // Refuses a stream larger than any update file (damaged, with its size).
+    bool IsTooLarge(std::FILE* pFile, std::wstring_view wzSource);
+    // One record line and its line end into the records; End at the
+    // version trailer (or what stands behind the end-of-file record), Fault
+    // with wzFault saying why.
+    ELine ReadLine(std::FILE* pFile, std::vector<std::uint8_t>& btLine, std::uint64_t& uRead, bool& bEndRecord,
+                   const wchar_t*& wzFault);
+    void ReadTrailer(std::span<const std::uint8_t> btLine);
+
     std::array<std::int32_t, 4> m_nLineLengths;
     std::uint16_t m_uVersion = 0;
     std::vector<CPacket_Hex> m_Records;

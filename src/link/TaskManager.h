@@ -98,19 +98,6 @@ public:
         return 0;
     }
 
-    virtual bool Restart()
-    {
-        CAutoThread::Terminate();
-        ResetQueue();
-        {
-            CGuard ALock(*this);
-            m_pEvent = std::make_unique<CEventObject>(nullptr, false, false);
-        }
-        CAutoThread::Start();
-        DebugPrint(L"[CTaskManager]Thread:0x%x\r\n", GetThreadId());
-        return true;
-    }
-
     virtual bool Start()
     {
         Stop();
