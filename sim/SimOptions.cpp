@@ -1,5 +1,6 @@
 #include "SimOptions.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -149,139 +150,149 @@ CSimSettings CSimOptions::DefaultSettingsI()
     return ASettings;
 }
 
+namespace {
+
+bool SetVersion(const std::string& strValue, std::optional<std::uint16_t>& Version)
+{
+    std::uint16_t uVersion = 0;
+    if (!ParseInto(strValue, 0, 0xFFFF, uVersion))
+        return false;
+    Version = uVersion;
+    return true;
+}
+
+bool SetSettings(const std::string& strName, const std::string& strValue, CSimSettings& ASettings,
+                 std::string& strError)
+{
+    if (ParseSettings(strValue, ASettings, strError))
+        return true;
+    strError.insert(0, ": ").insert(0, strName);
+    return false;
+}
+
+// CMD:N or CMD:N:CMD2: the command, then the point.
+bool AddUnsolicited(const std::string& strValue, CSimOptions& A)
+{
+    CUnsolicited AFrame;
+    const std::size_t nColon = strValue.find(':');
+    A.Unsolicited.push_back(AFrame);
+    return nColon != std::string::npos &&
+           ParseInto(strValue.substr(0, nColon), 1, 0xFF, A.Unsolicited.back().btCommand) &&
+           ParsePoint(strValue.substr(nColon + 1), 1, A.Unsolicited.back().At);
+}
+
+bool SetPoint(const std::string& strValue, std::uint32_t nMin, long& nCount, int& nCommand)
+{
+    CFramePoint APoint;
+    const bool bOk = ParsePoint(strValue, nMin, APoint);
+    nCount = APoint.nCount;
+    nCommand = APoint.Command ? *APoint.Command : -1;
+    return bOk;
+}
+
+// The options without a value; false for any other name.
+bool ParseSwitch(const std::string& strName, CSimOptions& A)
+{
+    if (strName == "--accept-project-start")
+        A.bAcceptProjectStart = true;
+    else if (strName == "--silent")
+        A.bSilent = true;
+    else if (strName == "--probe-short")
+        A.eProbeFault = EProbeFault::Short;
+    else if (strName == "--no-menu")
+        A.bNoMenu = true;
+    else
+        return false;
+    return true;
+}
+
+// The options with a value: each sets its own field and answers whether
+// the value is one it takes (strError, when set, says more).
+using AValueOption = bool (*)(const std::string& strName, const std::string& v, CSimOptions& A, std::string& strError);
+const std::pair<const char*, AValueOption> kValueOptions[] = {
+    {"--port-dir", [](auto&, auto& v, auto& A, auto&) { return !(A.strPortDir = v).empty(); }},
+    {"--com", [](auto&, auto& v, auto& A, auto&) { return ParseInto(v, 1, 255, A.nCom); }},
+    {"--firmware-version", [](auto&, auto& v, auto& A, auto&) { return ParseInto(v, 0, 0xFFFF, A.uFirmwareVersion); }},
+    {"--data-version", [](auto&, auto& v, auto& A, auto&) { return ParseInto(v, 0, 0xFFFF, A.uDataVersion); }},
+    {"--radar-version", [](auto&, auto& v, auto& A, auto&) { return ParseInto(v, 0, 0xFFFF, A.uRadarVersion); }},
+    {"--firmware-version-after", [](auto&, auto& v, auto& A, auto&) { return SetVersion(v, A.FirmwareVersionAfter); }},
+    {"--data-version-after", [](auto&, auto& v, auto& A, auto&) { return SetVersion(v, A.DataVersionAfter); }},
+    {"--radar-version-after", [](auto&, auto& v, auto& A, auto&) { return SetVersion(v, A.RadarVersionAfter); }},
+    {"--settings-g", [](auto& n, auto& v, auto& A, auto& e) { return SetSettings(n, v, A.SettingsG, e); }},
+    {"--settings-i", [](auto& n, auto& v, auto& A, auto& e) { return SetSettings(n, v, A.SettingsI, e); }},
+    {"--record", [](auto&, auto& v, auto& A, auto&) { return !(A.strRecordDir = v).empty(); }},
+    {"--baud", [](auto&, auto& v, auto& A, auto&) { return ParseInto(v, 50, 100000000, A.dwBaud); }},
+    {"--answer-delay-ms", [](auto&, auto& v, auto& A, auto&) { return ParseInto(v, 0, 600000, A.dwAnswerDelayMs); }},
+    {"--seed", [](auto&, auto& v, auto& A, auto&) { return ParseInto(v, 0, 0xFFFFFFFFu, A.dwSeed); }},
+    {"--probe-command",
+     [](auto&, auto& v, auto& A, auto&) {
+         A.eProbeFault = EProbeFault::OtherCommand;
+         return ParseInto(v, 1, 0xFF, A.btProbeCommand) && A.btProbeCommand != 0x46;
+     }},
+    {"--lose-info",
+     [](auto&, auto& v, auto& A, auto&) {
+         return v == "all" ? (A.nLoseInfo = -1, true) : ParseInto(v, 1, 0x7FFFFFFF, A.nLoseInfo);
+     }},
+    {"--probe-fault-times", [](auto&, auto& v, auto& A, auto&) { return ParseInto(v, 1, 0xFFFFFFFFu, A.nProbeFaultTimes); }},
+    {"--stop-after", [](auto&, auto& v, auto& A, auto&) { return SetPoint(v, 0, A.nStopAfter, A.nStopCommand); }},
+    {"--hangup-after", [](auto&, auto& v, auto& A, auto&) { return SetPoint(v, 1, A.nHangupAfter, A.nHangupCommand); }},
+    {"--fail-block",
+     [](auto&, auto& v, auto& A, auto&) { return ParseFailBlock(v, A.FailBlocks.emplace_back()); }},
+    {"--tear",
+     [](auto&, auto& v, auto& A, auto&) {
+         A.eTear = v == "bytes" ? ETear::Bytes : v == "random" ? ETear::Random : ETear::None;
+         return A.eTear != ETear::None;
+     }},
+    {"--tear-gap-us", [](auto&, auto& v, auto& A, auto&) { return ParseInto(v, 0, 1000000, A.dwTearGapUs); }},
+    {"--noise", [](auto&, auto& v, auto& A, auto&) { return ParseInto(v, 1, 255, A.nNoiseMax); }},
+    {"--device-request",
+     [](auto&, auto& v, auto& A, auto&) { return ParsePoint(v, 1, A.DeviceRequests.emplace_back()); }},
+    {"--unsolicited", [](auto&, auto& v, auto& A, auto&) { return AddUnsolicited(v, A); }},
+};
+
+bool ParseValue(const std::string& strName, const std::string& strValue, CSimOptions& AOptions, std::string& strError)
+{
+    const auto It = std::find_if(std::begin(kValueOptions), std::end(kValueOptions),
+                                 [&](const auto& A) { return strName == A.first; });
+    if (It == std::end(kValueOptions)) {
+        strError = "unknown option " + strName + " (see --help)";
+        return false;
+    }
+    if (It->second(strName, strValue, AOptions, strError))
+        return true;
+    if (strError.empty())
+        strError = std::string("bad value for ").append(strName).append(": ").append(strValue);
+    return false;
+}
+
+} // namespace
+
 CSimOptions::EParse CSimOptions::Parse(std::span<const std::string> Args, CSimOptions& Options,
                                        std::string& strError)
 {
     CSimOptions AOptions;
     if (const char* szDir = std::getenv("IAP_PORT_DIR"))
         AOptions.strPortDir = szDir;
-    bool bComGiven = false;
-
     for (std::size_t i = 0; i < Args.size(); ++i) {
         const std::string& strName = Args[i];
         if (strName == "--help" || strName == "-h")
             return EParse::Help;
         if (strName == "--version")
             return EParse::Version;
-
-        // Switches without a value.
-        if (strName == "--accept-project-start") {
-            AOptions.bAcceptProjectStart = true;
+        if (ParseSwitch(strName, AOptions))
             continue;
-        }
-        if (strName == "--silent") {
-            AOptions.bSilent = true;
-            continue;
-        }
-        if (strName == "--probe-short") {
-            AOptions.eProbeFault = EProbeFault::Short;
-            continue;
-        }
-        if (strName == "--no-menu") {
-            AOptions.bNoMenu = true;
-            continue;
-        }
-
         if (i + 1 >= Args.size()) {
-            strError = strName.rfind("--", 0) == 0 ? strName + " needs a value"
-                                                   : "unexpected argument " + strName;
+            strError = strName.rfind("--", 0) == 0 ? strName + " needs a value" : "unexpected argument " + strName;
             return EParse::Error;
         }
-        const std::string& strValue = Args[++i];
-        bool bOk = true;
-        if (strName == "--port-dir") {
-            AOptions.strPortDir = strValue;
-            bOk = !strValue.empty();
-        } else if (strName == "--com") {
-            bOk = ParseInto(strValue, 1, 255, AOptions.nCom);
-            bComGiven = bOk;
-        } else if (strName == "--firmware-version") {
-            bOk = ParseInto(strValue, 0, 0xFFFF, AOptions.uFirmwareVersion);
-        } else if (strName == "--data-version") {
-            bOk = ParseInto(strValue, 0, 0xFFFF, AOptions.uDataVersion);
-        } else if (strName == "--radar-version") {
-            bOk = ParseInto(strValue, 0, 0xFFFF, AOptions.uRadarVersion);
-        } else if (strName == "--firmware-version-after" || strName == "--data-version-after" ||
-                   strName == "--radar-version-after") {
-            std::uint16_t uVersion = 0;
-            bOk = ParseInto(strValue, 0, 0xFFFF, uVersion);
-            (strName[2] == 'f' ? AOptions.FirmwareVersionAfter
-                               : strName[2] == 'd' ? AOptions.DataVersionAfter : AOptions.RadarVersionAfter) = uVersion;
-        } else if (strName == "--settings-g" || strName == "--settings-i") {
-            CSimSettings& ASettings = strName == "--settings-g" ? AOptions.SettingsG : AOptions.SettingsI;
-            if (!ParseSettings(strValue, ASettings, strError)) {
-                strError.insert(0, ": ").insert(0, strName);
-                return EParse::Error;
-            }
-        } else if (strName == "--record") {
-            AOptions.strRecordDir = strValue;
-            bOk = !strValue.empty();
-        } else if (strName == "--baud") {
-            bOk = ParseInto(strValue, 50, 100000000, AOptions.dwBaud);
-        } else if (strName == "--answer-delay-ms") {
-            bOk = ParseInto(strValue, 0, 600000, AOptions.dwAnswerDelayMs);
-        } else if (strName == "--seed") {
-            bOk = ParseInto(strValue, 0, 0xFFFFFFFFu, AOptions.dwSeed);
-        } else if (strName == "--probe-command") {
-            AOptions.eProbeFault = EProbeFault::OtherCommand;
-            bOk = ParseInto(strValue, 1, 0xFF, AOptions.btProbeCommand) && AOptions.btProbeCommand != 0x46;
-        } else if (strName == "--lose-info") {
-            if (strValue == "all")
-                AOptions.nLoseInfo = -1;
-            else
-                bOk = ParseInto(strValue, 1, 0x7FFFFFFF, AOptions.nLoseInfo);
-        } else if (strName == "--probe-fault-times") {
-            bOk = ParseInto(strValue, 1, 0xFFFFFFFFu, AOptions.nProbeFaultTimes);
-        } else if (strName == "--stop-after") {
-            CFramePoint APoint;
-            bOk = ParsePoint(strValue, 0, APoint);
-            AOptions.nStopAfter = APoint.nCount;
-            AOptions.nStopCommand = APoint.Command ? *APoint.Command : -1;
-        } else if (strName == "--fail-block") {
-            CFailBlock ABlock;
-            bOk = ParseFailBlock(strValue, ABlock);
-            AOptions.FailBlocks.push_back(ABlock);
-        } else if (strName == "--tear") {
-            if (strValue == "bytes")
-                AOptions.eTear = ETear::Bytes;
-            else if (strValue == "random")
-                AOptions.eTear = ETear::Random;
-            else
-                bOk = false;
-        } else if (strName == "--tear-gap-us") {
-            bOk = ParseInto(strValue, 0, 1000000, AOptions.dwTearGapUs);
-        } else if (strName == "--noise") {
-            bOk = ParseInto(strValue, 1, 255, AOptions.nNoiseMax);
-        } else if (strName == "--hangup-after") {
-            CFramePoint APoint;
-            bOk = ParsePoint(strValue, 1, APoint);
-            AOptions.nHangupAfter = APoint.nCount;
-            AOptions.nHangupCommand = APoint.Command ? *APoint.Command : -1;
-        } else if (strName == "--device-request") {
-            CFramePoint APoint;
-            bOk = ParsePoint(strValue, 1, APoint);
-            AOptions.DeviceRequests.push_back(APoint);
-        } else if (strName == "--unsolicited") {
-            // CMD:N or CMD:N:CMD2: the command, then the point.
-            CUnsolicited AFrame;
-            const std::size_t nColon = strValue.find(':');
-            bOk = nColon != std::string::npos && ParseInto(strValue.substr(0, nColon), 1, 0xFF, AFrame.btCommand) &&
-                  ParsePoint(strValue.substr(nColon + 1), 1, AFrame.At);
-            AOptions.Unsolicited.push_back(AFrame);
-        } else {
-            strError = "unknown option " + strName + " (see --help)";
+        if (!ParseValue(strName, Args[++i], AOptions, strError))
             return EParse::Error;
-        }
-        if (!bOk) {
-            strError = std::string("bad value for ").append(strName).append(": ").append(strValue);
-            return EParse::Error;
-        }
     }
     if (AOptions.strPortDir.empty()) {
         strError = "no port folder: give --port-dir DIR or set IAP_PORT_DIR";
         return EParse::Error;
     }
-    if (!bComGiven) {
+    if (AOptions.nCom == 0) {
         strError = "no port number: give --com N";
         return EParse::Error;
     }

@@ -54,6 +54,52 @@ QString StatusOf(const WindowImplBase& AWindow)
     return pLabel ? pLabel->text() : QString();
 }
 
+// The pictures of one mode; answers the program's exit status.
+int ShootSearch(CFrame_Update& AFrame, const QString& strOut)
+{
+    const auto* pDetail = AFrame.FindControl<QLabel>("lbl_detail");
+    return WaitUntil([&] { return pDetail && !pDetail->text().isEmpty(); }, 30) ? !Save(AFrame, strOut, "update-search.png")
+                                                                                : 1;
+}
+
+int ShootFailure(CFrame_Update& AFrame, const QString& strOut)
+{
+    AFrame.FindControl<QPushButton>("btn_update")->click();
+    return WaitUntil([&] { return !AFrame.IsUpdating(); }, 60) ? !Save(AFrame, strOut, "update-failed.png") : 1;
+}
+
+// The settings dialog, on both of its main pages, once it is open.
+void ShootMenuWhenOpen(const QString& strOut, int& nResult)
+{
+    QTimer::singleShot(300, [&nResult, strOut] {
+        for (QWidget* pTop : QApplication::topLevelWidgets())
+            if (auto* pSet = qobject_cast<CFrame_Set*>(pTop); pSet && pSet->isVisible()) {
+                nResult |= !Save(*pSet, strOut, "settings-general.png");
+                pSet->FindControl<QPushButton>("option_main_2")->click();
+                pSet->FindControl<QPushButton>("option_frame_1_3")->click();
+                nResult |= !Save(*pSet, strOut, "settings-profiles.png");
+                pSet->FindControl<QPushButton>("btn_cancel")->click();
+            }
+    });
+}
+
+int ShootUpdate(CFrame_Update& AFrame, const QString& strOut)
+{
+    int nResult = !Save(AFrame, strOut, "update-idle.png");
+    ShootMenuWhenOpen(strOut, nResult);
+    AFrame.FindControl<QPushButton>("btn_settings")->click();
+    AFrame.FindControl<QPushButton>("btn_update")->click();
+    const auto* pBar = AFrame.FindControl<QProgressBar>("prog_step");
+    const QString strEDog = QString::fromWCharArray(L"Обновление базы камер...");
+    if (!WaitUntil([&] { return StatusOf(AFrame) == strEDog && pBar->value() >= 40; }, 120))
+        return 1;
+    nResult |= !Save(AFrame, strOut, "update-running.png");
+    // Finished, and the device read again.
+    if (!WaitUntil([&] { return !AFrame.IsUpdating(); }, 300))
+        return 1;
+    return nResult | !Save(AFrame, strOut, "update-finished.png");
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -61,9 +107,7 @@ int main(int argc, char** argv)
     QApplication AApp(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     const std::string strMode = argc == 4 ? argv[3] : "";
-    const bool bFailure = strMode == "--failure";
-    const bool bSearch = strMode == "--search";
-    if (argc != 3 && !bFailure && !bSearch) {
+    if (argc != 3 && strMode != "--failure" && strMode != "--search") {
         std::fprintf(stderr, "usage: iap-screenshots <program folder> <output folder> [--failure|--search]\n");
         return 64;
     }
@@ -86,59 +130,14 @@ int main(int argc, char** argv)
             return 1;
         const auto* pUpdate = AFrame.FindControl<QPushButton>("btn_update");
         const auto* pSettings = AFrame.FindControl<QPushButton>("btn_settings");
-        if (bSearch) {
-            const auto* pDetail = AFrame.FindControl<QLabel>("lbl_detail");
-            nResult = WaitUntil([&] { return pDetail && !pDetail->text().isEmpty(); }, 30)
-                          ? !Save(AFrame, strOut, "update-search.png")
-                          : 1;
-            std::printf("final status: %s\n", StatusOf(AFrame).toUtf8().constData());
-            ABridge.Close();
-            AWork.Reset();
-            AWork.SetNotifyWnd(nullptr);
-            return nResult;
-        }
-        if (!WaitUntil([&] { return pUpdate->isEnabled() && pSettings->isEnabled(); }, 30)) {
+        if (strMode == "--search") {
+            nResult = ShootSearch(AFrame, strOut);
+        } else if (!WaitUntil([&] { return pUpdate->isEnabled() && pSettings->isEnabled(); }, 30)) {
             std::fprintf(stderr, "no device answered\n");
-            return 2;
+            nResult = 2;
+        } else {
+            nResult = strMode == "--failure" ? ShootFailure(AFrame, strOut) : ShootUpdate(AFrame, strOut);
         }
-        if (bFailure) {
-            AFrame.FindControl<QPushButton>("btn_update")->click();
-            if (WaitUntil([&] { return !AFrame.IsUpdating(); }, 60))
-                nResult |= !Save(AFrame, strOut, "update-failed.png");
-            else
-                nResult = 1;
-            std::printf("final status: %s\n", StatusOf(AFrame).toUtf8().constData());
-            ABridge.Close();
-            AWork.Reset();
-            AWork.SetNotifyWnd(nullptr);
-            return nResult;
-        }
-        nResult |= !Save(AFrame, strOut, "update-idle.png");
-
-        // The settings dialog, on both of its main pages.
-        QTimer::singleShot(300, [&] {
-            for (QWidget* pTop : QApplication::topLevelWidgets())
-                if (auto* pSet = qobject_cast<CFrame_Set*>(pTop); pSet && pSet->isVisible()) {
-                    nResult |= !Save(*pSet, strOut, "settings-general.png");
-                    pSet->FindControl<QPushButton>("option_main_2")->click();
-                    pSet->FindControl<QPushButton>("option_frame_1_3")->click();
-                    nResult |= !Save(*pSet, strOut, "settings-profiles.png");
-                    pSet->FindControl<QPushButton>("btn_cancel")->click();
-                }
-        });
-        AFrame.FindControl<QPushButton>("btn_settings")->click();
-
-        AFrame.FindControl<QPushButton>("btn_update")->click();
-        const auto* pBar = AFrame.FindControl<QProgressBar>("prog_step");
-        const QString strEDog = QString::fromWCharArray(L"Обновление базы камер...");
-        if (WaitUntil([&] { return StatusOf(AFrame) == strEDog && pBar->value() >= 40; }, 120))
-            nResult |= !Save(AFrame, strOut, "update-running.png");
-        else
-            nResult = 1;
-        if (WaitUntil([&] { return !AFrame.IsUpdating(); }, 300))
-            nResult |= !Save(AFrame, strOut, "update-finished.png");
-        else
-            nResult = 1;
         std::printf("final status: %s\n", StatusOf(AFrame).toUtf8().constData());
         ABridge.Close();
         AWork.Reset();

@@ -249,6 +249,36 @@ void ShowDeviceAfter(CCliWindow& AWindow, const CWork_BK& AWork)
     }
 }
 
+// The device's versions beside those of the files, once it is found; then
+// its menu's two reads, each answered or dropped after the queue's wait.
+void DescribeConnection(CCliWindow& AWindow, const CWork_BK& AWork, const std::filesystem::path& Folder,
+                        int nSettingsReads)
+{
+    const auto Versions = ReadVersionFile(Folder / "ver.txt");
+    AWindow.Print((DescribeDevice(AWork, "") + "Files (ver.txt): device " + Utf8(Versions[0]) + ", firmware " +
+                   Utf8(Versions[1]) + ", data " + Utf8(Versions[2]) + ", radar " + Utf8(Versions[3]) + "\n")
+                      .c_str());
+    const auto tReadsEnd = AClock::now() + std::chrono::milliseconds(3 * AWork.GetWorkSettings().dwTaskWait + 2000);
+    CCliWindow::CEvent AEvent{};
+    while (nSettingsReads < 2 && AWindow.WaitEvent(AEvent, tReadsEnd))
+        nSettingsReads += AEvent.uMessage == WM_SETTINGS_READ;
+}
+
+// The worker's settings from the command line; none after saying that the
+// port given does not exist.
+std::optional<CWorkSettings> MakeSettings(const CCliOptions& AOptions)
+{
+    CWorkSettings ASettings;
+    ASettings.dwStallTimeout = AOptions.nStallSeconds * 1000;
+    if (AOptions.strPort.empty())
+        return ASettings;
+    const unsigned nPort = ResolvePort(AOptions.strPort);
+    if (nPort == 0)
+        return std::nullopt;
+    ASettings.Ports = {static_cast<std::uint8_t>(nPort)};
+    return ASettings;
+}
+
 int RunUpdate(const CCliOptions& AOptions, const std::optional<CSettingsBlock>& Menu)
 {
     const std::filesystem::path Folder = PathFromUtf8(AOptions.strFolder);
@@ -257,42 +287,26 @@ int RunUpdate(const CCliOptions& AOptions, const std::optional<CSettingsBlock>& 
                     AOptions.strFolder.c_str(), UpdateFileNames().c_str());
         return kExitUpdated;
     }
-    CWorkSettings ASettings;
-    ASettings.dwStallTimeout = AOptions.nStallSeconds * 1000;
-    if (!AOptions.strPort.empty()) {
-        const unsigned nPort = ResolvePort(AOptions.strPort);
-        if (nPort == 0)
-            return kExitNoDevice;
-        ASettings.Ports = {static_cast<std::uint8_t>(nPort)};
-    }
-
+    const std::optional<CWorkSettings> ASettings = MakeSettings(AOptions);
+    if (!ASettings)
+        return kExitNoDevice;
     std::FILE* pOut = DivertTrace(AOptions.bTrace);
     CCliWindow AWindow(pOut, IsTerminal(pOut));
     CWork_BK AWork;
-    AWork.SetWorkSettings(ASettings);
+    AWork.SetWorkSettings(*ASettings);
     AWork.SetNotifyWnd(&AWindow);
     // The folder with its trailing separator: the worker joins the file
     // names to it as text.
     AWork.StartWork(kSearchPortBound, kLineBaud, PathToWide(Folder / ""));
-
     int nSettingsReads = 0;
     if (!WaitForDevice(AWindow, AClock::now() + std::chrono::seconds(AOptions.nWaitSeconds), nSettingsReads)) {
         AWork.Reset();
         AWindow.Print(DescribeFindings(AWork.GetSearchFindings(), AWork.GetPortsToProbe()).c_str());
         return kExitNoDevice;
     }
-    const auto Versions = ReadVersionFile(Folder / "ver.txt");
-    AWindow.Print((DescribeDevice(AWork, "") + "Files (ver.txt): device " + Utf8(Versions[0]) + ", firmware " +
-                   Utf8(Versions[1]) + ", data " + Utf8(Versions[2]) + ", radar " + Utf8(Versions[3]) + "\n")
-                      .c_str());
-    // Each settings read is answered or dropped after the queue's wait.
-    const auto tReadsEnd = AClock::now() + std::chrono::milliseconds(3 * ASettings.dwTaskWait + 2000);
-    CCliWindow::CEvent AEvent{};
-    while (nSettingsReads < 2 && AWindow.WaitEvent(AEvent, tReadsEnd))
-        nSettingsReads += AEvent.uMessage == WM_SETTINGS_READ;
+    DescribeConnection(AWindow, AWork, Folder, nSettingsReads);
     if (Menu)
         AWork.HandOverMenu(*Menu);
-
     AWindow.StartClock();
     if (!AWork.StartUpdate() && AWork.GetLastResult() == 0) {
         AWindow.Print(("Nothing to update: " + UpdateFileNames() + " in " + AOptions.strFolder +
@@ -302,11 +316,10 @@ int RunUpdate(const CCliOptions& AOptions, const std::optional<CSettingsBlock>& 
         return kExitUpdated;
     }
     const int nResult = ShowUpdate(AWindow);
-    if (nResult == 0) {
+    if (nResult == 0)
         ShowDeviceAfter(AWindow, AWork);
-    } else if (const std::wstring strWhy = AWork.GetFailure().Describe(); !strWhy.empty()) {
+    else if (const std::wstring strWhy = AWork.GetFailure().Describe(); !strWhy.empty())
         AWindow.Print(("  " + Utf8(strWhy) + "\n").c_str());  // under the failure it explains
-    }
     AWork.Reset();
     return nResult == 0 ? kExitUpdated : kExitFailed;
 }
