@@ -22,8 +22,8 @@ TEST(Cli, ExitStatusTellsWhatHappened)
     // Nothing to do is said before any port is opened, naming what was
     // looked for and where.
     const CTempPortDir APorts;
-    const std::string strFiles = APorts.GetPath() + "/files";
-    std::filesystem::create_directory(strFiles);
+    const CUpdateFolder AFiles;
+    const std::string strFiles = AFiles.GetPath().string();
     const auto pDevice = StartDevice(APorts.GetPath(), 3);
     const CProgramRun ANothing = RunCli("--folder", strFiles);
     EXPECT_EQ(ANothing.nExit, 0) << ANothing.strOut;
@@ -35,7 +35,7 @@ TEST(Cli, ExitStatusTellsWhatHappened)
 
     // With a device that has nothing to do either (an empty file), after
     // the search.
-    std::ofstream(strFiles + "/rdfw.bin").close();
+    AFiles.Write("rdfw.bin", std::string());
     const CProgramRun AEmpty = RunCli("--folder", strFiles);
     EXPECT_EQ(AEmpty.nExit, 0) << AEmpty.strOut;
     EXPECT_NE(AEmpty.strOut.find("Nothing to update: AC7811_project.hex, flagdata.bin, audioHead.bin, rdfw.bin in"),
@@ -48,9 +48,9 @@ TEST(Cli, ExitStatusTellsWhatHappened)
 TEST(Cli, OnePortAloneByNumberOrPath)
 {
     const CTempPortDir APorts;
-    const std::string strFiles = APorts.GetPath() + "/files";
-    std::filesystem::create_directory(strFiles);
-    std::ofstream(strFiles + "/flagdata.bin", std::ios::binary) << std::string(5000, 'x');
+    const CUpdateFolder AFiles;
+    const std::string strFiles = AFiles.GetPath().string();
+    AFiles.Write("flagdata.bin", std::string(5000, 'x'));
     const auto pFirst = StartDevice(APorts.GetPath(), 3);
     const auto pSecond = StartDevice(APorts.GetPath(), 7);
     CSimOptions ASilent;
@@ -83,12 +83,12 @@ TEST(Cli, CheckTellsWhatAnUpdateWouldDoWithoutADevice)
 {
     const CTempPortDir APorts;
     const auto pDevice = StartDevice(APorts.GetPath(), 3);
-    const std::filesystem::path Files = APorts.GetPath() + "/files";
-    std::filesystem::create_directory(Files);
+    const CUpdateFolder AFiles;
+    const std::filesystem::path& Files = AFiles.GetPath();
     const std::string strHex = MakeHex(0x08000000, RandomBytes(320, 5), "0102");
-    std::ofstream(Files / "AC7811_project.hex", std::ios::binary) << strHex;
-    std::ofstream(Files / "rdfw.bin", std::ios::binary) << std::string(2100, 'r');
-    std::ofstream(Files / "ver.txt") << "RD-1\n0103\n0003\n1a2b\n";
+    AFiles.Write("AC7811_project.hex", strHex);
+    AFiles.Write("rdfw.bin", std::string(2100, 'r'));
+    AFiles.Write("ver.txt", std::string("RD-1\n0103\n0003\n1a2b\n"));
     const auto Check = [&](std::vector<std::string> Extra) {
         std::vector<std::string> Args = {IAP_CLI_PATH, "--check", "--folder", Files.string()};
         Args.insert(Args.end(), Extra.begin(), Extra.end());
@@ -114,7 +114,7 @@ TEST(Cli, CheckTellsWhatAnUpdateWouldDoWithoutADevice)
                                "\"firmwareFile\":\"0102\"", "\"updateWouldStart\":true,\"exitStatus\":0}\n"})
         EXPECT_NE(AJson.strOut.find(szPart), std::string::npos) << szPart << "\n" << AJson.strOut;
 
-    std::ofstream(Files / "AC7811_project.hex", std::ios::binary) << strHex.substr(0, strHex.size() / 2);
+    AFiles.Write("AC7811_project.hex", strHex.substr(0, strHex.size() / 2));
     const CProgramRun ADamaged = Check({});
     EXPECT_EQ(ADamaged.nExit, 1);
     EXPECT_NE(ADamaged.strOut.find("DAMAGED: Файл AC7811_project.hex повреждён в строке 12"), std::string::npos)

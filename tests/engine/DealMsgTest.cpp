@@ -16,37 +16,32 @@ class CHeard final : public CReplyListener {
 public:
     std::string strHeard;
 
-    void OnDeviceInfo(std::uint8_t btPort, const std::array<std::wstring, 3>& Versions) override
+    void OnDeviceInfo(std::uint8_t btPort, const std::array<std::wstring, 3>& V) override
     {
-        Say("info " + std::to_string(btPort) + " " + WideToUtf8(Versions[0]) + " " + WideToUtf8(Versions[1]) + " " +
-            WideToUtf8(Versions[2]));
+        Say("info %d %s %s %s", btPort, WideToUtf8(V[0]).c_str(), WideToUtf8(V[1]).c_str(), WideToUtf8(V[2]).c_str());
     }
-    void OnSettingsBlock(std::uint8_t btRead, std::span<const std::uint8_t, kSettingsSize> Block) override
+    void OnSettingsBlock(std::uint8_t btRead, std::span<const std::uint8_t, kSettingsSize> B) override
     {
-        Say("settings " + Hex(btRead) + " " + Hex(Block[0]) + ".." + Hex(Block[72]));
+        Say("settings %02x %02x..%02x", btRead, B[0], B[72]);
     }
-    void OnSettingsRefused(std::uint8_t btRead) override { Say("refused " + Hex(btRead)); }
+    void OnSettingsRefused(std::uint8_t btRead) override { Say("refused %02x", btRead); }
     void OnDeviceRequest() override { Say("request"); }
-    void OnGoAhead(const CStage& AStage) override { Say("go-ahead " + std::to_string(AStage.nStage)); }
-    void OnStartAccepted(const CStage& AStage) override { Say("accepted " + std::to_string(AStage.nStage)); }
-    void OnBlockAnswer(const CStage& AStage, std::uint8_t btAnswered, std::uint8_t btStatus, bool bWritten) override
+    void OnGoAhead(const CStage& A) override { Say("go-ahead %d", A.nStage); }
+    void OnStartAccepted(const CStage& A) override { Say("accepted %d", A.nStage); }
+    void OnBlockAnswer(const CStage& A, std::uint8_t btAnswered, std::uint8_t btStatus, bool bWritten) override
     {
-        Say("block " + std::to_string(AStage.nStage) + " " + Hex(btAnswered) + " " + Hex(btStatus) +
-            (bWritten ? " written" : " not written"));
+        Say("block %d %02x %02x %s", A.nStage, btAnswered, btStatus, bWritten ? "written" : "not written");
     }
-    void OnEndAnswered(const CStage& AStage, std::uint8_t btAnswered) override
-    {
-        Say("end " + std::to_string(AStage.nStage) + " " + Hex(btAnswered));
-    }
+    void OnEndAnswered(const CStage& A, std::uint8_t btAnswered) override { Say("end %d %02x", A.nStage, btAnswered); }
 
 private:
-    static std::string Hex(std::uint8_t bt)
+    template <class... TArgs>
+    void Say(const char* szFormat, TArgs... Args)
     {
-        char szHex[4];
-        std::snprintf(szHex, sizeof szHex, "%02x", bt);
-        return szHex;
+        char szText[128];
+        std::snprintf(szText, sizeof szText, szFormat, Args...);
+        strHeard += (strHeard.empty() ? "" : "; ") + std::string(szText);
     }
-    void Say(const std::string& str) { strHeard += (strHeard.empty() ? "" : "; ") + str; }
 };
 
 struct CMeaningRow {
@@ -107,30 +102,4 @@ TEST(Dispatch, WhatEachFrameMeans)
         ADeal.DispatchReply(Frame(ARow.btCommand, ARow.Payload), AHeard);
         EXPECT_EQ(AHeard.strHeard, ARow.szMeans) << "command " << int(ARow.btCommand);
     }
-}
-
-// The worker takes the connection's answers: the versions, each settings
-// block into its own, and the menu read after the information.
-TEST(Dispatch, TheWorkerKeepsWhatTheDeviceReports)
-{
-    CEngine AEngine;
-    AEngine.AWork.SetNotifyWnd(&AEngine.ANotes);
-    AEngine.AWork.DispatchFrame(Frame(0x46, {0x45, 0x03, 0x01, 0x02, 0x00, 0x05, 0x1A, 0x2B}));
-    std::wstring strFw, strData, strRadar;
-    ASSERT_TRUE(AEngine.AWork.GetDeviceVersions(strFw, strData, strRadar));
-    EXPECT_EQ(strFw + L" " + strData + L" " + strRadar, L"0102 0005 1a2b");
-    EXPECT_EQ(AEngine.AWork.GetTaskCount(), 2u) << "0x47 and 0x49 queued after the answer";
-
-    CBytes Reply = Settings(0x49, 73);
-    AEngine.AWork.DispatchFrame(Frame(0x48, Reply));
-    CSettingsBlock AG{}, AI{};
-    AEngine.AWork.GetSettingsG(AG.data());
-    AEngine.AWork.GetSettingsI(AI.data());
-    EXPECT_EQ(AG, CSettingsBlock{}) << "an 'I' answer leaves G alone";
-    EXPECT_EQ(AI[72], 0x58);
-    Reply[0] = 0x50;  // unknown letter: stored nowhere, still notified
-    AEngine.AWork.DispatchFrame(Frame(0x48, Reply));
-    EXPECT_EQ(AEngine.ANotes.Count(WM_SETTINGS_READ), 2u);
-    AEngine.AWork.GetSettingsI(AI.data());
-    EXPECT_EQ(AI[0], 0x10);
 }

@@ -18,35 +18,6 @@ CBytes MakeFrameBytes(std::uint8_t btCommand, const CBytes& Payload)
     return CBytes(APacket.GetData(), APacket.GetData() + APacket.GetSize());
 }
 
-CUpdateFolder::CUpdateFolder()
-{
-    std::random_device ARandom;
-    m_Path = std::filesystem::temp_directory_path() / ("iap-files-" + std::to_string(ARandom()));
-    std::filesystem::create_directory(m_Path);
-}
-
-CUpdateFolder::~CUpdateFolder()
-{
-    std::error_code ec;
-    std::filesystem::remove_all(m_Path, ec);
-}
-
-std::wstring CUpdateFolder::GetFolderText() const
-{
-    return PathToWide(m_Path / "");
-}
-
-void CUpdateFolder::Write(const std::string& strName, const CBytes& Bytes) const
-{
-    std::ofstream AFile(m_Path / strName, std::ios::binary);
-    AFile.write(reinterpret_cast<const char*>(Bytes.data()), static_cast<std::streamsize>(Bytes.size()));
-}
-
-void CUpdateFolder::Write(const std::string& strName, const std::string& strText) const
-{
-    Write(strName, CBytes(strText.begin(), strText.end()));
-}
-
 std::string MakeHex(std::uint32_t dwBase, const CBytes& Data, const std::string& strTrailer, bool bCrLf)
 {
     const std::string strEnd = bCrLf ? "\r\n" : "\n";
@@ -84,7 +55,7 @@ CWorkSettings CEngine::Fast()
 void CEngine::Start(const CUpdateFolder& AFolder, std::uint32_t dwPortBound)
 {
     AWork.SetNotifyWnd(&ANotes);
-    AWork.StartWork(dwPortBound, 256000, AFolder.GetFolderText());
+    AWork.StartWork(dwPortBound, kLineBaud, AFolder.GetFolderText());
 }
 
 bool CEngine::WaitConnected()

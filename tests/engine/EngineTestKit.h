@@ -23,20 +23,6 @@ using CBytes = std::vector<std::uint8_t>;
 // A frame as the device sends it, built by the link's own packet.
 CBytes MakeFrameBytes(std::uint8_t btCommand, const CBytes& Payload = {});
 
-// A folder of update files.
-class CUpdateFolder {
-public:
-    CUpdateFolder();
-    ~CUpdateFolder();
-    const std::filesystem::path& GetPath() const { return m_Path; }
-    std::wstring GetFolderText() const;
-    void Write(const std::string& strName, const CBytes& Bytes) const;
-    void Write(const std::string& strName, const std::string& strText) const;
-
-private:
-    std::filesystem::path m_Path;
-};
-
 // An Intel HEX text: extended linear address records for each 64 KiB
 // segment, 16-byte data records, a start linear address record, the end
 // record, then the version trailer.

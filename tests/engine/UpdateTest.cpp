@@ -51,18 +51,13 @@ protected:
 
 } // namespace
 
-TEST_F(Update, OnlyTheMenuAndNothingToDo)
+TEST_F(Update, NothingToDo)
 {
     Connect();
     const std::size_t nNotes = m_pEngine->ANotes.GetNotes().size();
     EXPECT_FALSE(m_pEngine->AWork.StartUpdate()) << "no image, no menu: nothing is sent";
     EXPECT_FALSE(m_pDevice->WaitForFrames(5, 100ms)) << "a frame reached the device";
     EXPECT_FALSE(m_pEngine->ANotes.WaitForMore(nNotes, 100ms)) << "a notification came";
-
-    m_pEngine->AWork.SetWriteSettings(1);
-    EXPECT_EQ(Run(), (CResults{{5, 0}, {6, 0}}));
-    EXPECT_TRUE(m_pEngine->ANotes.StageStarts().empty());
-    EXPECT_EQ(UpdateCommands(5), (CCommands{0x4A}));
 }
 
 TEST_F(Update, FirmwareOfFiveRecordsSendsTwoFramesAtTheirAddresses)
@@ -291,6 +286,8 @@ INSTANTIATE_TEST_SUITE_P(
         // The radar stage is announced twice: when the sound stage ends, and on its go-ahead.
         COrderRow{"radar", {"audioHead.bin", "rdfw.bin"}, false, {{3, 0}, {4, 0}, {6, 0}},
                   {0x31, 0x33, 0x33, 0x33, 0x30, 0x41, 0x43, 0x43, 0x43, 0x40}},
+        // The menu alone: its result and the whole update's, no stage started.
+        COrderRow{"menu_only", {}, true, {{5, 0}, {6, 0}}, {0x4A}},
         // Without a sound file the radar follows the camera database, announced once.
         COrderRow{"menu", {"flagdata.bin", "rdfw.bin"}, true, {{2, 0}, {4, 0}, {5, 0}, {6, 0}},
                   {0x21, 0x23, 0x23, 0x23, 0x20, 0x41, 0x43, 0x43, 0x43, 0x40, 0x4A}}),

@@ -130,9 +130,10 @@ TEST_P(FaultMatrix, ShowsTheResultAndKeepsTheDeviceWhole)
             const std::string strCom = "Device on COM" + std::to_string(ARow.nCom);
             EXPECT_NE(ARun.strOut.find(strCom + ": firmware 0102, data 0003, radar 1a2b"), std::string::npos)
                 << ARun.strOut;
-            if (ARow.Expected.back().second == 0)
+            if (ARow.Expected.back().second == 0) {
                 EXPECT_NE(ARun.strOut.find(strCom + " now: firmware 0102, data 0003, radar 1a2b"), std::string::npos)
                     << "the device as it is after the update: " << ARun.strOut;
+            }
             EXPECT_NE(ARun.strOut.find("Files (ver.txt): device RD-1, firmware 0102, data 0003, radar 1a2b"), std::string::npos)
                 << ARun.strOut;
         }

@@ -5,10 +5,8 @@
 // may grow by no more than a generous bound. IAP_SOAK_UPDATES sets the
 // number of updates (100 by default).
 #include <cstdlib>
-#include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include "ChildProcess.h"
 #include "DeviceTestKit.h"
@@ -44,29 +42,6 @@ CResults TakeUpdate(CNoteRecorder& ANotes)
             Results.emplace_back(static_cast<int>(ANote.wParam), static_cast<int>(ANote.lParam));
     return Results;
 }
-
-// The trace goes to standard output; hundreds of updates of it go nowhere.
-class CQuietStdout {
-public:
-    CQuietStdout() : m_fdSaved(::dup(STDOUT_FILENO))
-    {
-        std::fflush(stdout);
-        const int fdNull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-        ::dup2(fdNull, STDOUT_FILENO);
-        ::close(fdNull);
-    }
-    ~CQuietStdout()
-    {
-        std::fflush(stdout);
-        ::dup2(m_fdSaved, STDOUT_FILENO);
-        ::close(m_fdSaved);
-    }
-    CQuietStdout(const CQuietStdout&) = delete;
-    CQuietStdout& operator=(const CQuietStdout&) = delete;
-
-private:
-    int m_fdSaved;
-};
 
 struct CProcessFigures {
     long nRssKiB = -1;
@@ -106,12 +81,11 @@ TEST(Soak, UpdatesInARowOnOneWorkerLeaveNoThreadOrMemoryBehind)
                                  Record.string()});
     ASSERT_TRUE(PollUntil([&] { return std::filesystem::exists(APorts.PortPath(3)); }));
 
-    CNoteRecorder AWindow;
-    CWork_BK AWork;
-    AWork.SetWorkSettings(CEngine::Fast());
-    AWork.SetNotifyWnd(&AWindow);
-    AWork.StartWork(50, 256000, AFiles.GetFolderText());
-    ASSERT_TRUE(AWindow.WaitFor(WM_DEVICE_READY) && AWindow.WaitFor(WM_SETTINGS_READ, -1, 20s, 2));
+    CEngine AEngine;
+    CNoteRecorder& AWindow = AEngine.ANotes;
+    CWork_BK& AWork = AEngine.AWork;
+    AEngine.Start(AFiles);
+    ASSERT_TRUE(AEngine.WaitConnected());
     AWork.SetWriteSettings(1);
 
     const CResults Whole = {{1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0}, {6, 0}};
@@ -119,7 +93,8 @@ TEST(Soak, UpdatesInARowOnOneWorkerLeaveNoThreadOrMemoryBehind)
     CProcessFigures ABefore, AStart, AEnd;
     const auto tStart = std::chrono::steady_clock::now();
     {
-        const CQuietStdout AQuiet;
+        // The trace of hundreds of updates is kept out of the test's output.
+        testing::internal::CaptureStdout();
         ABefore = ReadFigures();
         for (int i = 0; i < nUpdates; ++i) {
             for (const char* szName : {"firmware.bin", "flagdata.bin", "audioHead.bin", "rdfw.bin", "settings.bin"})
@@ -139,6 +114,7 @@ TEST(Soak, UpdatesInARowOnOneWorkerLeaveNoThreadOrMemoryBehind)
                 AStart = ReadFigures();
         }
         AEnd = ReadFigures();
+        testing::internal::GetCapturedStdout();
     }
     const double dSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - tStart).count();
     AWork.Reset();

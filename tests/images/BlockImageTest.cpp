@@ -82,7 +82,7 @@ class BlockSizes : public testing::TestWithParam<SBlockCase> {};
 
 TEST_P(BlockSizes, CutTheWholeFileInOrder)
 {
-    const STempFolder AFolder;
+    const CUpdateFolder AFolder;
     const Bytes btFile = RandomBytes(GetParam().uSize, GetParam().uSize);
     const SOutcome A = ReadImage(GetParam().eKind, AFolder.Write("image.bin", btFile));
     std::vector<std::uint32_t> Expected;
@@ -116,12 +116,12 @@ INSTANTIATE_TEST_SUITE_P(Sizes, BlockSizes,
 // end-of-file record; an empty raw image is merely nothing to send.
 TEST(Images, MissingFileIsAbsentAndEmptyFileHasNothingToSend)
 {
-    const STempFolder AFolder;
+    const CUpdateFolder AFolder;
     const auto PathEmpty = AFolder.Write("empty.bin", std::string());
     for (EKind eKind : kKinds) {
         SCOPED_TRACE(kKindNames[static_cast<int>(eKind)]);
         const auto PathGood = AFolder.Write("good.bin", TestFile(eKind));
-        const SOutcome AMissing = ReadImage(eKind, AFolder.Path / "missing.bin", PathGood);
+        const SOutcome AMissing = ReadImage(eKind, AFolder.GetPath() / "missing.bin", PathGood);
         EXPECT_EQ(AMissing.nResult, 0);
         EXPECT_EQ(AMissing.eState, ELoadState::Absent);
         EXPECT_TRUE(AMissing.Sizes.empty());
@@ -142,7 +142,7 @@ class ReadFailure : public testing::TestWithParam<SFailCase> {};
 
 TEST_P(ReadFailure, InTheMiddleDamagesTheImage)
 {
-    const STempFolder AFolder;
+    const CUpdateFolder AFolder;
     const Bytes btFile = TestFile(GetParam().eKind);
     const FilePtr pFile(SFailingStream::Open(btFile, 5000, GetParam().bFail));
     ASSERT_NE(pFile, nullptr);
@@ -173,8 +173,8 @@ INSTANTIATE_TEST_SUITE_P(Streams, ReadFailure,
 // file it can measure.
 TEST(Images, PipeWhoseWriterStopsDamagesTheImage)
 {
-    const STempFolder AFolder;
-    const auto PathFifo = AFolder.Path / "fifo";
+    const CUpdateFolder AFolder;
+    const auto PathFifo = AFolder.GetPath() / "fifo";
     ASSERT_EQ(::mkfifo(PathFifo.c_str(), 0600), 0);
     for (EKind eKind : kKinds) {
         SCOPED_TRACE(kKindNames[static_cast<int>(eKind)]);
@@ -197,8 +197,8 @@ TEST(Images, PipeWhoseWriterStopsDamagesTheImage)
 // file that reads as zeros would otherwise load as a raw image.
 TEST(Images, FileLargerThan256MiBIsRefusedBeforeItIsRead)
 {
-    const STempFolder AFolder;
-    const auto PathHuge = AFolder.Path / "huge.bin";
+    const CUpdateFolder AFolder;
+    const auto PathHuge = AFolder.GetPath() / "huge.bin";
     std::ofstream(PathHuge).close();
     std::filesystem::resize_file(PathHuge, kMaxImageSize + 1);
     for (EKind eKind : kKinds) {

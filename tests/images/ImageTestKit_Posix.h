@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "ChildProcess.h"
-#include "ImageTestKit.h"
+#include "TestBytes.h"
 
 // Runs a program without a shell; true when it exits with 0.
 inline bool RunTool(std::vector<std::string> Args)

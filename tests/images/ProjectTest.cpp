@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "File_Project.h"
-#include "ImageTestKit.h"
+#include "TestBytes.h"
 
 namespace {
 
@@ -58,7 +58,7 @@ TEST_P(ProjectCases, GiveTheStateRecordsAndVersion)
     const SHexCase& ACase = GetParam();
     Bytes btData;
     const std::vector<std::string> Lines = SoundLines(ACase.nPerRecord, btData);
-    const STempFolder AFolder;
+    const CUpdateFolder AFolder;
     const std::string strText = ACase.MakeText(Lines);
     CFile_Project AImage(17, 45, 21, 13);
     testing::internal::CaptureStdout();
@@ -121,19 +121,5 @@ INSTANTIATE_TEST_SUITE_P(
         SHexCase{"EmptyFile", 16, [](auto) { return std::string(); }, ELoadState::Damaged, 0,
                  "line 1: no end-of-file record"}),
     [](const auto& AInfo) { return std::string(AInfo.param.szName); });
-
-TEST(Project, GetRecordCopiesWithinTheCountOnly)
-{
-    const STempFolder AFolder;
-    Bytes btData;
-    CFile_Project AImage(17, 45, 21, 13);
-    ASSERT_EQ(AImage.Load(AFolder.Write("a.hex", Join(SoundLines(16, btData)))), 1);
-    CPacket_Hex ARecord;
-    ASSERT_EQ(AImage.GetRecord(1, ARecord), 1);
-    EXPECT_EQ(ARecord.GetBytes().At(2), 0x10); // offset 0x4010, low byte first
-    EXPECT_EQ(ARecord.GetBytes().At(3), 0x40);
-    EXPECT_EQ(AImage.GetRecord(AImage.GetRecordCount(), ARecord), 0);
-    EXPECT_EQ(ARecord.GetAddress(), 0x4010);
-}
 
 } // namespace

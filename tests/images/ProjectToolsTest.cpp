@@ -53,10 +53,10 @@ class ProjectFromTools : public testing::TestWithParam<SToolCase> {};
 
 TEST_P(ProjectFromTools, ReadsEveryRecordInOrderWithTheSourceBytes)
 {
-    const STempFolder AFolder;
+    const CUpdateFolder AFolder;
     const Bytes btSource = RandomBytes(70000, 7); // crosses a 64 KiB segment
     const auto PathIn = AFolder.Write("firmware.bin", btSource);
-    const auto PathOut = AFolder.Path / "AC7811_project.hex";
+    const auto PathOut = AFolder.GetPath() / "AC7811_project.hex";
     std::vector<std::string> Args = GetParam().Args;
     for (auto& str : Args)
         str = str == "IN" ? PathIn.string() : str == "OUT" ? PathOut.string() : str;

@@ -9,6 +9,7 @@
 #include <sys/ioctl.h>
 
 #include "ChildProcess.h"
+#include "HostReceiver.h"
 #include "PortTable.h"
 #include "Serial.h"
 #include "TempPortDir.h"
@@ -20,30 +21,6 @@ using CBytes = std::vector<std::uint8_t>;
 
 namespace {
 
-class CReceiver final : public CSerialObject {
-public:
-    int OnReceive(const std::uint8_t* pBytes, std::uint32_t dwCount) override
-    {
-        std::lock_guard<std::mutex> ALock(m_Mutex);
-        m_Bytes.insert(m_Bytes.end(), pBytes, pBytes + dwCount);
-        return 0;
-    }
-    void OnPortOpened(std::uint8_t btPort) override { m_nOpened = btPort; }
-    void OnPortLost() override { ++m_nLost; }
-
-    CBytes Bytes()
-    {
-        std::lock_guard<std::mutex> ALock(m_Mutex);
-        return m_Bytes;
-    }
-    std::atomic<int> m_nOpened{0};
-    std::atomic<int> m_nLost{0};
-
-private:
-    std::mutex m_Mutex;
-    CBytes m_Bytes;
-};
-
 class SerialTest : public testing::Test {
 protected:
     CSimDevice& Start(unsigned nCom, CSimOptions AOptions = {})
@@ -53,7 +30,7 @@ protected:
     }
     CTempPortDir m_Dir;
     std::vector<std::unique_ptr<CSimDevice>> m_Devices;
-    CReceiver m_Receiver;
+    CHostReceiver m_Receiver;
 };
 
 } // namespace
@@ -67,7 +44,7 @@ TEST_F(SerialTest, OpenProbesThenRunsAt256000Baud8N1)
     APort.SetOwner(&m_Receiver);
     ASSERT_NE(APort.Open(3, 9600, 8, 0, 0), 0);
     EXPECT_TRUE(APort.IsOpen());
-    EXPECT_EQ(m_Receiver.m_nOpened, 3);
+    EXPECT_EQ(m_Receiver.GetOpened(), 3);
     ASSERT_TRUE(ADevice.WaitForFrames(1, 5s));
     EXPECT_EQ(ADevice.GetReceivedFrames()[0], (CBytes{0xAC, 0x06, 0x00, 0x45, 0x03, 0x48}));
 
@@ -81,7 +58,7 @@ TEST_F(SerialTest, OpenProbesThenRunsAt256000Baud8N1)
     // The probe's answer was consumed by the probe; what comes next is read.
     const CBytes Request = {0xAC, 0x05, 0x00, 0x21, 0x21};
     EXPECT_TRUE(APort.Write(Request.data(), static_cast<std::uint32_t>(Request.size())));
-    EXPECT_TRUE(PollUntil([&] { return m_Receiver.Bytes() == CBytes{0xAC, 0x05, 0x00, 0x22, 0x22}; }));
+    EXPECT_TRUE(PollUntil([&] { return m_Receiver.GetBytes() == CBytes{0xAC, 0x05, 0x00, 0x22, 0x22}; }));
     EXPECT_FALSE(APort.Write(Request.data(), 0));
     EXPECT_FALSE(APort.Write(nullptr, 3));
     APort.Close();
@@ -106,7 +83,7 @@ TEST_P(SerialProbe, AcceptsAPortOnTheCommandByteAlone)
     CSerial APort(&m_Receiver, 10);
     EXPECT_EQ(APort.Open(5, 256000, 8, 0, 0) != 0, GetParam().bOpens);
     EXPECT_EQ(APort.IsOpen(), GetParam().bOpens);
-    EXPECT_EQ(m_Receiver.m_nOpened != 0, GetParam().bOpens);
+    EXPECT_EQ(m_Receiver.GetOpened() != 0, GetParam().bOpens);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -133,7 +110,7 @@ TEST_F(SerialTest, SecondOpenReleasesTheFirstPortAndTwoDigitNumbersWork)
     CSerial APort(&m_Receiver, 10);
     ASSERT_NE(APort.Open(3, 256000, 8, 0, 0), 0);
 
-    CReceiver AOther;
+    CHostReceiver AOther;
     CSerial AOtherPort(&AOther, 10);
     EXPECT_EQ(AOtherPort.Open(3, 256000, 8, 0, 0), 0) << "a port in use is not shared";
 
@@ -149,8 +126,8 @@ TEST_F(SerialTest, UnpluggedDeviceIsReportedOnce)
     CSerial APort(&m_Receiver, 10);
     ASSERT_NE(APort.Open(4, 256000, 8, 0, 0), 0);
     ADevice.Stop();
-    EXPECT_TRUE(PollUntil([&] { return m_Receiver.m_nLost > 0; }));
-    EXPECT_FALSE(PollUntil([&] { return m_Receiver.m_nLost > 1; }, 50ms)) << "reported more than once";
+    EXPECT_TRUE(PollUntil([&] { return m_Receiver.GetLost() > 0; }));
+    EXPECT_FALSE(PollUntil([&] { return m_Receiver.GetLost() > 1; }, 50ms)) << "reported more than once";
     APort.Close();
 }
 

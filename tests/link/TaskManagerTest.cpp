@@ -13,8 +13,7 @@ using CBytes = std::vector<std::uint8_t>;
 
 namespace {
 
-// An owner that records what would go to the port and answers the three
-// end commands itself, as the worker does.
+// An owner that records what would go to the port.
 class CRecordingOwner final : public CTaskManager<CPacket_ISP, CRecordingOwner> {
 public:
     ~CRecordingOwner() override { Stop(); }
@@ -28,9 +27,6 @@ public:
         m_Cond.notify_all();
         if (m_OnSend)
             m_OnSend();
-        const std::uint8_t btCommand = dwCount > 3 ? pBytes[3] : 0;
-        if (btCommand == 0x20 || btCommand == 0x30 || btCommand == 0x40)
-            OnAnswer(btCommand);
         return 1;
     }
     int SendTask(CPacket_ISP& APacket, std::uint32_t) override
@@ -142,19 +138,6 @@ TEST(TaskManager, PacketSentOnAnAnswerWaitsItsWholeTime)
     EXPECT_EQ(AOwner.GetTaskCount(), 0u);
 }
 
-TEST(TaskManager, EndCommandsLeaveTheQueueOnceWritten)
-{
-    CRecordingOwner AOwner;
-    AOwner.Start();
-    AOwner.AddTask(Packet(0x20));
-    AOwner.AddTask(Packet(0x30));
-    AOwner.AddTask(Packet(0x40));
-    AOwner.AddTask(Packet(0x06));
-    ASSERT_TRUE(AOwner.WaitSent(4));
-    EXPECT_EQ(AOwner.SentCommands(), (std::vector<std::uint8_t>{0x20, 0x30, 0x40, 0x06}));
-    EXPECT_EQ(AOwner.GetTaskCount(), 1u);
-}
-
 TEST(TaskManager, ClearTasksDropsTheFrameInFlight)
 {
     CRecordingOwner AOwner;
@@ -178,9 +161,6 @@ TEST(TaskManager, StartDiscardsWhatWasQueuedBefore)
     AOwner.Start();
     EXPECT_EQ(AOwner.GetTaskCount(), 0u);
     EXPECT_FALSE(AOwner.WaitSent(1, 100ms)) << "a packet queued before the start was sent";
-    AOwner.Restart();
-    AOwner.AddTask(Packet(0x45));
-    EXPECT_TRUE(AOwner.WaitSent(1));
 }
 
 // A send that needs another thread to reach the queue (a window handling a

@@ -8,12 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "RawString.h"
+#include "HostReceiver.h"
 #include "Serial.h"
 #include "TempPortDir.h"
 #include "VirtualDevice.h"
 
-using CHostBytes = std::vector<std::uint8_t>;
 using namespace std::chrono_literals;
 
 // "AC 07 00 0D 06 02 15" as bytes.
@@ -30,29 +29,15 @@ CHostBytes Prefixed(std::uint8_t btFirst, const TRange& Rest)
 
 // The host as the program has it: the link's port at 256000 baud, cutting
 // the device's answers by the host's frame rules.
-class CSimHost final : public CSerialObject {
+class CSimHost final : public CHostReceiver {
 public:
     CSimHost() { m_Port.SetOwner(this); }
     ~CSimHost() override { m_Port.Close(); }
     bool Open(unsigned nCom) { return m_Port.Open(static_cast<std::uint8_t>(nCom), 256000, 8, 0, 0) != 0; }
     void Close() { m_Port.Close(); }
     bool Send(const CHostBytes& Bytes) { return m_Port.Write(Bytes.data(), static_cast<std::uint32_t>(Bytes.size())); }
-    // Waits until nCount frames arrived in all; with nCount 0, until the
-    // device is gone.
-    bool WaitFrames(std::size_t nCount) const;
-    std::vector<CHostBytes> GetFrames() const;
-    std::size_t GetRawSize() const;
-
-    int OnReceive(const std::uint8_t* pBytes, std::uint32_t dwCount) override;
-    void OnPortLost() override;
 
 private:
-    mutable std::mutex m_Mutex;
-    mutable std::condition_variable m_Cond;
-    CRawString m_strReceive;
-    std::vector<CHostBytes> m_Frames;
-    std::size_t m_nRaw = 0;
-    bool m_bLost = false;
     CSerial m_Port{nullptr, 10};
 };
 

@@ -7,7 +7,10 @@
 #include <iterator>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "TextCodec.h"
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -54,3 +57,42 @@ inline Bytes ReadFileBytes(const std::filesystem::path& Path)
     const std::string strBytes = ReadWholeFile(Path);
     return Bytes(strBytes.begin(), strBytes.end());
 }
+
+// A temporary folder of update files, removed with the object. Its name
+// holds a space and a non-ASCII letter, so that every test that uses it
+// also shows that such folders work.
+class CUpdateFolder {
+public:
+    CUpdateFolder()
+    {
+        std::random_device ARandom;
+        const std::string strName = "iap files \xC3\xBC-" + std::to_string(ARandom());
+        m_Path = std::filesystem::temp_directory_path() / std::filesystem::path(std::u8string(strName.begin(), strName.end()));
+        std::filesystem::create_directory(m_Path);
+    }
+    ~CUpdateFolder()
+    {
+        std::error_code AError;
+        std::filesystem::remove_all(m_Path, AError);
+    }
+    CUpdateFolder(const CUpdateFolder&) = delete;
+    CUpdateFolder& operator=(const CUpdateFolder&) = delete;
+
+    const std::filesystem::path& GetPath() const { return m_Path; }
+    // The folder as the worker takes it: wide text, with its separator.
+    std::wstring GetFolderText() const { return PathToWide(m_Path / ""); }
+    // Writes a file of the folder (text or bytes); answers its path.
+    std::filesystem::path Write(const std::string& strName, std::string_view strText) const
+    {
+        std::ofstream(m_Path / strName, std::ios::binary)
+            .write(strText.data(), static_cast<std::streamsize>(strText.size()));
+        return m_Path / strName;
+    }
+    std::filesystem::path Write(const std::string& strName, const Bytes& Data) const
+    {
+        return Write(strName, std::string_view(reinterpret_cast<const char*>(Data.data()), Data.size()));
+    }
+
+private:
+    std::filesystem::path m_Path;
+};

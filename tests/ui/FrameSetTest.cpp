@@ -82,25 +82,24 @@ enum class EMenuAfter { Edited, BlockG, BlockI };
 struct CSetRow {
     const char* szName;
     const char* szSteps;
-    std::vector<std::pair<int, int>> Changed; // offset, value
+    std::vector<std::pair<int, int>> Changed = {}; // offset, value
     EMenuAfter eAfter = EMenuAfter::Edited;
 };
 
 void PrintTo(const CSetRow& ARow, std::ostream* pStream) { *pStream << ARow.szName; }
 
-class FrameSet : public testing::TestWithParam<CSetRow> {};
+class FrameSet : public CMenuTest, public testing::WithParamInterface<CSetRow> {};
+class FrameSetControls : public CMenuTest {};
 
 } // namespace
 
 TEST_P(FrameSet, EditsReachTheSharedMenuOnlyOnOk)
 {
     const CSetRow& ARow = GetParam();
-    CUpdateFolder AFiles;
-    CProgramData AData = MakeProgramData(AFiles.GetPath());
-    CWork_BK AWork;
+    CProgramData& AData = m_Data;
     const CSettingsBlock aG = MakeMenu(2), aI = MakeMenu(3);
-    AWork.SetSettingsG(aG.data());
-    AWork.SetSettingsI(aI.data());
+    m_Work.SetSettingsG(aG.data());
+    m_Work.SetSettingsI(aI.data());
     AData.aSharedSettings = MakeMenu(1);
     CFrame_Set ASet(L"Frame_Set.xml", AData);
     ASSERT_TRUE(ASet.Create(nullptr, QStringLiteral("IAP Tool")));
@@ -139,27 +138,25 @@ INSTANTIATE_TEST_SUITE_P(
         CSetRow{"EscapeCancels", "pick como_frame1_content_2_2 3, key checkbox_frame1_2_2 escape"}),
     [](const testing::TestParamInfo<CSetRow>& AInfo) { return std::string(AInfo.param.szName); });
 
-TEST(FrameSetControls, AnAllZeroMenuShowsFirstItemsAndCheckedBoxes)
+TEST_F(FrameSetControls, AnAllZeroMenuShowsFirstItemsAndCheckedBoxes)
 {
-    CUpdateFolder AFiles;
-    CProgramData AData = MakeProgramData(AFiles.GetPath());
-    CWork_BK AWork;
+    CProgramData& AData = m_Data;
     CFrame_Set ASet(L"Frame_Set.xml", AData);
     ASSERT_TRUE(ASet.Create(nullptr, QStringLiteral("IAP Tool")));
-    for (const CComboChoice& AChoice : GetComboChoices())
-        if (AChoice.IsPerPage())
+    for (const CComboChoice& AChoice : GetComboChoices()) {
+        if (AChoice.IsPerPage()) {
             EXPECT_EQ(Combo(ASet, AChoice.szName)->currentIndex(), 0) << AChoice.szName;
+        }
+    }
     for (const char* szName : GetCheckBoxNames())
         EXPECT_TRUE(Box(ASet, szName)->isChecked()) << szName;
     Click(ASet, "btn_ok");
     EXPECT_EQ(AData.aSharedSettings, CSettingsBlock{});
 }
 
-TEST(FrameSetControls, ChoiceListsSwitchesAndHeaders)
+TEST_F(FrameSetControls, ChoiceListsSwitchesAndHeaders)
 {
-    CUpdateFolder AFiles;
-    CProgramData AData = MakeProgramData(AFiles.GetPath());
-    CWork_BK AWork;
+    CProgramData& AData = m_Data;
     AData.aSharedSettings = MakeMenu(1);
     AData.aSharedSettings[27] = 40;  // not an item of como_frame1_content_2_2
     CFrame_Set ASet(L"Frame_Set.xml", AData);

@@ -61,75 +61,54 @@ TEST(Program, RunsFromAFolderWithSpacesAndCyrillicLetters)
     EXPECT_FALSE(ATool.HasEnded()) << "the program ended";
 }
 
-// The driver chooses the update folder in the window: the versions shown,
-// the files and the next update follow at once, and an installed program
-// keeps the folder for its next start.
-TEST(Program, TheFolderChosenInTheWindowIsWhatTheNextUpdateSends)
+// Without a folder nothing is read, not even from the working folder, and
+// the device menu can still be written. Then the driver chooses a folder:
+// the versions shown, the files and the next update follow at once, and an
+// installed program keeps the folder for its next start.
+TEST(Program, TheUpdateFolderIsWhatTheWindowShowsAndTheUpdateSends)
 {
     CTempPortDir APorts;
-    CUpdateFolder AFirst, ASecond;
-    AFirst.Write("ver.txt", "RD-1\r\n0102\r\n0003\r\n1a2b\r\n");
-    AFirst.Write("flagdata.bin", RandomBytes(5000, 1));
-    ASecond.Write("ver.txt", "RD-2\r\n0201\r\n0004\r\n2b3c\r\n");
+    CUpdateFolder AWorking, AChosen;
+    AWorking.Write("flagdata.bin", RandomBytes(5000, 1));
+    AChosen.Write("ver.txt", "RD-2\r\n0201\r\n0004\r\n2b3c\r\n");
     const CBytes Sound = RandomBytes(9000, 2);
-    ASecond.Write("audioHead.bin", Sound);
-    const auto pDevice = StartDevice(APorts.GetPath(), 3);
-    QStandardPaths::setTestModeEnabled(true);  // the remembered folder goes to a test location
-
-    CUiProgram AProgram(AFirst);
-    AProgram.AData.aVersionTexts = ReadVersionFile(AFirst.GetPath() / "ver.txt");
-    AProgram.AData.bRememberFolder = true;
-    ASSERT_TRUE(AProgram.Open());
-    ASSERT_TRUE(AProgram.WaitReady());
-    CFrame_Update& AFrame = *AProgram.pFrame;
-    EXPECT_EQ(TextOf(AFrame, "lbl_file_firmwareversion"), "0102");
-
-    // Through the button and the folder chooser, as the driver does it.
-    QTimer::singleShot(0, [&] {
-        auto* pDialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        ASSERT_NE(pDialog, nullptr) << "no folder chooser";
-        pDialog->setDirectory(QString::fromStdWString(PathToWide(ASecond.GetPath())));  // went into it
-        QMetaObject::invokeMethod(pDialog, "accept", Qt::DirectConnection);  // as its own button does
-    });
-    Click(AFrame, "btn_folder");
-    EXPECT_EQ(AFrame.FindControl<QLabel>("lbl_folder")->toolTip().toStdWString(), PathToWide(ASecond.GetPath()));
-    EXPECT_EQ(TextOf(AFrame, "lbl_device_type"), "RD-2");
-    EXPECT_EQ(TextOf(AFrame, "lbl_file_firmwareversion"), "0201");
-    EXPECT_EQ(TextOf(AFrame, "lbl_device_firmwareversion"), "0102") << "the device column is the device's";
-    EXPECT_EQ(CProgramFolders::RecallUpdateFolder(), ASecond.GetPath());
-
-    Click(AFrame, "btn_update");
-    ASSERT_TRUE(WaitUntil([&] { return !AFrame.IsUpdating(); }));
-    EXPECT_EQ(TextOf(AFrame, "lbl_status"), QString::fromUtf8("Успешно обновлено!"));
-    EXPECT_EQ(pDevice->GetImage(0x31), Sound);
-    EXPECT_TRUE(pDevice->GetImage(0x21).empty()) << "the first folder's camera database was sent";
-}
-
-// With no folder chosen nothing is read, not even from the working folder,
-// and the device menu can still be edited and written.
-TEST(Program, WithoutAFolderOnlyTheDeviceMenuIsWritten)
-{
-    CTempPortDir APorts;
-    CUpdateFolder AWorking;
-    AWorking.Write("flagdata.bin", RandomBytes(5000, 3));
+    AChosen.Write("audioHead.bin", Sound);
     const std::filesystem::path Before = std::filesystem::current_path();
     std::filesystem::current_path(AWorking.GetPath());
     const auto pDevice = StartDevice(APorts.GetPath(), 3);
+    QStandardPaths::setTestModeEnabled(true);  // the remembered folder goes to a test location
 
-    CUiProgram AProgram(AWorking);
+    CUiProgram AProgram(AWorking.GetPath());
     AProgram.AData.UpdateFolder.clear();
+    AProgram.AData.bRememberFolder = true;
     ASSERT_TRUE(AProgram.Open());
     ASSERT_TRUE(AProgram.WaitReady());
     CFrame_Update& AFrame = *AProgram.pFrame;
     EXPECT_EQ(TextOf(AFrame, "lbl_folder"), QString::fromUtf8("Папка не выбрана"));
     EXPECT_TRUE(TextOf(AFrame, "lbl_status").contains(QString::fromUtf8("Выберите папку с файлами обновления")));
-
     AProgram.AData.aSharedSettings[26] ^= 1;  // the driver changed one choice
     Click(AFrame, "btn_update");
     ASSERT_TRUE(WaitUntil([&] { return !AFrame.IsUpdating(); }));
     std::filesystem::current_path(Before);
     EXPECT_EQ(TextOf(AFrame, "lbl_status"), QString::fromUtf8("Успешно обновлено!"));
     EXPECT_EQ(pDevice->GetSettings(), CBytes(AProgram.AData.aSharedSettings.begin(), AProgram.AData.aSharedSettings.end()));
+
+    // Through the button and the folder chooser, as the driver does it.
+    QTimer::singleShot(0, [&] {
+        auto* pDialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(pDialog, nullptr) << "no folder chooser";
+        pDialog->setDirectory(QString::fromStdWString(PathToWide(AChosen.GetPath())));  // went into it
+        QMetaObject::invokeMethod(pDialog, "accept", Qt::DirectConnection);  // as its own button does
+    });
+    Click(AFrame, "btn_folder");
+    EXPECT_EQ(AFrame.FindControl<QLabel>("lbl_folder")->toolTip().toStdWString(), PathToWide(AChosen.GetPath()));
+    EXPECT_EQ(TextOf(AFrame, "lbl_device_type"), "RD-2");
+    EXPECT_EQ(TextOf(AFrame, "lbl_file_firmwareversion"), "0201");
+    EXPECT_EQ(CProgramFolders::RecallUpdateFolder(), AChosen.GetPath());
+    Click(AFrame, "btn_update");
+    ASSERT_TRUE(WaitUntil([&] { return !AFrame.IsUpdating(); }));
+    EXPECT_EQ(TextOf(AFrame, "lbl_status"), QString::fromUtf8("Успешно обновлено!"));
+    EXPECT_EQ(pDevice->GetImage(0x31), Sound);
     EXPECT_TRUE(pDevice->GetImage(0x21).empty()) << "the working folder's camera database was sent";
 }
 
@@ -161,7 +140,7 @@ TEST(Program, AfterTheUpdateTheWindowShowsTheDeviceAsItNowIs)
         AOptions.uFirmwareVersion = 0x007b;
         ARow.Options(AOptions);
         const auto pDevice = StartDevice(APorts.GetPath(), 3, AOptions);
-        CUiProgram AProgram(AFiles);
+        CUiProgram AProgram(AFiles.GetPath());
         ASSERT_TRUE(AProgram.Open());
         ASSERT_TRUE(AProgram.WaitReady());
         CFrame_Update& AFrame = *AProgram.pFrame;

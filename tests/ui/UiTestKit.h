@@ -8,6 +8,8 @@
 #include <memory>
 #include <set>
 
+#include <gtest/gtest.h>
+
 #include "DealMsg.h"
 #include "EngineTestKit.h"
 #include "TempPortDir.h"
@@ -57,15 +59,31 @@ struct CUiProgram {
     CWork_BK AWork;
     std::unique_ptr<CFrame_Update> pFrame;
 
-    explicit CUiProgram(const CUpdateFolder& AFolder, CWorkSettings ASettings = CEngine::Fast(),
-                        const std::filesystem::path& SkinFolder = GetSkinFolder())
-        : CUiProgram(AFolder.GetPath(), ASettings, SkinFolder)
-    {
-    }
     // The program's folder, where its update files are.
     explicit CUiProgram(const std::filesystem::path& ProgramFolder, CWorkSettings ASettings = CEngine::Fast(),
                         const std::filesystem::path& SkinFolder = GetSkinFolder());
     ~CUiProgram();
     bool Open();
     bool WaitReady();
+};
+
+// The update window over the real skins with a real worker and no device,
+// opened: what most window tests start from.
+class CWindowTest : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(m_Program.Open()); }
+    CFrame_Update& Frame() { return *m_Program.pFrame; }
+
+    CTempPortDir m_Ports;
+    CUpdateFolder m_Files;
+    CUiProgram m_Program{m_Files.GetPath()};
+};
+
+// The device menu dialog's program data and a worker holding the device's
+// two blocks; no window is opened.
+class CMenuTest : public testing::Test {
+protected:
+    CUpdateFolder m_Files;
+    CProgramData m_Data = MakeProgramData(m_Files.GetPath());
+    CWork_BK m_Work;
 };

@@ -29,6 +29,8 @@ void WriteText(const std::filesystem::path& Path, const char* szText) { std::ofs
 
 } // namespace
 
+class WindowBase : public CWindowTest {};
+
 TEST(HitTest, EdgesResizeTheCaptionDragsControlsKeepTheirClicks)
 {
     // A 400 x 300 client area, a 4-pixel size box, a 50-pixel caption.
@@ -49,13 +51,9 @@ TEST(HitTest, EdgesResizeTheCaptionDragsControlsKeepTheirClicks)
     }
 }
 
-TEST(WindowBase, TheRealSkinsCaptionDragsButNotOnItsButton)
+TEST_F(WindowBase, TheRealSkinsCaptionDragsButNotOnItsButton)
 {
-    CTempPortDir APorts;
-    CUpdateFolder AFiles;
-    CUiProgram AProgram(AFiles);
-    ASSERT_TRUE(AProgram.Open());
-    const CFrame_Update& AFrame = *AProgram.pFrame;
+    const CFrame_Update& AFrame = *m_Program.pFrame;
     auto Centre = [&](const char* szName) {
         const QWidget* pControl = AFrame.FindControl(szName);
         return pControl->mapTo(&AFrame, pControl->rect().center());
@@ -65,35 +63,31 @@ TEST(WindowBase, TheRealSkinsCaptionDragsButNotOnItsButton)
     EXPECT_EQ(AFrame.OnNcHitTest(Centre("btn_cancel")), HTCLIENT);
 }
 
-TEST(WindowBase, TheBridgeHoldsTheSenderUntilHandledAndClosingReleasesIt)
+TEST_F(WindowBase, TheBridgeHoldsTheSenderUntilHandledAndClosingReleasesIt)
 {
-    CTempPortDir APorts;
-    CUpdateFolder AFiles;
-    CUiProgram AProgram(AFiles);
-    ASSERT_TRUE(AProgram.Open());
     std::atomic<bool> bReturned{false};
     std::thread AWorker([&] {
-        AProgram.ABridge.SendMessage(WM_STAGE_START, 3, 10);
+        m_Program.ABridge.SendMessage(WM_STAGE_START, 3, 10);
         bReturned = true;
     });
     std::this_thread::sleep_for(50ms);
     EXPECT_FALSE(bReturned) << "the sender waits for the GUI thread";
     EXPECT_TRUE(WaitUntil([&] { return bReturned.load(); }));
     AWorker.join();
-    EXPECT_EQ(TextOf(*AProgram.pFrame, "lbl_status"), QString::fromWCharArray(GetStageText(3, EStageText::Running)));
+    EXPECT_EQ(TextOf(*m_Program.pFrame, "lbl_status"), QString::fromWCharArray(GetStageText(3, EStageText::Running)));
 
     // The GUI thread shuts down without running its events: a waiting
     // sender must not keep it waiting.
-    auto AWaiting = std::async(std::launch::async, [&] { return AProgram.ABridge.SendMessage(WM_STAGE_START, 4, 1); });
+    auto AWaiting = std::async(std::launch::async, [&] { return m_Program.ABridge.SendMessage(WM_STAGE_START, 4, 1); });
     std::this_thread::sleep_for(50ms);
-    AProgram.ABridge.Close();
+    m_Program.ABridge.Close();
     ASSERT_EQ(AWaiting.wait_for(10s), std::future_status::ready);
     EXPECT_EQ(AWaiting.get(), 0);
     WaitUntil([] { return false; }, 100ms);  // the queued delivery now finds the bridge closed
-    EXPECT_EQ(TextOf(*AProgram.pFrame, "lbl_status"), QString::fromWCharArray(GetStageText(3, EStageText::Running)));
+    EXPECT_EQ(TextOf(*m_Program.pFrame, "lbl_status"), QString::fromWCharArray(GetStageText(3, EStageText::Running)));
 }
 
-TEST(WindowBase, ASkinWithoutMostControlsStillRuns)
+TEST(WindowSkin, ASkinWithoutMostControlsStillRuns)
 {
     CTempPortDir APorts;
     CUpdateFolder AFiles;
@@ -107,7 +101,7 @@ TEST(WindowBase, ASkinWithoutMostControlsStillRuns)
         <item><widget class="QPushButton" name="option_frame_1_3"/></item>
         <item><widget class="QPushButton" name="btn_ok"/></item></layout></widget></ui>)");
 
-    CUiProgram AProgram(AFiles, CEngine::Fast(), ASkins);
+    CUiProgram AProgram(AFiles.GetPath(), CEngine::Fast(), ASkins);
     ASSERT_TRUE(AProgram.Open());
     for (const auto& [uMsg, w, l] : std::initializer_list<std::tuple<std::uint32_t, std::uintptr_t, std::intptr_t>>{
              {WM_DEVICE_READY, 0, 0}, {WM_SETTINGS_READ, 0, 0}, {WM_STAGE_START, 2, 10}, {WM_PROGRESS, 10, 3},
