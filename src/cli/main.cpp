@@ -110,9 +110,13 @@ bool HoldsAnyUpdateFile(const std::filesystem::path& Folder)
 // The COM number --port names, or 0 after saying why there is none.
 unsigned ResolvePort(const std::string& strPort)
 {
+    // "5" and "COM5" name COM5 on every system; anything else is a path.
+    const std::string strNumber = strPort.size() > 3 && (strPort.rfind("COM", 0) == 0 || strPort.rfind("com", 0) == 0)
+                                      ? strPort.substr(3)
+                                      : strPort;
     unsigned nPort = 0;
-    if (strPort.find_first_not_of("0123456789") == std::string::npos && strPort.size() <= 3)
-        nPort = static_cast<unsigned>(std::stoul(strPort));
+    if (!strNumber.empty() && strNumber.find_first_not_of("0123456789") == std::string::npos && strNumber.size() <= 3)
+        nPort = static_cast<unsigned>(std::stoul(strNumber));
     else
         nPort = FindPortNumber(strPort);
     if (nPort >= 1 && nPort <= 255 && !GetPortPath(nPort).empty())

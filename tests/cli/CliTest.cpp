@@ -59,7 +59,7 @@ TEST(Cli, OnePortAloneByNumberOrPath)
     const auto Cli = [&](const std::string& strPort) {
         return RunProgram({IAP_CLI_PATH, "--folder", strFiles, "--port", strPort, "--wait", "2"});
     };
-    for (const std::string& strPort : {std::string("7"), APorts.PortPath(7)}) {
+    for (const std::string& strPort : {std::string("7"), std::string("COM7"), APorts.PortPath(7)}) {
         const CProgramRun ARun = Cli(strPort);
         EXPECT_EQ(ARun.nExit, 0) << ARun.strOut;
         EXPECT_NE(ARun.strOut.find("Device on COM7: "), std::string::npos) << ARun.strOut;
