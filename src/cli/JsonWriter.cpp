@@ -39,32 +39,17 @@ void CJsonWriter::BeforeValue()
     }
 }
 
-CJsonWriter& CJsonWriter::BeginObject()
+CJsonWriter& CJsonWriter::Open(char chBracket)
 {
     BeforeValue();
-    m_strText += '{';
+    m_strText += chBracket;
     m_bFirst.push_back(true);
     return *this;
 }
 
-CJsonWriter& CJsonWriter::EndObject()
+CJsonWriter& CJsonWriter::Close(char chBracket)
 {
-    m_strText += '}';
-    m_bFirst.pop_back();
-    return *this;
-}
-
-CJsonWriter& CJsonWriter::BeginArray()
-{
-    BeforeValue();
-    m_strText += '[';
-    m_bFirst.push_back(true);
-    return *this;
-}
-
-CJsonWriter& CJsonWriter::EndArray()
-{
-    m_strText += ']';
+    m_strText += chBracket;
     m_bFirst.pop_back();
     return *this;
 }

@@ -9,10 +9,10 @@
 // are placed by the writer. One thread.
 class CJsonWriter {
 public:
-    CJsonWriter& BeginObject();
-    CJsonWriter& EndObject();
-    CJsonWriter& BeginArray();
-    CJsonWriter& EndArray();
+    CJsonWriter& BeginObject() { return Open('{'); }
+    CJsonWriter& EndObject() { return Close('}'); }
+    CJsonWriter& BeginArray() { return Open('['); }
+    CJsonWriter& EndArray() { return Close(']'); }
     // The name of the next member of the open object.
     CJsonWriter& Key(std::string_view strName);
     CJsonWriter& String(std::string_view strText);
@@ -26,6 +26,8 @@ public:
 
 private:
     void BeforeValue();
+    CJsonWriter& Open(char chBracket);
+    CJsonWriter& Close(char chBracket);
 
     std::string m_strText;
     std::vector<bool> m_bFirst;  // per open object or array: no member yet
