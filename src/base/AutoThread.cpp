@@ -1,22 +1,7 @@
 #include "AutoThread.h"
 
+#include "DebugPrint.h"
 #include "EventObject.h"
-
-namespace {
-
-// Marks the body as finished however it ends: by returning, or by the
-// unwinding of a cancellation.
-class CFinishMark {
-public:
-    explicit CFinishMark(CEventObject& Event) : m_Event(Event) {}
-    ~CFinishMark() { m_Event.Set(); }
-    CFinishMark(const CFinishMark&) = delete;
-    CFinishMark& operator=(const CFinishMark&) = delete;
-private:
-    CEventObject& m_Event;
-};
-
-} // namespace
 
 CAutoThread::CAutoThread(std::uint32_t dwStopTimeout) : m_dwStopTimeout(dwStopTimeout) {}
 
@@ -29,11 +14,8 @@ CAutoThread::~CAutoThread()
 
 void CAutoThread::RunBody(CAutoThread* pThis)
 {
-    // Own a reference: a body that had to be left detached may outlive the
-    // object's current event.
-    const std::shared_ptr<CEventObject> pFinished = pThis->m_pFinished;
-    CFinishMark AMark(*pFinished);
     pThis->m_nExitCode = pThis->Run();
+    pThis->m_pFinished->Set();
 }
 
 bool CAutoThread::Start()
@@ -43,7 +25,7 @@ bool CAutoThread::Start()
         return true;
     m_nStop = 0;
     m_nExitCode = -1;
-    m_pFinished = std::make_shared<CEventObject>(nullptr, true, false);
+    m_pFinished = std::make_unique<CEventObject>(nullptr, true, false);
     if (!CreateNative()) {
         m_nStop = 1;
         return false;
@@ -61,27 +43,19 @@ bool CAutoThread::Stop(std::uint32_t dwMilliseconds)
     // it, and whoever stops or starts it next joins it.
     if (IsCurrentThread())
         return false;
-    if (m_pFinished->Wait(dwMilliseconds)) {
-        JoinNative();
-        ReleaseHandle();
-        return true;
+    if (!m_pFinished->Wait(dwMilliseconds)) {
+        // Ending it by force would leave its locks held; a late body is
+        // waited for, and the trace tells which one kept the program.
+        DebugPrint(L"[Thread] 0x%x has not ended %u ms after its stop; waiting for it\r\n", m_dwThreadId,
+                   dwMilliseconds);
+        m_pFinished->Wait();
     }
-    Terminate();
-    return false;
+    JoinNative();
+    ReleaseHandle();
+    return true;
 }
 
 bool CAutoThread::Stop() { return Stop(m_dwStopTimeout) || !m_bHasThread; }
-
-bool CAutoThread::Terminate()
-{
-    if (!m_bHasThread || IsCurrentThread())
-        return false;
-    const bool bEnded = TerminateNative();
-    m_nExitCode = -1;
-    ReleaseHandle();
-    m_nStop = 1;
-    return bEnded;
-}
 
 void CAutoThread::ReleaseHandle()
 {

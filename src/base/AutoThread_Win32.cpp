@@ -1,8 +1,5 @@
-// Win32 threads for CAutoThread. The forced end is TerminateThread, a last
-// resort: it unwinds nothing, so a lock the body held stays held and what
-// it allocated stays allocated. No body in this program needs it: each
-// honours its stop flag at every wait, and Terminate runs only when a body
-// has not ended within the stop time-out.
+// Win32 threads for CAutoThread. There is no forced end: TerminateThread
+// unwinds nothing and would leave the body's locks held.
 #include "AutoThread.h"
 
 #include <process.h>
@@ -39,12 +36,4 @@ void CAutoThread::JoinNative()
 {
     ::WaitForSingleObject(Native(m_hThread), INFINITE);
     ::CloseHandle(Native(m_hThread));
-}
-
-bool CAutoThread::TerminateNative()
-{
-    const bool bEnded = ::TerminateThread(Native(m_hThread), static_cast<DWORD>(-1)) != 0;
-    ::WaitForSingleObject(Native(m_hThread), m_dwStopTimeout);
-    ::CloseHandle(Native(m_hThread));
-    return bEnded;
 }

@@ -67,6 +67,8 @@ void CWork_BK::Reset()
     m_ReadyCond.notify_all();
     m_QuitEvent.Set();
     m_Sequence.Interrupt();
+    // A probe waiting on a silent port ends now, not after its second.
+    m_Serial.Interrupt();
     m_SearchEvent.Set();
     if (m_SearchThread.joinable() && m_SearchThread.get_id() != std::this_thread::get_id())
         m_SearchThread.join();

@@ -95,10 +95,18 @@ bool CSerial::IsOpen() const
 
 void CSerial::Close()
 {
-    Purge();
+    // The read thread is told to end and woken from any wait (its own and
+    // a writer's) before it is joined: a read that the driver holds, or a
+    // line that takes no bytes, cannot keep the port from closing. Only
+    // then is the port closed, alone: nothing reads it any more, and the
+    // woken writers have let go.
+    RequestStop();
+    m_pPort->Interrupt();
     CAutoThread::Stop();
     ClosePort();
 }
+
+void CSerial::Interrupt() { m_pPort->Interrupt(); }
 
 void CSerial::ClosePort()
 {
@@ -135,20 +143,19 @@ int CSerial::Run()
     std::array<std::uint8_t, 1024> btBuf{};
     while (!StopRequested()) {
         std::uint32_t dwRead = 0;
-        CSerialBackend::EReadResult eResult = CSerialBackend::EReadResult::Nothing;
-        {
-            // Polling, the read takes what is there and does not wait.
-            std::shared_lock<std::shared_mutex> ALock(m_PortLock);
-            eResult = m_pPort->ReadAvailable(btBuf, m_bPollingPause ? 0 : m_dwReadPause, dwRead);
-        }
+        // No lock: the port is closed only after this thread has ended
+        // (Close joins it first), and a read wait ends at once on Close.
+        // Polling, the read takes what is there and does not wait.
+        const CSerialBackend::EReadResult eResult =
+            m_pPort->ReadAvailable(btBuf, m_bPollingPause ? 0 : m_dwReadPause, dwRead);
         if (eResult == CSerialBackend::EReadResult::Gone) {
             if (!StopRequested() && m_pOwner != nullptr)
                 m_pOwner->OnPortLost();
             return 1;
         }
-        if (dwRead > 0 && m_pOwner != nullptr)
+        if (dwRead > 0 && m_pOwner != nullptr && !StopRequested())
             m_pOwner->OnReceive(btBuf.data(), dwRead);
-        if (m_bPollingPause)
+        if (m_bPollingPause && !StopRequested())
             Sleep(m_dwReadPause);
     }
     return 0;

@@ -22,11 +22,17 @@
 //   keeps a write from using the port while Close closes it. Writes from
 //   several threads are not interleaved byte by byte by this class: the
 //   owner's queue keeps one command in flight.
+// - Interrupt: any thread; ends the probe's wait and a write's at once
+//   (a shutdown does not wait out a silent port).
 // - The read thread (started by Open) calls the owner's OnReceive with each
-//   chunk read, and OnPortLost once when the device is gone, then ends.
-// Locks: m_PortLock (shared for reads and writes, alone for opening and
-// closing), never held while calling the owner. The CMuTexObject base is
-// the port's lock as the system names it; nothing here takes it.
+//   chunk read, and OnPortLost once when the device is gone, then ends. It
+//   holds no lock: the port is closed only after it has been joined, and
+//   its waits end at once when Close asks, so Close is bounded whatever the
+//   driver does.
+// Locks: m_PortLock (shared for writes and the probe, alone for opening and
+// closing), never held while calling the owner, and never across a wait
+// that Close cannot end. The CMuTexObject base is the port's lock as the
+// system names it; nothing here takes it.
 // Pointers: the owner (constructor, SetOwner) is not owned and must outlive
 // the read thread, that is every Close; the worker owns its CSerial and is
 // its owner.
@@ -44,6 +50,9 @@ public:
     bool Purge();
     bool IsOpen() const;
     void Close();
+    // Ends every wait of the port now (the probe's, a write's); the port
+    // stays unusable for reads and writes until it is closed or opened.
+    void Interrupt();
     bool Probe(std::uint8_t btPort);
 
     // The read loop reads as soon as bytes arrive. With the polling pause it

@@ -8,6 +8,13 @@
 
 // The operating system's side of a serial port. One back end per platform
 // (Serial_Posix.cpp, Serial_Win32.cpp); CSerial holds the protocol rules.
+//
+// Every wait of a read or a write also waits for Interrupt, so that closing
+// the port never waits on a driver: a read that ignores its time-outs, a
+// line that takes no bytes. Threads: Interrupt from any thread, at any time
+// while the object lives; the rest from one thread at a time per operation
+// kind (the reader, a writer), and OpenPort/ClosePort only while no read or
+// write runs.
 class CSerialBackend {
 public:
     struct CLine {
@@ -24,7 +31,7 @@ public:
 
     virtual ~CSerialBackend() = default;
 
-    // Opens COM<n> for exclusive use.
+    // Opens COM<n> for exclusive use; a pending Interrupt is forgotten.
     virtual bool OpenPort(unsigned nPort) = 0;
     EOpenError GetOpenError() const { return m_eOpenError; }
     virtual bool IsOpen() const = 0;
@@ -40,6 +47,10 @@ public:
     // Waits up to dwWaitMs for data and reads what is there.
     virtual EReadResult ReadAvailable(std::span<std::uint8_t> Buffer, std::uint32_t dwWaitMs,
                                       std::uint32_t& dwRead) = 0;
+    // Ends every read and write wait now and makes later ones end at once
+    // (reads answer Nothing, writes false) until the port is closed or
+    // opened again.
+    virtual void Interrupt() = 0;
     // A short, human-readable name of what is open (for the trace).
     std::string GetPath() const { return m_strPath; }
 

@@ -4,6 +4,7 @@
 #include "SerialBackend.h"
 
 #include <asm/termbits.h>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
@@ -31,6 +32,48 @@ bool IsGoneError(int nError)
     return nError == EIO || nError == ENXIO || nError == ENODEV || nError == EBADF;
 }
 
+// What wakes every poll of the port at once: a pipe whose read end is
+// polled beside the port. A flag too, so that a wait that begins after the
+// wake-up ends at once without depending on the byte still being there.
+class CWakePipe {
+public:
+    CWakePipe()
+    {
+        if (::pipe2(m_fd, O_CLOEXEC | O_NONBLOCK) != 0)
+            m_fd[0] = m_fd[1] = -1;
+    }
+    ~CWakePipe()
+    {
+        for (const int fd : m_fd)
+            if (fd >= 0)
+                ::close(fd);
+    }
+    CWakePipe(const CWakePipe&) = delete;
+    CWakePipe& operator=(const CWakePipe&) = delete;
+
+    void Raise()
+    {
+        m_bRaised = true;
+        // A full pipe already wakes every poll: a failed write loses nothing.
+        const char cByte = 1;
+        if (m_fd[1] >= 0 && ::write(m_fd[1], &cByte, 1) < 0)
+            return;
+    }
+    void Clear()
+    {
+        m_bRaised = false;
+        char szDrain[64];
+        while (m_fd[0] >= 0 && ::read(m_fd[0], szDrain, sizeof szDrain) > 0) {
+        }
+    }
+    bool IsRaised() const { return m_bRaised; }
+    int GetFd() const { return m_fd[0]; }
+
+private:
+    int m_fd[2] = {-1, -1};
+    std::atomic<bool> m_bRaised{false};
+};
+
 class CSerial_Posix final : public CSerialBackend {
 public:
     ~CSerial_Posix() override { ClosePort(); }
@@ -38,6 +81,7 @@ public:
     bool OpenPort(unsigned nPort) override
     {
         ClosePort();
+        m_Wake.Clear();
         const std::string strPath = BeginOpen(nPort);
         if (strPath.empty())
             return false;
@@ -73,6 +117,8 @@ public:
             m_fd = -1;
         }
     }
+
+    void Interrupt() override { m_Wake.Raise(); }
 
     bool SetLine(const CLine& Line) override
     {
@@ -121,13 +167,14 @@ public:
             }
             if (nWritten < 0 && errno != EAGAIN && errno != EINTR)
                 return false;
-            pollfd pfd{m_fd, POLLOUT, 0};
             const int nWait = dwTimeoutMs == 0 ? -1 : RemainingMs(tDeadline);
             if (dwTimeoutMs != 0 && nWait == 0)
                 return false;
-            if (::poll(&pfd, 1, nWait) < 0 && errno != EINTR)
+            short nEvents = 0;
+            const EWait eWait = Wait(POLLOUT, nWait, nEvents);
+            if (eWait == EWait::Woken || eWait == EWait::Failed)
                 return false;
-            if (pfd.revents & (POLLERR | POLLHUP | POLLNVAL))
+            if (nEvents & (POLLERR | POLLHUP | POLLNVAL))
                 return false;
         }
         return true;
@@ -144,11 +191,8 @@ public:
             int nWait = RemainingMs(tDeadline);
             if (nGot > 0)
                 nWait = std::min<int>(nWait, static_cast<int>(dwIntervalMs));
-            pollfd pfd{m_fd, POLLIN, 0};
-            const int nReady = ::poll(&pfd, 1, nWait);
-            if (nReady < 0 && errno == EINTR)
-                continue;
-            if (nReady <= 0 || !(pfd.revents & POLLIN))
+            short nEvents = 0;
+            if (Wait(POLLIN, nWait, nEvents) != EWait::Ready || !(nEvents & POLLIN))
                 break;
             const ssize_t nRead = ::read(m_fd, Buffer.data() + nGot, Buffer.size() - nGot);
             if (nRead <= 0)
@@ -164,13 +208,14 @@ public:
         dwRead = 0;
         if (m_fd < 0)
             return EReadResult::Gone;
-        pollfd pfd{m_fd, POLLIN, 0};
-        const int nReady = ::poll(&pfd, 1, static_cast<int>(dwWaitMs));
-        if (nReady < 0)
-            return errno == EINTR ? EReadResult::Nothing : EReadResult::Gone;
-        if (nReady == 0)
-            return EReadResult::Nothing;
-        if (pfd.revents & POLLIN) {
+        short nEvents = 0;
+        switch (Wait(POLLIN, static_cast<int>(dwWaitMs), nEvents)) {
+        case EWait::Failed: return EReadResult::Gone;
+        case EWait::Woken:
+        case EWait::TimedOut: return EReadResult::Nothing;
+        case EWait::Ready: break;
+        }
+        if (nEvents & POLLIN) {
             const ssize_t nRead = ::read(m_fd, Buffer.data(), Buffer.size());
             if (nRead > 0) {
                 dwRead = static_cast<std::uint32_t>(nRead);
@@ -182,13 +227,32 @@ public:
                 return EReadResult::Nothing;
             return EReadResult::Gone;
         }
-        if (pfd.revents & (POLLERR | POLLHUP | POLLNVAL))
+        if (nEvents & (POLLERR | POLLHUP | POLLNVAL))
             return EReadResult::Gone;
         return EReadResult::Nothing;
     }
 
 
 private:
+    enum class EWait { Ready, TimedOut, Woken, Failed };
+
+    // Waits up to nWaitMs (-1: no limit) for nWant on the port, or for the
+    // wake-up; nEvents: what the port reported.
+    EWait Wait(short nWant, int nWaitMs, short& nEvents) const
+    {
+        nEvents = 0;
+        if (m_Wake.IsRaised())
+            return EWait::Woken;
+        pollfd pfd[2] = {{m_fd, nWant, 0}, {m_Wake.GetFd(), POLLIN, 0}};
+        const int nReady = ::poll(pfd, m_Wake.GetFd() >= 0 ? 2 : 1, nWaitMs);
+        if (nReady < 0)
+            return errno == EINTR ? EWait::TimedOut : EWait::Failed;
+        if (m_Wake.IsRaised() || (pfd[1].revents & POLLIN))
+            return EWait::Woken;
+        nEvents = pfd[0].revents;
+        return nReady == 0 ? EWait::TimedOut : EWait::Ready;
+    }
+
     static tcflag_t DataBitsFlag(std::uint8_t btBits)
     {
         switch (btBits) {
@@ -220,6 +284,7 @@ private:
     }
 
     int m_fd = -1;
+    CWakePipe m_Wake;
 };
 
 } // namespace

@@ -1,5 +1,7 @@
 // Win32 back end of the serial port: CreateFileW on "\\.\COMn", the line
-// through GetCommState/SetCommState, and overlapped reads and writes. A read
+// through GetCommState/SetCommState, and overlapped reads and writes whose
+// every wait also waits for the port's interrupt, so that closing the port
+// never depends on a driver honouring its time-outs. A read
 // waits for received bytes with WaitCommEvent(EV_RXCHAR) and then takes what
 // is there: an overlapped ReadFile with the MAXDWORD/MAXDWORD/10 time-outs
 // never completes under Wine, which the tests run on, while this works on
@@ -7,8 +9,11 @@
 #include "SerialBackend.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <memory>
 #include <mutex>
+#include <vector>
 
 #include "DebugPrint.h"
 #include "PortTable.h"
@@ -45,13 +50,23 @@ DWORD RemainingMs(ASteady::time_point tDeadline)
     return nLeft < 0 ? 0 : static_cast<DWORD>(nLeft);
 }
 
-// An event for one kind of overlapped operation, closed with its owner.
-class COverlapped {
+// The longest a cancelled operation is waited for. A driver that does not
+// complete it by then has it for good: its slot is abandoned (below).
+constexpr DWORD kCancelWaitMs = 1000;
+// A read of what the driver already holds completes at once; one that does
+// not within this time is cancelled.
+constexpr DWORD kReadNowMs = 200;
+
+// One kind of overlapped operation: its OVERLAPPED, its event and the
+// buffer the system reads from or writes into. Both stay the system's until
+// the operation completes, so a slot whose operation could not be cancelled
+// is abandoned (left allocated) rather than freed under the driver.
+class CIoSlot {
 public:
-    COverlapped() { m_Ov.hEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr); }
-    ~COverlapped() { ::CloseHandle(m_Ov.hEvent); }
-    COverlapped(const COverlapped&) = delete;
-    COverlapped& operator=(const COverlapped&) = delete;
+    CIoSlot() { m_Ov.hEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr); }
+    ~CIoSlot() { ::CloseHandle(m_Ov.hEvent); }
+    CIoSlot(const CIoSlot&) = delete;
+    CIoSlot& operator=(const CIoSlot&) = delete;
     OVERLAPPED* Reset()
     {
         const HANDLE hEvent = m_Ov.hEvent;
@@ -61,6 +76,11 @@ public:
         return &m_Ov;
     }
     OVERLAPPED* Get() { return &m_Ov; }
+    HANDLE GetEvent() const { return m_Ov.hEvent; }
+
+    std::vector<std::uint8_t> Buffer;
+    DWORD dwEvents = 0; // what a WaitCommEvent reports
+    bool bPending = false;
 
 private:
     OVERLAPPED m_Ov{};
@@ -68,11 +88,18 @@ private:
 
 class CSerial_Win32 final : public CSerialBackend {
 public:
-    ~CSerial_Win32() override { ClosePort(); }
+    CSerial_Win32() : m_hInterrupt(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+    ~CSerial_Win32() override
+    {
+        ClosePort();
+        ::CloseHandle(m_hInterrupt);
+    }
 
     bool OpenPort(unsigned nPort) override
     {
         ClosePort();
+        m_bInterrupted = false;
+        ::ResetEvent(m_hInterrupt);
         const std::string strPath = BeginOpen(nPort);
         if (strPath.empty())
             return false;
@@ -104,12 +131,21 @@ public:
 
     void ClosePort() override
     {
-        if (m_hPort != INVALID_HANDLE_VALUE) {
-            // Closing the handle ends a pending wait.
-            ::CloseHandle(m_hPort);
-            m_hPort = INVALID_HANDLE_VALUE;
-        }
-        m_bWaitPending = false;
+        if (m_hPort == INVALID_HANDLE_VALUE)
+            return;
+        // Every operation still pending is cancelled and waited for before
+        // the handle goes, so that none completes into freed memory.
+        ::CancelIoEx(m_hPort, nullptr);
+        for (std::unique_ptr<CIoSlot>* pSlot : {&m_pWait, &m_pRead, &m_pWrite})
+            Settle(*pSlot);
+        ::CloseHandle(m_hPort);
+        m_hPort = INVALID_HANDLE_VALUE;
+    }
+
+    void Interrupt() override
+    {
+        m_bInterrupted = true;
+        ::SetEvent(m_hInterrupt);
     }
 
     bool SetLine(const CLine& Line) override
@@ -148,19 +184,26 @@ public:
         if (!IsOpen())
             return false;
         // One overlapped write at a time: the frames of two threads must not
-        // share the write's event.
+        // share the write's slot.
         std::lock_guard<std::mutex> ALock(m_WriteLock);
-        OVERLAPPED* pOv = m_Write.Reset();
+        if (m_bInterrupted)
+            return false;
+        CIoSlot& ASlot = *m_pWrite;
+        ASlot.Buffer.assign(Bytes.begin(), Bytes.end());
+        OVERLAPPED* pOv = ASlot.Reset();
         DWORD dwWritten = 0;
-        if (!::WriteFile(m_hPort, Bytes.data(), static_cast<DWORD>(Bytes.size()), &dwWritten, pOv)) {
+        if (!::WriteFile(m_hPort, ASlot.Buffer.data(), static_cast<DWORD>(ASlot.Buffer.size()), &dwWritten, pOv)) {
             if (::GetLastError() != ERROR_IO_PENDING)
                 return false;
-            if (::WaitForSingleObject(pOv->hEvent, dwTimeoutMs == 0 ? INFINITE : dwTimeoutMs) != WAIT_OBJECT_0) {
-                // A line that takes no bytes must not hold the writer.
-                ::CancelIo(m_hPort);
-                ::GetOverlappedResult(m_hPort, pOv, &dwWritten, TRUE);
+            ASlot.bPending = true;
+            // A line that takes no bytes must not hold the writer, nor the
+            // port's closing.
+            if (WaitFor(ASlot, dwTimeoutMs == 0 ? INFINITE : dwTimeoutMs) != EWait::Bytes) {
+                ::CancelIoEx(m_hPort, pOv);
+                Settle(m_pWrite);
                 return false;
             }
+            ASlot.bPending = false;
             if (!::GetOverlappedResult(m_hPort, pOv, &dwWritten, FALSE))
                 return false;
         }
@@ -199,7 +242,7 @@ public:
         }
         DWORD dwGot = 0;
         if (!ReadNow(Buffer, dwGot))
-            return Failed() == EWait::Gone ? EReadResult::Gone : EReadResult::Nothing;
+            return m_bInterrupted || Failed() != EWait::Gone ? EReadResult::Nothing : EReadResult::Gone;
         dwRead = dwGot;
         return dwGot > 0 ? EReadResult::Data : EReadResult::Nothing;
     }
@@ -207,6 +250,31 @@ public:
 
 private:
     enum class EWait { Bytes, Nothing, Gone };
+
+    // Waits up to dwWaitMs for the slot's operation; Nothing when the time
+    // ran out or the port is being closed.
+    EWait WaitFor(CIoSlot& ASlot, DWORD dwWaitMs)
+    {
+        const HANDLE hWait[2] = {ASlot.GetEvent(), m_hInterrupt};
+        return ::WaitForMultipleObjects(2, hWait, FALSE, dwWaitMs) == WAIT_OBJECT_0 ? EWait::Bytes : EWait::Nothing;
+    }
+
+    // Waits a bounded time for a cancelled operation of the slot to
+    // complete; one that does not is the driver's for good, and its slot is
+    // left to it.
+    void Settle(std::unique_ptr<CIoSlot>& pSlot)
+    {
+        if (!pSlot->bPending)
+            return;
+        if (::WaitForSingleObject(pSlot->GetEvent(), kCancelWaitMs) == WAIT_OBJECT_0) {
+            pSlot->bPending = false;
+            return;
+        }
+        DebugPrint(L"[Serial] %hs: the driver kept an operation %lu ms after its cancel; left to it\r\n",
+                   m_strPath.c_str(), kCancelWaitMs);
+        [[maybe_unused]] CIoSlot* pAbandoned = pSlot.release();
+        pSlot = std::make_unique<CIoSlot>();
+    }
 
     // Bytes waiting in the driver; false (with the error kept) when the port
     // no longer answers.
@@ -223,22 +291,25 @@ private:
     // Waits up to dwWaitMs for received bytes. A wait for the next byte
     // that times out stays pending for the next call: cancelling it would
     // complete it later, with ERROR_OPERATION_ABORTED, in the middle of the
-    // next wait.
+    // next wait. Closing the port cancels it.
     EWait WaitForBytes(DWORD dwWaitMs)
     {
         DWORD dwQueued = 0;
+        if (m_bInterrupted)
+            return EWait::Nothing;
         if (!QueuedBytes(dwQueued))
             return Failed();
         if (dwQueued > 0)
             return EWait::Bytes;
         if (dwWaitMs == 0)
             return EWait::Nothing;
-        if (!m_bWaitPending) {
-            OVERLAPPED* pOv = m_Wait.Reset();
-            if (!::WaitCommEvent(m_hPort, &m_dwEvents, pOv)) {
+        CIoSlot& ASlot = *m_pWait;
+        if (!ASlot.bPending) {
+            OVERLAPPED* pOv = ASlot.Reset();
+            if (!::WaitCommEvent(m_hPort, &ASlot.dwEvents, pOv)) {
                 if (::GetLastError() != ERROR_IO_PENDING)
                     return Failed();
-                m_bWaitPending = true;
+                ASlot.bPending = true;
                 // Bytes that came between the look and the wait would not wake it.
                 if (!QueuedBytes(dwQueued))
                     return Failed();
@@ -246,14 +317,14 @@ private:
                     return EWait::Bytes;
             }
         }
-        if (m_bWaitPending) {
-            if (::WaitForSingleObject(m_Wait.Get()->hEvent, dwWaitMs) != WAIT_OBJECT_0)
+        if (ASlot.bPending) {
+            if (WaitFor(ASlot, dwWaitMs) != EWait::Bytes)
                 return EWait::Nothing;
-            m_bWaitPending = false;
+            ASlot.bPending = false;
             DWORD dwDone = 0;
             // A wait the port's own set-up or purge ended is no loss: the
             // next look at the driver tells whether the device is there.
-            if (!::GetOverlappedResult(m_hPort, m_Wait.Get(), &dwDone, FALSE) &&
+            if (!::GetOverlappedResult(m_hPort, ASlot.Get(), &dwDone, FALSE) &&
                 ::GetLastError() != ERROR_OPERATION_ABORTED)
                 return Failed();
         }
@@ -274,29 +345,44 @@ private:
         if (dwError != m_dwLastError)
             DebugPrint(L"[Serial] %hs: error %lu\r\n", m_strPath.c_str(), dwError);
         m_dwLastError = dwError;
-        ::Sleep(1);
+        ::WaitForSingleObject(m_hInterrupt, 1);
         return EWait::Nothing;
     }
 
-    // Takes what the driver holds, without waiting.
+    // Takes what the driver holds. It completes at once; a driver that
+    // holds the read anyway has it cancelled, never waited on unbounded.
     bool ReadNow(std::span<std::uint8_t> Buffer, DWORD& dwRead)
     {
         dwRead = 0;
-        OVERLAPPED* pOv = m_Read.Reset();
-        if (::ReadFile(m_hPort, Buffer.data(), static_cast<DWORD>(Buffer.size()), &dwRead, pOv))
-            return true;
-        if (::GetLastError() != ERROR_IO_PENDING)
-            return false;
-        return ::GetOverlappedResult(m_hPort, pOv, &dwRead, TRUE) != 0;
+        CIoSlot& ASlot = *m_pRead;
+        ASlot.Buffer.resize(Buffer.size());
+        OVERLAPPED* pOv = ASlot.Reset();
+        if (!::ReadFile(m_hPort, ASlot.Buffer.data(), static_cast<DWORD>(ASlot.Buffer.size()), &dwRead, pOv)) {
+            if (::GetLastError() != ERROR_IO_PENDING)
+                return false;
+            ASlot.bPending = true;
+            if (WaitFor(ASlot, kReadNowMs) != EWait::Bytes) {
+                ::CancelIoEx(m_hPort, pOv);
+                Settle(m_pRead);
+                ::SetLastError(ERROR_OPERATION_ABORTED);
+                return false;
+            }
+            ASlot.bPending = false;
+            if (!::GetOverlappedResult(m_hPort, pOv, &dwRead, FALSE))
+                return false;
+        }
+        std::copy_n(ASlot.Buffer.begin(), std::min<std::size_t>(dwRead, Buffer.size()), Buffer.begin());
+        return true;
     }
 
     HANDLE m_hPort = INVALID_HANDLE_VALUE;
-    COverlapped m_Read;
-    COverlapped m_Write;
+    // Set by Interrupt (any thread), cleared by OpenPort.
+    HANDLE m_hInterrupt;
+    std::atomic<bool> m_bInterrupted{false};
+    std::unique_ptr<CIoSlot> m_pRead = std::make_unique<CIoSlot>();   // the reader's
+    std::unique_ptr<CIoSlot> m_pWait = std::make_unique<CIoSlot>();   // the reader's: WaitCommEvent
+    std::unique_ptr<CIoSlot> m_pWrite = std::make_unique<CIoSlot>();  // under m_WriteLock
     std::mutex m_WriteLock;
-    COverlapped m_Wait;
-    DWORD m_dwEvents = 0;        // what the pending wait reports, written when it completes
-    bool m_bWaitPending = false; // a WaitCommEvent is in flight (read thread only)
     DWORD m_dwLastError = 0; // the last error that did not mean the device is gone (read thread)
 };
 

@@ -1,4 +1,5 @@
 #include <atomic>
+#include <mutex>
 #include <gtest/gtest.h>
 
 #include "AutoThread.h"
@@ -27,23 +28,23 @@ protected:
     }
 };
 
-// A body that ignores the stop flag and waits on an event nobody sets.
-class CStubborn final : public CAutoThread {
+// A body that holds a lock and honours its stop flag late, long after the
+// stop time-out.
+class CLate final : public CAutoThread {
 public:
-    CStubborn() : CAutoThread(200) {}
-    ~CStubborn() override { Stop(); }
-    std::atomic<bool> bUnwound{false};
+    CLate() : CAutoThread(50) {}
+    ~CLate() override { Stop(); }
+    std::mutex Held;
+    std::atomic<bool> bHolding{false};
 protected:
     int Run() override
     {
-        struct CMark {
-            std::atomic<bool>& b;
-            ~CMark() { b = true; }
-        } AMark{bUnwound};
-        CEventObject AEvent(nullptr, false, false);
-        for (;;)
-            AEvent.Wait(50);
-        return 0;
+        std::lock_guard<std::mutex> ALock(Held);
+        bHolding = true;
+        while (!StopRequested())
+            Sleep(1);
+        Sleep(300);
+        return 5;
     }
 };
 
@@ -79,20 +80,19 @@ TEST(AutoThread, StartTwiceEndsTheFirstThreadBeforeTheSecond)
     EXPECT_EQ(AThread.nStarts, 2);
 }
 
-// The platform's forced end: a POSIX thread is cancelled and unwinds; a
-// Windows thread is terminated and does not (ForcedEnd_Posix.cpp,
-// ForcedEnd_Win32.cpp).
-extern const bool kForcedEndUnwinds;
-
-TEST(AutoThread, BodyIgnoringTheFlagIsEndedByForce)
+// No thread is ended by force, which would leave its locks held: a body
+// late to end is waited for, ends by itself and releases what it held.
+TEST(AutoThread, BodyLateToEndIsWaitedForAndReleasesItsLock)
 {
-    CStubborn AThread;
+    CLate AThread;
     ASSERT_TRUE(AThread.Start());
-    Sleep(20);
-    EXPECT_FALSE(AThread.Stop(100));
+    while (!AThread.bHolding)
+        Sleep(1);
+    EXPECT_TRUE(AThread.Stop());
     EXPECT_FALSE(AThread.HasThread());
-    EXPECT_EQ(AThread.GetExitCode(), -1);
-    EXPECT_EQ(AThread.bUnwound, kForcedEndUnwinds);
+    EXPECT_EQ(AThread.GetExitCode(), 5);
+    EXPECT_TRUE(AThread.Held.try_lock());
+    AThread.Held.unlock();
 }
 
 namespace {
