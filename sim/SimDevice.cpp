@@ -258,7 +258,9 @@ void CSimDevice::HandleFrame(std::span<const std::uint8_t> Frame)
         m_Frames.emplace_back(Frame.begin(), Frame.end());
     }
     const CSimReaction AReaction = m_Responder.React(Frame);
-    if (!AReaction.Answers.empty() && m_Options.dwAnswerDelayMs != 0) {
+    const bool bDelayed = m_Options.nAnswerDelayCommand < 0 ||
+                          (Frame.size() > 3 && Frame[3] == m_Options.nAnswerDelayCommand);
+    if (!AReaction.Answers.empty() && m_Options.dwAnswerDelayMs != 0 && bDelayed) {
         // The device's own work; a stop ends it early.
         pollfd pfd{m_Wake.Get(), POLLIN, 0};
         ::poll(&pfd, 1, static_cast<int>(m_Options.dwAnswerDelayMs));

@@ -222,7 +222,12 @@ const std::pair<const char*, AValueOption> kValueOptions[] = {
     {"--settings-i", [](auto& n, auto& v, auto& A, auto& e) { return SetSettings(n, v, A.SettingsI, e); }},
     {"--record", [](auto&, auto& v, auto& A, auto&) { return !(A.strRecordDir = v).empty(); }},
     {"--baud", [](auto&, auto& v, auto& A, auto&) { return ParseInto(v, 50, 100000000, A.dwBaud); }},
-    {"--answer-delay-ms", [](auto&, auto& v, auto& A, auto&) { return ParseInto(v, 0, 600000, A.dwAnswerDelayMs); }},
+    {"--answer-delay-ms",
+     [](auto&, auto& v, auto& A, auto&) {
+         long nDelay = 0;
+         return SetPoint(v, 0, nDelay, A.nAnswerDelayCommand) && nDelay <= 600000 &&
+                (A.dwAnswerDelayMs = static_cast<std::uint32_t>(nDelay), true);
+     }},
     {"--seed", [](auto&, auto& v, auto& A, auto&) { return ParseInto(v, 0, 0xFFFFFFFFu, A.dwSeed); }},
     {"--probe-command",
      [](auto&, auto& v, auto& A, auto&) {
@@ -346,7 +351,9 @@ Recording and timing:
                            stamp, as it happens
   --baud B                 pace the line at B baud, 10 bits a byte in both
                            directions (default: no pacing)
-  --answer-delay-ms D      the device works D ms before each answer
+  --answer-delay-ms D[:CMD]
+                           the device works D ms before each answer (to
+                           CMD only, when it is given)
   --seed S                 seed of torn answers and noise (default 1)
 
 Faults:

@@ -62,6 +62,7 @@ struct CSimOptions {
     std::string strRecordDir;        // empty: keep the images in memory only
     std::uint32_t dwBaud = 0;        // 0: no line pacing
     std::uint32_t dwAnswerDelayMs = 0;
+    int nAnswerDelayCommand = -1;    // the delay is for the answers to this command alone; -1: all
     std::uint32_t dwSeed = 1;        // for torn answers and noise
 
     // Faults.
