@@ -133,13 +133,14 @@ public:
     {
         if (m_hPort == INVALID_HANDLE_VALUE)
             return;
-        // Every operation still pending is cancelled and waited for before
-        // the handle goes, so that none completes into freed memory.
+        // Every operation still pending is cancelled, and waited for once
+        // the handle is gone (some drivers end a wait only then), so that
+        // none completes into freed memory.
         ::CancelIoEx(m_hPort, nullptr);
-        for (std::unique_ptr<CIoSlot>* pSlot : {&m_pWait, &m_pRead, &m_pWrite})
-            Settle(*pSlot);
         ::CloseHandle(m_hPort);
         m_hPort = INVALID_HANDLE_VALUE;
+        for (std::unique_ptr<CIoSlot>* pSlot : {&m_pWait, &m_pRead, &m_pWrite})
+            Settle(*pSlot);
     }
 
     void Interrupt() override
@@ -214,18 +215,26 @@ public:
     {
         if (!IsOpen())
             return -1;
-        const auto tDeadline = ASteady::now() + std::chrono::milliseconds(dwTotalMs);
+        const auto tEnd = ASteady::now() + std::chrono::milliseconds(dwTotalMs);
+        auto tLastByte = tEnd;
         std::size_t nGot = 0;
         while (nGot < Buffer.size()) {
-            DWORD dwWait = RemainingMs(tDeadline);
-            if (nGot > 0)
-                dwWait = std::min<DWORD>(dwWait, dwIntervalMs);
-            if (WaitForBytes(dwWait) != EWait::Bytes)
+            const auto tUntil = nGot > 0 ? std::min(tEnd, tLastByte + std::chrono::milliseconds(dwIntervalMs)) : tEnd;
+            const DWORD dwWait = RemainingMs(tUntil);
+            const EWait eWait = WaitForBytes(dwWait);
+            if (eWait == EWait::Bytes) {
+                DWORD dwRead = 0;
+                if (!ReadNow(Buffer.subspan(nGot), dwRead) || dwRead == 0)
+                    break;
+                nGot += dwRead;
+                tLastByte = ASteady::now();
+                continue;
+            }
+            // A wait may end with nothing received (Wine ends one every few
+            // milliseconds): only the time, the port's loss or a close end
+            // the read.
+            if (eWait == EWait::Gone || m_bInterrupted || dwWait == 0)
                 break;
-            DWORD dwRead = 0;
-            if (!ReadNow(Buffer.subspan(nGot), dwRead) || dwRead == 0)
-                break;
-            nGot += dwRead;
         }
         return static_cast<int>(nGot);
     }
@@ -362,6 +371,9 @@ private:
                 return false;
             ASlot.bPending = true;
             if (WaitFor(ASlot, kReadNowMs) != EWait::Bytes) {
+                if (!m_bInterrupted)
+                    DebugPrint(L"[Serial] %hs: the driver held a read of what it had queued; cancelled\r\n",
+                               m_strPath.c_str());
                 ::CancelIoEx(m_hPort, pOv);
                 Settle(m_pRead);
                 ::SetLastError(ERROR_OPERATION_ABORTED);
