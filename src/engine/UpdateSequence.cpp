@@ -188,6 +188,7 @@ void CUpdateSequence::OnEndAnswered(const CStage& AStage, std::uint8_t btAnswere
         return;
     if (AStage.eImage == EImage::Menu) {
         // The menu written: its stage and the whole update end.
+        m_Host.OnMenuWritten();
         SetStage(AStage.nStage);
         NotifyStageResult(0);
         Finish();

@@ -27,6 +27,9 @@ public:
     virtual std::optional<CSettingsBlock> GetMenuToWrite() const = 0;
     // After a successful update, on the update thread, which may wait.
     virtual void RereadDevice() = 0;
+    // The device answered the menu's write: the menu handed over is now the
+    // device's own. On the thread that dispatched the answer.
+    virtual void OnMenuWritten() {}
 };
 
 // Times the sequence keeps to.

@@ -121,6 +121,7 @@ bool CWork_BK::SearchDevice()
         // settings read is what stays in it.
         std::lock_guard<std::mutex> ALock(m_DataLock);
         m_SettingsG.fill(0);
+        m_bMenuHeld = false;
         m_strDeviceVersions = {};
     }
     m_Serial.SetOwner(this);
@@ -323,15 +324,20 @@ void CWork_BK::OnDeviceInfo(std::uint8_t /*btPort*/, const std::array<std::wstri
 void CWork_BK::OnSettingsBlock(std::uint8_t btRead, std::span<const std::uint8_t, kSettingsSize> Block)
 {
     OnAnswer(btRead);
-    // Once an update runs, block G holds the menu it writes: a late answer
-    // to an earlier read must not put the device's old menu in place of the
-    // driver's edit.
+    // Once an update runs, block G holds the menu it writes, and so it does
+    // from the moment a menu was handed over: a late answer to an earlier
+    // read must not put the device's old menu in place of the driver's edit.
+    bool bKept = false;
     if (!m_Sequence.IsRunning()) {
-        if (btRead == Cmd::ReadSettingsG)
-            SetSettingsG(Block.data());
-        else if (btRead == Cmd::ReadSettingsI)
-            SetSettingsI(Block.data());
+        std::lock_guard<std::mutex> ALock(m_DataLock);
+        bKept = btRead == Cmd::ReadSettingsG && m_bMenuHeld;
+        if (btRead == Cmd::ReadSettingsI)
+            std::copy(Block.begin(), Block.end(), m_SettingsI.begin());
+        else if (btRead == Cmd::ReadSettingsG && !bKept)
+            std::copy(Block.begin(), Block.end(), m_SettingsG.begin());
     }
+    if (bKept)
+        DebugPrint(L"[Device] the device's menu came while the driver's waits to be written; the driver's stays\r\n");
     Notify(WM_SETTINGS_READ);
 }
 
@@ -373,9 +379,19 @@ bool CWork_BK::HandOverMenu(const CSettingsBlock& AEdited)
     const bool bAllZero = std::all_of(AEdited.begin(), AEdited.end(), [](std::uint8_t bt) { return bt == 0; });
     if (AEdited == ADevice || bAllZero)
         return false;
+    {
+        std::lock_guard<std::mutex> ALock(m_DataLock);
+        m_SettingsG = AEdited;
+        m_bMenuHeld = true;
+    }
     SetWriteSettings(1);
-    SetSettingsG(AEdited.data());
     return true;
+}
+
+void CWork_BK::OnMenuWritten()
+{
+    std::lock_guard<std::mutex> ALock(m_DataLock);
+    m_bMenuHeld = false;
 }
 
 std::optional<CSettingsBlock> CWork_BK::GetMenuToWrite() const

@@ -113,6 +113,11 @@ public:
     // Hands the edited device menu over for the next update: only when it
     // differs from block G (what the device reported) and is not all zeros
     // (nothing was read or edited). Answers whether it was handed over.
+    // From then until an update has written it (or another device is
+    // connected) no settings answer replaces it: an answer to a read asked
+    // before the hand-over (the device read again after an update, a late
+    // one) would otherwise put the device's old menu in place of the
+    // driver's, and that would be written and called a success.
     bool HandOverMenu(const CSettingsBlock& AEdited);
 
     std::uint32_t GetProjectCount() const { return m_Images.GetCount(EImage::Project); }
@@ -189,6 +194,7 @@ public:
 
     // CSequenceHost
     std::optional<CSettingsBlock> GetMenuToWrite() const override;
+    void OnMenuWritten() override;
     // After a successful update: asks the device for its versions again
     // (as at connection: again when the answer is lost, a bounded number of
     // times), then WM_DEVICE_REREAD.
@@ -224,6 +230,7 @@ private:
     mutable std::mutex m_DataLock;
     CSettingsBlock m_SettingsG{};
     CSettingsBlock m_SettingsI{};
+    bool m_bMenuHeld = false;  // block G is a menu handed over and not yet written
     std::array<std::wstring, 3> m_strDeviceVersions;
     std::vector<CPortFinding> m_SearchFindings;
     std::atomic<std::int32_t> m_nWriteSettings{0};

@@ -5,6 +5,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 
+#include "Command.h"
 #include "DeviceTestKit.h"
 #include "StagePlan.h"
 #include "UpdateImages.h"
@@ -103,6 +104,37 @@ private:
 };
 
 } // namespace
+
+// A menu answer to a read asked before the driver's menu was handed over
+// (the device read again after an update, answering late) does not replace
+// it: the driver's menu is what is written. Once written, the device's
+// answers are its menu again.
+TEST_F(Update, AHandedOverMenuIsWrittenWhateverMenuAnswerComesLate)
+{
+    Connect();
+    CSettingsBlock ADevice{};
+    m_pEngine->AWork.GetSettingsG(ADevice.data());
+    const auto Answer = [](const CSettingsBlock& AMenu) {
+        CBytes Payload{Cmd::ReadSettingsG};
+        Payload.insert(Payload.end(), AMenu.begin(), AMenu.end());
+        const CBytes Frame = MakeFrameBytes(Cmd::SettingsBlock, Payload);
+        return CRawString(Frame.data(), static_cast<std::int32_t>(Frame.size()));
+    };
+    CSettingsBlock AMenu = ADevice;
+    AMenu[3] ^= 0x01;
+    ASSERT_TRUE(m_pEngine->AWork.HandOverMenu(AMenu));
+    m_pEngine->AWork.DispatchFrame(Answer(ADevice));
+    EXPECT_EQ(Run(), (CResults{{5, 0}, {6, 0}}));
+    EXPECT_EQ(m_pDevice->GetSettings(), CBytes(AMenu.begin(), AMenu.end()));
+
+    ASSERT_TRUE(m_pEngine->ANotes.WaitFor(WM_SETTINGS_READ, -1, 20s, 4)) << "the device read again";
+    CSettingsBlock AChanged = AMenu;
+    AChanged[4] ^= 0xFF;
+    m_pEngine->AWork.DispatchFrame(Answer(AChanged));
+    CSettingsBlock AHeld{};
+    m_pEngine->AWork.GetSettingsG(AHeld.data());
+    EXPECT_EQ(AHeld, AChanged);
+}
 
 // Whatever drops a block from the queue unanswered (a device request clears
 // the queue while the update thread may still be queueing the stage), the

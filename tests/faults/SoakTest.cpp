@@ -32,10 +32,13 @@ constexpr bool kMemoryTells = true;
 #endif
 
 // The results of one whole update, taken out of the recorder, which so
-// stays as small as the worker over hundreds of updates.
+// stays as small as the worker over hundreds of updates. As a front end
+// does, it waits until the device has been asked what it now is; its menu
+// reads may still be on the line when the next update's menu is handed over.
 CResults TakeUpdate(CNoteRecorder& ANotes)
 {
     ANotes.WaitFor(WM_STAGE_RESULT, 6, 60s);
+    ANotes.WaitFor(WM_DEVICE_REREAD, -1, 30s);
     CResults Results;
     for (const CNote& ANote : ANotes.TakeNotes())
         if (ANote.uMessage == WM_STAGE_RESULT)
@@ -86,7 +89,6 @@ TEST(Soak, UpdatesInARowOnOneWorkerLeaveNoThreadOrMemoryBehind)
     CWork_BK& AWork = AEngine.AWork;
     AEngine.Start(AFiles);
     ASSERT_TRUE(AEngine.WaitConnected());
-    AWork.SetWriteSettings(1);
 
     const CResults Whole = {{1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0}, {6, 0}};
     std::vector<int> Failed;
@@ -102,7 +104,7 @@ TEST(Soak, UpdatesInARowOnOneWorkerLeaveNoThreadOrMemoryBehind)
             // A different menu each time, so each update has one to write.
             CSettingsBlock AMenu{};
             AMenu[0] = static_cast<std::uint8_t>(i + 1);
-            AWork.SetSettingsG(AMenu.data());
+            AWork.HandOverMenu(AMenu);
             AWork.StartUpdate();
             bool bWhole = TakeUpdate(AWindow) == Whole && ReadFileBytes(Record / "firmware.bin") == Firmware &&
                           ReadFileBytes(Record / "settings.bin") == CBytes(AMenu.begin(), AMenu.end());
