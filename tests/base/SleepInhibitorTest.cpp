@@ -21,11 +21,12 @@ TEST(SleepInhibitor, HoldsLogindsLockFromAcquireToReleaseAndDestruction)
         EXPECT_TRUE(AInhibitor.Acquire(kSleepWhyEn));
         EXPECT_EQ(AMock.ListInhibitors(), OurLock(kSleepWhyRu));
 
-        // A program started while it is held must not keep it held.
+        // A program started while it is held must not keep it held; a
+        // second Release does nothing.
         const CChildProcess AChild({"/bin/sleep", "60"});
         AInhibitor.Release();
-        EXPECT_TRUE(NoneListed());
         AInhibitor.Release();
+        EXPECT_TRUE(NoneListed());
 
         // The next update takes it again; the destructor lets it go.
         ASSERT_TRUE(AInhibitor.Acquire(kSleepWhyEn));
@@ -45,7 +46,7 @@ TEST(SleepInhibitor, WithoutASystemBusTheUpdateGoesOnAndTheTraceSaysSoOnce)
     }
     const std::string strTrace = testing::internal::GetCapturedStdout();
     ::unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
-    const std::string strSaid = "may sleep during the update: no system bus";
-    EXPECT_NE(strTrace.find(strSaid), std::string::npos) << strTrace;
-    EXPECT_EQ(strTrace.find(strSaid), strTrace.rfind(strSaid)) << strTrace;
+    // One line, said once; nothing was released.
+    EXPECT_NE(strTrace.find("may sleep during the update: no system bus"), std::string::npos) << strTrace;
+    EXPECT_EQ(strTrace.find('\n') + 1, strTrace.size()) << strTrace;
 }

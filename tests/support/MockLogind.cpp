@@ -5,15 +5,13 @@
 #include <systemd/sd-bus.h>
 #include <unistd.h>
 
-#include "ChildProcess.h"
-
 CMockLogind::CMockLogind()
 {
-    m_pBus = std::make_unique<CChildProcess>(std::vector<std::string>{
+    m_ABus.emplace(std::vector<std::string>{
         "/usr/bin/dbus-daemon", "--config-file=" IAP_MOCK_BUS_CONFIG, "--nofork", "--nopidfile", "--print-address"});
     // The address, one line, is printed once the bus listens.
-    const bool bListening = m_pBus->IsStarted() && m_pBus->WaitOutput("\n", std::chrono::seconds(20));
-    const std::string strOutput = m_pBus->GetOutput();
+    const bool bListening = m_ABus->IsStarted() && m_ABus->WaitOutput("\n", std::chrono::seconds(20));
+    const std::string strOutput = m_ABus->GetOutput();
     if (!bListening || strOutput.rfind("unix:", 0) != 0)
         throw std::runtime_error("/usr/bin/dbus-daemon (package dbus-daemon) did not start: " + strOutput);
     m_strAddress = strOutput.substr(0, strOutput.find('\n'));
@@ -21,12 +19,12 @@ CMockLogind::CMockLogind()
 
     // Debian's interpreter, which python3-dbusmock is installed for (a
     // python3 found first on the PATH, such as a pyenv one, has no dbusmock).
-    m_pMock = std::make_unique<CChildProcess>(
+    m_AMock.emplace(
         std::vector<std::string>{"/usr/bin/python3", "-m", "dbusmock", "--system", "--template", "logind"});
-    const auto Answers = [this] { return m_pMock->HasEnded() || ListInhibitors().has_value(); };
-    if (!m_pMock->IsStarted() || !PollUntil(Answers, std::chrono::seconds(30)) || m_pMock->HasEnded())
-        throw std::runtime_error("python3 -m dbusmock (package python3-dbusmock) did not serve logind: " +
-                                 m_pMock->GetOutput());
+    const auto Answers = [this] { return m_AMock->HasEnded() || ListInhibitors().has_value(); };
+    if (!m_AMock->IsStarted() || !PollUntil(Answers, std::chrono::seconds(30)) || m_AMock->HasEnded())
+        throw std::runtime_error("/usr/bin/python3 -m dbusmock (package python3-dbusmock) did not serve logind: " +
+                                 m_AMock->GetOutput());
 }
 
 CMockLogind::~CMockLogind() { ::unsetenv("DBUS_SYSTEM_BUS_ADDRESS"); }

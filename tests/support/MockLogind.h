@@ -2,12 +2,11 @@
 // A mock logind on a private system bus, for the tests that check the
 // computer is kept awake (POSIX only: dbus-daemon and python3-dbusmock run
 // as child processes).
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-class CChildProcess;
+#include "ChildProcess.h"
 
 // One inhibitor lock as logind lists it.
 struct CInhibitorEntry {
@@ -38,5 +37,5 @@ public:
 private:
     std::string m_strAddress;
     // Declared in this order so that the mock ends before its bus.
-    std::unique_ptr<CChildProcess> m_pBus, m_pMock;
+    std::optional<CChildProcess> m_ABus, m_AMock;
 };
