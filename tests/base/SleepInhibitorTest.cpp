@@ -13,7 +13,9 @@ TEST(SleepInhibitor, HoldsLogindsLockFromAcquireToReleaseAndDestruction)
     };
     // The mock drops a lock when it sees the last copy of its descriptor
     // closed, on its own loop: wait for that.
-    const auto NoneListed = [&] { return PollUntil([&] { return AMock.ListInhibitors() == std::vector<CInhibitorEntry>{}; }); };
+    const auto NoneListed = [&] {
+        return PollUntil([&] { return AMock.ListInhibitors() == std::vector<CInhibitorEntry>{}; });
+    };
     {
         CSleepInhibitor AInhibitor;
         ASSERT_TRUE(AInhibitor.Acquire(kSleepWhyRu));

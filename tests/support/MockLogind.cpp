@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <stdexcept>
 #include <systemd/sd-bus.h>
-#include <unistd.h>
 
 CMockLogind::CMockLogind()
 {
