@@ -72,4 +72,5 @@ private:
     bool m_bMenuRead = false;     // the connected device reported its menu
     bool m_bStageEnded = false;   // the current stage's result has come
     QString m_strLastResult;      // the last whole update's result text
+    std::uint32_t m_dwSearchesShown = 0;  // the worker's search count the detail tells of
 };
