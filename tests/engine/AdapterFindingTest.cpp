@@ -16,10 +16,6 @@ struct CSysfsDevice {
     const char* szTty;
 };
 
-const char* const kNoAdapterEn =
-    "No USB serial adapter (CH340/CH341, CH343/CH9102, CP210x, FTDI, PL2303) is plugged in: the computer does not "
-    "see the device. Plug it in; if it is plugged in, try another cable: a charge-only cable carries no data.";
-
 std::vector<CUsbAdapter> ReadTree(const std::vector<CSysfsDevice>& Devices)
 {
     const CFakeSysfs ASysfs;
@@ -56,29 +52,37 @@ TEST(AdapterFinding, SysfsReaderSeesDriversPortsAndUsbfs)
     EXPECT_EQ(Fields(Adapters[2]), std::tuple(0x1a86, 0x55d4, "", "cdc_acm", false, P{"ttyACM0"}, 0u));
 }
 
-TEST(AdapterFinding, RulesAndTextsOnLinux)
+// Linux's rows are read from sysfs trees, Windows's are its device tree's
+// answers; each system's wording for the same trouble.
+TEST(AdapterFinding, RulesAndTextsOnBothSystems)
 {
+    constexpr EHostSystem L = EHostSystem::Linux, W = EHostSystem::Windows;
+    const auto Adapter = [](std::uint16_t wProduct, const char* szService, std::vector<std::string> Ports,
+                            std::uint32_t dwProblem) {
+        return CUsbAdapter{0x1a86, wProduct, "", "USB Serial", szService, std::string_view(szService) == "WinUSB",
+                           std::move(Ports), dwProblem};
+    };
     const struct {
         const char* szName;
-        std::vector<CSysfsDevice> Devices;
+        EHostSystem eSystem;
+        std::vector<CSysfsDevice> Devices;  // Linux
+        std::vector<CUsbAdapter> Adapters;  // Windows
         std::vector<CPortFinding> Ports;
         const char* szEnglish;
         const char* szRussian;  // not checked when null
     } Rows[] = {
-        {"no adapter, a port that is silent", {}, {{CPortFinding::EKind::Silent, 1, "/dev/ttyS0"}}, kNoAdapterEn,
+        {"no adapter, a port that is silent", L, {}, {}, {{CPortFinding::EKind::Silent, 1, "/dev/ttyS0"}},
+         "No USB serial adapter (CH340/CH341, CH343/CH9102, CP210x, FTDI, PL2303) is plugged in: the computer does "
+         "not see the device. Plug it in; if it is plugged in, try another cable: a charge-only cable carries no data.",
          "USB-адаптер (CH340/CH341, CH343/CH9102, CP210x, FTDI, PL2303) не подключён: компьютер не видит устройство. "
          "Подключите его; если оно подключено, возьмите другой кабель: кабель только для зарядки не передаёт данные."},
-        {"no adapter, a port the user may not open", {}, {{CPortFinding::EKind::Denied, 1, "/dev/ttyS0"}}, "", ""},
-        {"CH340 without a driver",
-         {{"1-1", "1a86:7523", "USB Serial", "", ""}},
-         {},
+        {"no adapter, a port the user may not open", L, {}, {}, {{CPortFinding::EKind::Denied, 1, "/dev/ttyS0"}}, "",
+         ""},
+        {"CH340 without a driver", L, {{"1-1", "1a86:7523", "USB Serial", "", ""}}, {}, {},
          "The CH340/CH341 adapter (1a86:7523, USB Serial) is plugged in, but no driver serves it: the kernel "
          "module ch341 is not loaded. Load it with sudo modprobe ch341.",
-         "Адаптер CH340/CH341 (1a86:7523, USB Serial) подключён, но драйвера для него нет: модуль ядра ch341 не "
-         "загружен. Загрузите его: sudo modprobe ch341."},
-        {"CP210x bound to usbfs",
-         {{"3-2", "10c4:ea60", "", "usbfs", ""}},
-         {},
+         nullptr},  // in Russian: the window's test
+        {"CP210x bound to usbfs", L, {{"3-2", "10c4:ea60", "", "usbfs", ""}}, {}, {},
          "The CP210x adapter (10c4:ea60) is plugged in, but a program holds it (usbfs), so it has no serial port. "
          "That is usually brltty: remove it (sudo apt remove brltty), or copy /usr/lib/udev/rules.d/85-brltty.rules "
          "to /etc/udev/rules.d/ and comment out its lines with 1a86 and 10c4 there. Then unplug the adapter and "
@@ -87,69 +91,40 @@ TEST(AdapterFinding, RulesAndTextsOnLinux)
          "удалите его (sudo apt remove brltty) или скопируйте /usr/lib/udev/rules.d/85-brltty.rules в "
          "/etc/udev/rules.d/ и закомментируйте там строки с 1a86 и 10c4. Затем отключите адаптер и подключите снова."},
         // Its port's own finding says what the search met there.
-        {"FTDI with its port", {{"1-1", "0403:6001", "", "ftdi_sio", "ttyUSB0"}},
+        {"FTDI with its port", L, {{"1-1", "0403:6001", "", "ftdi_sio", "ttyUSB0"}}, {},
          {{CPortFinding::EKind::Busy, 1, "/dev/ttyUSB0"}}, "", ""},
-        {"two adapters, one without a driver",
-         {{"1-1", "0403:6001", "", "ftdi_sio", "ttyUSB0"}, {"1-2", "1a86:55d3", "", "", ""}},
+        {"two adapters, one without a driver", L,
+         {{"1-1", "0403:6001", "", "ftdi_sio", "ttyUSB0"}, {"1-2", "1a86:55d3", "", "", ""}}, {},
          {{CPortFinding::EKind::Silent, 1, "/dev/ttyUSB0"}},
          "The CH343/CH9102 adapter (1a86:55d3) is plugged in, but no driver serves it: the kernel module cdc_acm is "
          "not loaded. Load it with sudo modprobe cdc_acm.",
          nullptr},
-    };
-    for (const auto& ARow : Rows) {
-        SCOPED_TRACE(ARow.szName);
-        const std::vector<CUsbAdapter> Adapters = ReadTree(ARow.Devices);
-        const std::vector<CAdapterFinding> Findings = FindAdapterTroubles(Adapters, false, ARow.Ports);
-        EXPECT_EQ(DescribeInEnglish(Findings, EHostSystem::Linux), Lines(ARow.szEnglish));
-        if (ARow.szRussian != nullptr) {
-            EXPECT_EQ(DescribeInRussian(Findings, EHostSystem::Linux), Lines(ARow.szRussian));
-        }
-        EXPECT_TRUE(FindAdapterTroubles(Adapters, true, ARow.Ports).empty()) << "a device found needs no reason";
-    }
-}
-
-TEST(AdapterFinding, RulesAndTextsOnWindows)
-{
-    const auto Adapter = [](std::uint16_t wProduct, const char* szService, std::vector<std::string> Ports,
-                            std::uint32_t dwProblem) {
-        CUsbAdapter A{0x1a86, wProduct, "", "USB Serial", szService, std::string_view(szService) == "WinUSB",
-                      std::move(Ports), dwProblem};
-        return A;
-    };
-    const struct {
-        const char* szName;
-        std::vector<CUsbAdapter> Adapters;
-        const char* szEnglish;
-        const char* szRussian;  // not checked when null
-    } Rows[] = {
-        {"no driver installed (problem 28)", {Adapter(0x7523, "", {}, 28)},
+        {"no driver installed (problem 28)", W, {}, {Adapter(0x7523, "", {}, 28)}, {},
          "The CH340/CH341 adapter (1a86:7523, USB Serial) is plugged in, but its driver is not installed, so it has "
          "no COM port. Install the driver from the adapter's maker, or let Windows Update find it (Device Manager, "
          "Update driver).",
          "Адаптер CH340/CH341 (1a86:7523, USB Serial) подключён, но драйвер для него не установлен, и COM-порта нет. "
          "Установите драйвер производителя адаптера или найдите его через Центр обновления Windows (Диспетчер "
          "устройств, «Обновить драйвер»)."},
-        {"its COM5 is there", {Adapter(0x7523, "CH341SER_A64", {"COM5"}, 0)}, "", ""},
-        {"held by WinUSB", {Adapter(0x7523, "WinUSB", {}, 0)},
+        {"its COM5 is there", W, {}, {Adapter(0x7523, "CH341SER_A64", {"COM5"}, 0)}, {}, "", ""},
+        {"held by WinUSB", W, {}, {Adapter(0x7523, "WinUSB", {}, 0)}, {},
          "The CH340/CH341 adapter (1a86:7523, USB Serial) is plugged in, but it has the driver WinUSB instead of a "
          "serial driver, so it has no COM port. Uninstall that driver in Device Manager, install the adapter maker's "
          "driver and plug the adapter in again.",
-         "Адаптер CH340/CH341 (1a86:7523, USB Serial) подключён, но у него драйвер WinUSB вместо драйвера COM-порта, и "
-         "порта нет. Удалите этот драйвер в Диспетчере устройств, установите драйвер производителя адаптера и "
-         "подключите адаптер снова."},
-        {"a driver that failed to start (problem 10)", {Adapter(0x55d4, "usbser", {}, 10)},
+         nullptr},
+        {"a driver that failed to start (problem 10)", W, {}, {Adapter(0x55d4, "usbser", {}, 10)}, {},
          "The CH343/CH9102 adapter (1a86:55d4, USB Serial) is plugged in, but Windows reports a problem with it (code "
          "10). Unplug it and plug it back in; if that does not help, reinstall its driver.",
-         "Адаптер CH343/CH9102 (1a86:55d4, USB Serial) подключён, но Windows сообщает о неполадке (код 10). Отключите "
-         "его и подключите снова; если не поможет, переустановите драйвер."},
-        {"none", {}, kNoAdapterEn, nullptr},
+         nullptr},
     };
     for (const auto& ARow : Rows) {
         SCOPED_TRACE(ARow.szName);
-        const std::vector<CAdapterFinding> Findings = FindAdapterTroubles(ARow.Adapters, false, {});
-        EXPECT_EQ(DescribeInEnglish(Findings, EHostSystem::Windows), Lines(ARow.szEnglish));
+        const std::vector<CUsbAdapter> Adapters = ARow.eSystem == L ? ReadTree(ARow.Devices) : ARow.Adapters;
+        const std::vector<CAdapterFinding> Findings = FindAdapterTroubles(Adapters, false, ARow.Ports);
+        EXPECT_EQ(DescribeInEnglish(Findings, ARow.eSystem), Lines(ARow.szEnglish));
         if (ARow.szRussian != nullptr) {
-            EXPECT_EQ(DescribeInRussian(Findings, EHostSystem::Windows), Lines(ARow.szRussian));
+            EXPECT_EQ(DescribeInRussian(Findings, ARow.eSystem), Lines(ARow.szRussian));
         }
+        EXPECT_TRUE(FindAdapterTroubles(Adapters, true, ARow.Ports).empty()) << "a device found needs no reason";
     }
 }

@@ -23,10 +23,7 @@ CFakeSysfs::CFakeSysfs()
         throw std::runtime_error("mkdtemp failed");
     m_strPath = strTemplate;
     fs::create_directories(fs::path(m_strPath) / "bus/usb/devices");
-    fs::create_directories(fs::path(m_strPath) / "devices/usb1/1-0:1.0");
-    WriteLine(fs::path(m_strPath) / "devices/usb1/idVendor", "1d6b");
-    WriteLine(fs::path(m_strPath) / "devices/usb1/idProduct", "0002");
-    fs::create_directory_symlink("../../../devices/usb1", fs::path(m_strPath) / "bus/usb/devices/usb1");
+    AddDevice("usb1", "1d6b:0002", "xHCI Host Controller", "hub");
     ::setenv("IAP_SYSFS_ROOT", m_strPath.c_str(), 1);
 }
 
