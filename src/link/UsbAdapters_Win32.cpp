@@ -63,7 +63,8 @@ std::string ReadPortName(DEVINST hNode)
     if (::CM_Get_Device_IDW(hNode, wzId, MAX_DEVICE_ID_LEN, 0) != CR_SUCCESS)
         return {};
     const CDevInfoSet pSet = OwnSet(::SetupDiCreateDeviceInfoList(nullptr, nullptr));
-    SP_DEVINFO_DATA AData{sizeof(SP_DEVINFO_DATA)};
+    SP_DEVINFO_DATA AData{};
+    AData.cbSize = sizeof AData;
     if (!pSet || !::SetupDiOpenDeviceInfoW(pSet.get(), wzId, nullptr, 0, &AData))
         return {};
     const HKEY hKey = ::SetupDiOpenDevRegKey(pSet.get(), &AData, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
@@ -109,7 +110,8 @@ std::vector<CUsbAdapter> ReadUsbAdapters()
     const CDevInfoSet pSet = OwnSet(::SetupDiGetClassDevsW(nullptr, L"USB", nullptr, DIGCF_ALLCLASSES | DIGCF_PRESENT));
     if (!pSet)
         return Adapters;
-    SP_DEVINFO_DATA AData{sizeof(SP_DEVINFO_DATA)};
+    SP_DEVINFO_DATA AData{};
+    AData.cbSize = sizeof AData;
     for (DWORD dwIndex = 0; ::SetupDiEnumDeviceInfo(pSet.get(), dwIndex, &AData); ++dwIndex) {
         const std::wstring strId = GetProperty(pSet.get(), AData, SPDRP_HARDWAREID);
         // A composite adapter's interfaces (&MI_00) are its parent's.

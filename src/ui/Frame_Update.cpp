@@ -1,8 +1,10 @@
 #include "Frame_Update.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
 #include <QFileDialog>
+#include <QLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -300,6 +302,25 @@ void CFrame_Update::ShowSearchState()
     for (const std::string& strLine : DescribeInRussian(ReadAdapterTroubles(Findings), GetHostSystem()))
         Lines << QString::fromStdString(strLine);
     SetText("lbl_detail", Lines.join(QLatin1Char('\n')));
+    GrowToFit();
+}
+
+void CFrame_Update::GrowToFit()
+{
+    // A wrapped label's height depends on its width, which the window's
+    // minimum size does not follow: a long detail squeezes the controls
+    // above it below their least height instead. The window grows by the
+    // most any of them lacks, once the layout has placed the new text.
+    if (layout() == nullptr)
+        return;
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    int nLacking = 0;
+    for (const QWidget* pControl : findChildren<QWidget*>())
+        if (pControl->isVisible() && !pControl->hasHeightForWidth())
+            nLacking = std::max(nLacking, std::min(pControl->minimumSizeHint().height(), pControl->maximumHeight()) -
+                                              pControl->height());
+    if (nLacking > 0)
+        resize(width(), height() + nLacking);
 }
 
 QString CFrame_Update::DescribeFinding(const CPortFinding& AFinding)

@@ -51,6 +51,7 @@ private:
     void OnDeviceLost();
     void OnDeviceReread(bool bAnswered);
     void ShowSearchState();
+    void GrowToFit();
     void EnableButtons(bool bEnable);
     void SetText(const char* szName, const QString& strText);
     void SetText(const char* szName, const std::wstring& strText) { SetText(szName, QString::fromStdWString(strText)); }
