@@ -86,6 +86,10 @@ const char* CCliOptions::Usage()
            "  --help              print this text and exit\n"
            "  --version           print the program's version and exit\n"
            "\n"
+           "Environment (Linux):\n"
+           "  IAP_PORT_DIR        a folder of COM<N> links that stand for the serial ports\n"
+           "  IAP_SYSFS_ROOT      where sysfs is read for the USB adapters plugged in (/sys)\n"
+           "\n"
            "Exit status: 0 updated (or nothing to update; with --check: an update would\n"
            "start), 1 the update failed (with --check: a file is damaged), 2 no device\n"
            "answered, 64 usage error.\n";

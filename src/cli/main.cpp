@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "AdapterFinding.h"
 #include "CliOptions.h"
 #include "CliWindow.h"
 #include "Console.h"
@@ -192,6 +193,16 @@ std::string DescribeFindings(const std::vector<CPortFinding>& Findings, const st
     return strHead + strLines;
 }
 
+// What the USB serial adapters plugged in tell of why no device answered:
+// one line each, below the ports'.
+std::string DescribeAdapters(const std::vector<CPortFinding>& Findings)
+{
+    std::string strLines;
+    for (const std::string& strLine : DescribeInEnglish(ReadAdapterTroubles(Findings), GetHostSystem()))
+        strLines += "  " + strLine + "\n";
+    return strLines;
+}
+
 std::string DescribeDevice(const CWork_BK& AWork, const char* szWhen)
 {
     std::wstring strFw, strData, strRadar;
@@ -305,7 +316,8 @@ int RunUpdate(const CCliOptions& AOptions, const std::optional<CSettingsBlock>& 
     int nSettingsReads = 0;
     if (!WaitForDevice(AWindow, AClock::now() + std::chrono::seconds(AOptions.nWaitSeconds), nSettingsReads)) {
         AWork.Reset();
-        AWindow.Print(DescribeFindings(AWork.GetSearchFindings(), AWork.GetPortsToProbe()).c_str());
+        const std::vector<CPortFinding> Findings = AWork.GetSearchFindings();
+        AWindow.Print((DescribeFindings(Findings, AWork.GetPortsToProbe()) + DescribeAdapters(Findings)).c_str());
         return kExitNoDevice;
     }
     DescribeConnection(AWindow, AWork, Folder, nSettingsReads);

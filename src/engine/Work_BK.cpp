@@ -150,6 +150,7 @@ bool CWork_BK::SearchDevice()
     if (!m_bQuit) {
         std::lock_guard<std::mutex> ALock(m_DataLock);
         m_SearchFindings = std::move(Findings);
+        ++m_dwSearchCount;
     }
     if (!bFound)
         ResetConnection();

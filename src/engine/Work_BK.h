@@ -153,6 +153,9 @@ public:
     std::uint8_t GetPortNumber() const { return m_btPort; }
     // What the last whole search met on the ports it could not connect to.
     std::vector<CPortFinding> GetSearchFindings() const;
+    // How many whole searches have ended since the worker was made, found
+    // or not: it changes when GetSearchFindings may have.
+    std::uint32_t GetSearchCount() const { return m_dwSearchCount; }
     // The COM numbers a search probes, in order.
     std::vector<std::uint8_t> GetPortsToProbe() const;
 
@@ -233,6 +236,7 @@ private:
     bool m_bMenuHeld = false;  // block G is a menu handed over and not yet written
     std::array<std::wstring, 3> m_strDeviceVersions;
     std::vector<CPortFinding> m_SearchFindings;
+    std::atomic<std::uint32_t> m_dwSearchCount{0};  // counted after m_SearchFindings is stored
     std::atomic<std::int32_t> m_nWriteSettings{0};
 
     // Set by StartWork before the search thread starts, read by it.

@@ -1,14 +1,17 @@
 #include "Frame_Update.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
 #include <QFileDialog>
+#include <QLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <algorithm>
 #include <system_error>
 
+#include "AdapterFinding.h"
 #include "Frame_Set.h"
 #include "NotifyBridge.h"
 #include "ProgramFolders.h"
@@ -276,20 +279,48 @@ std::intptr_t CFrame_Update::HandleCustomMessage(std::uint32_t uMsg, std::uintpt
 void CFrame_Update::ShowSearchState()
 {
     // The skin's own status text says that the tool is looking for the
-    // device; the search adds why it cannot connect, when it knows.
+    // device; after each search that did not find it, the detail says why,
+    // when the ports or the USB adapters plugged in tell.
     if (m_bDeviceReady || m_bUpdating)
         return;
     const CWork_BK* pWork = Work();
-    if (pWork == nullptr)
+    if (pWork == nullptr || pWork->GetSearchCount() == m_dwSearchesShown)
         return;
+    m_dwSearchesShown = pWork->GetSearchCount();
     const std::vector<CPortFinding> Findings = pWork->GetSearchFindings();
     const CPortFinding* pFinding = GetMostUseful(Findings);
-    if (pFinding == nullptr)
-        return;
-    if (pFinding->eKind == CPortFinding::EKind::NoInfo)
+    if (pFinding != nullptr && pFinding->eKind == CPortFinding::EKind::NoInfo)
         SetText("lbl_status", QString::fromUtf8("Устройство на COM%1 ответило, но не прислало сведений о себе.")
                                   .arg(pFinding->btPort));
-    SetText("lbl_detail", DescribeFinding(*pFinding));
+    // Once a search has ended the adapters are read again: on Windows that
+    // asks the device tree, too slow for every tick of the timer.
+    QStringList Lines;
+    if (!m_strLastResult.isEmpty())
+        Lines << Text(kLastResult) + m_strLastResult;
+    if (pFinding != nullptr)
+        Lines << DescribeFinding(*pFinding);
+    for (const std::string& strLine : DescribeInRussian(ReadAdapterTroubles(Findings), GetHostSystem()))
+        Lines << QString::fromStdString(strLine);
+    SetText("lbl_detail", Lines.join(QLatin1Char('\n')));
+    GrowToFit();
+}
+
+void CFrame_Update::GrowToFit()
+{
+    // A wrapped label's height depends on its width, which the window's
+    // minimum size does not follow: a long detail squeezes the controls
+    // above it below their least height instead. The window grows by the
+    // most any of them lacks, once the layout has placed the new text.
+    if (layout() == nullptr)
+        return;
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    int nLacking = 0;
+    for (const QWidget* pControl : findChildren<QWidget*>())
+        if (pControl->isVisible() && !pControl->hasHeightForWidth())
+            nLacking = std::max(nLacking, std::min(pControl->minimumSizeHint().height(), pControl->maximumHeight()) -
+                                              pControl->height());
+    if (nLacking > 0)
+        resize(width(), height() + nLacking);
 }
 
 QString CFrame_Update::DescribeFinding(const CPortFinding& AFinding)

@@ -51,6 +51,7 @@ private:
     void OnDeviceLost();
     void OnDeviceReread(bool bAnswered);
     void ShowSearchState();
+    void GrowToFit();
     void EnableButtons(bool bEnable);
     void SetText(const char* szName, const QString& strText);
     void SetText(const char* szName, const std::wstring& strText) { SetText(szName, QString::fromStdWString(strText)); }
@@ -72,4 +73,5 @@ private:
     bool m_bMenuRead = false;     // the connected device reported its menu
     bool m_bStageEnded = false;   // the current stage's result has come
     QString m_strLastResult;      // the last whole update's result text
+    std::uint32_t m_dwSearchesShown = 0;  // the worker's search count the detail tells of
 };

@@ -6,6 +6,7 @@
 
 #include "ChildProcess.h"
 #include "EngineTestKit.h"
+#include "FakeSysfs.h"
 #include "JsonWriter.h"
 #include "TempPortDir.h"
 #include "VirtualDevice.h"
@@ -75,6 +76,22 @@ TEST(Cli, OnePortAloneByNumberOrPath)
               std::string::npos)
         << ASilentRun.strOut;
     EXPECT_EQ(pFirst->GetCounters().nFramesReceived, 0u) << "COM3 was probed";
+}
+
+// No port at all, but a CH340 whose driver is missing: said below the ports.
+TEST(Cli, NoDeviceNamesTheAdapterWithoutADriver)
+{
+    const CTempPortDir APorts;
+    const CFakeSysfs ASysfs;
+    ASysfs.AddDevice("1-1", "1a86:7523", "USB Serial");
+    const CUpdateFolder AFiles;
+    AFiles.Write("rdfw.bin", std::string(100, 'r'));
+    const CProgramRun ARun = RunProgram({IAP_CLI_PATH, "--folder", AFiles.GetPath().string(), "--wait", "1"});
+    EXPECT_EQ(ARun.nExit, 2);
+    EXPECT_NE(ARun.strOut.find("No device answered on COM1 to COM49.\n  The CH340/CH341 adapter (1a86:7523, USB "
+                               "Serial) is plugged in, but no driver serves it: the kernel module ch341 is not loaded."),
+              std::string::npos)
+        << ARun.strOut;
 }
 
 // --check reads the files as an update would and opens no port: what each

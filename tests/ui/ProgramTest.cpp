@@ -10,6 +10,7 @@
 
 #include "ChildProcess.h"
 #include "DeviceTestKit.h"
+#include "FakeSysfs.h"
 #include "ProgramFolders.h"
 #include "TextCodec.h"
 #include "UiTestKit.h"
@@ -154,4 +155,18 @@ TEST(Program, AfterTheUpdateTheWindowShowsTheDeviceAsItNowIs)
         EXPECT_EQ(BarOf(AFrame), 100);
         EXPECT_TRUE(IsEnabled(AFrame, "btn_update"));
     }
+}
+
+// The window's search that finds nothing names the adapter whose driver is
+// missing (Linux: its sysfs tree).
+using FrameUpdateSearch = CWindowTest;
+
+TEST_F(FrameUpdateSearch, NamesTheAdapterWithoutADriver)
+{
+    const CFakeSysfs ASysfs;
+    ASysfs.AddDevice("1-1", "1a86:7523", "USB Serial");
+    const QString strSays = QString::fromUtf8("Адаптер CH340/CH341 (1a86:7523, USB Serial) подключён, но драйвера для "
+                                              "него нет: модуль ядра ch341 не загружен.");
+    EXPECT_TRUE(WaitUntil([&] { return TextOf(Frame(), "lbl_detail").contains(strSays); }, 10s))
+        << TextOf(Frame(), "lbl_detail").toStdString();
 }
