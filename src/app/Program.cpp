@@ -11,6 +11,8 @@
 #include "ProgramFolders.h"
 #include "SingleInstance.h"
 #include "TextCodec.h"
+#include "TraceTap.h"
+#include "UpdateReport.h"
 #include "Version.h"
 #include "VersionFile.h"
 #include "Work_BK.h"
@@ -63,7 +65,11 @@ int CProgram::Run(const QStringList& Args, const std::filesystem::path& ProgramF
         std::fprintf(stderr, "iap-tool: one folder at most, no options but --help and --version\n%s", Usage());
         return 64;
     }
+    // The trace's last lines, for a report: kept from the start, so that the
+    // search is in it too, and alive until every worker thread has ended.
+    const CTraceTap ATrace(kReportTraceLines);
     CProgramData AData;
+    AData.pTrace = &ATrace;
     AData.APaint.SetInstance(ProgramFile);
     const CProgramFolders AFolders = CProgramFolders::Find(AData.APaint.GetInstancePath());
     if (!AFolders.IsFound())

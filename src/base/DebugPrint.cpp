@@ -6,6 +6,7 @@
 #include <string>
 
 #include "TextCodec.h"
+#include "TraceTap.h"
 
 
 void DebugPrint(const wchar_t* wzFormat, ...)
@@ -27,6 +28,7 @@ void DebugPrint(const wchar_t* wzFormat, ...)
     // blocks into a file or a pipe. A flush per message cost a system call
     // each, four to every firmware record, even when the trace went nowhere.
     std::fwrite(strOut.data(), 1, strOut.size(), stdout);
+    TapTrace(strOut);
 }
 
 void DebugPrintBytes(const wchar_t* wzHead, std::span<const std::uint8_t> Bytes)

@@ -40,6 +40,12 @@ std::optional<CCliOptions> CCliOptions::Parse(const std::vector<std::string>& Ar
             }
         } else if (strArg == "--folder" && bHasValue) {
             AOptions.strFolder = Args[++i];
+        } else if (strArg == "--report" && bHasValue) {
+            AOptions.strReport = Args[++i];
+            if (AOptions.strReport.empty()) {
+                strError = "--report needs a file name";
+                return std::nullopt;
+            }
         } else if (strArg == "--settings" && bHasValue) {
             AOptions.strSettings = Args[++i];
         } else if (strArg == "--stall-timeout" && bHasValue) {
@@ -79,6 +85,9 @@ const char* CCliOptions::Usage()
            "  --check             open no port: read every update file as an update would and\n"
            "                      say per stage what it sends and how long that takes\n"
            "  --json              with --check: the same as one JSON object\n"
+           "  --report FILE       at the end, whatever the outcome, write a report for support\n"
+           "                      to FILE: versions, the port and adapter, the files' hashes,\n"
+           "                      each stage, the result and the trace (nothing is sent)\n"
            "  --stall-timeout S   fail an update that makes no progress for S seconds (30)\n"
            "  --wait S            search the ports for at most S seconds (10)\n"
            "  --trace             write the debug trace to standard error\n"

@@ -8,6 +8,7 @@ struct CCliOptions {
     std::string strFolder = ".";
     std::string strSettings;
     std::string strPort;  // --port: a COM number, or a device path; empty: the search
+    std::string strReport; // --report: where the report for support goes; empty: none
     unsigned nStallSeconds = 30;
     unsigned nWaitSeconds = 10;
     bool bTrace = false;

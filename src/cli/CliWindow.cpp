@@ -59,18 +59,28 @@ void CCliWindow::DrawProgress(int nPercent)
     std::string strBar(static_cast<std::size_t>(nFilled), '#');
     strBar.append(static_cast<std::size_t>(kWidth - nFilled), '.');
     const std::string strText = WideToUtf8(GetStageText(m_nStage, EStageText::Running));
+    const std::optional<double> SecondsLeft = m_Journal.GetSecondsLeft(std::chrono::steady_clock::now());
+    const std::string strLeft = SecondsLeft ? "  " + WideToUtf8(FormatTimeLeft(*SecondsLeft, true)) : std::string();
     if (m_bTerminal) {
-        std::fprintf(m_pOut, "\r\033[K[%s] %3d%%  %s  %s", strBar.c_str(), nPercent, strText.c_str(),
-                     Elapsed().c_str());
+        std::fprintf(m_pOut, "\r\033[K[%s] %3d%%  %s  %s%s", strBar.c_str(), nPercent, strText.c_str(),
+                     Elapsed().c_str(), strLeft.c_str());
         m_bLineOpen = true;
     } else {
-        std::fprintf(m_pOut, "[%s] %3d%%  %s  %s\n", strBar.c_str(), nPercent, strText.c_str(), Elapsed().c_str());
+        std::fprintf(m_pOut, "[%s] %3d%%  %s  %s%s\n", strBar.c_str(), nPercent, strText.c_str(), Elapsed().c_str(),
+                     strLeft.c_str());
     }
     std::fflush(m_pOut);
 }
 
+void CCliWindow::BeginUpdate(CUpdatePlan APlan)
+{
+    m_tStart = std::chrono::steady_clock::now();
+    m_Journal.Begin(std::move(APlan), m_tStart);
+}
+
 bool CCliWindow::Show(const CEvent& AEvent, int& nResult)
 {
+    m_Journal.OnNotification(AEvent.uMessage, AEvent.wParam, AEvent.lParam, std::chrono::steady_clock::now());
     switch (AEvent.uMessage) {
     case WM_STAGE_START:
         m_nStage = static_cast<int>(AEvent.wParam);

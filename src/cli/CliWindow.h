@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "NotifyWindow.h"
+#include "UpdateJournal.h"
 
 // The terminal's stand-in for the update window: receives the worker's
 // notifications on the worker's threads and shows them on the main thread,
@@ -27,7 +28,10 @@ public:
     // Shows one notification of a running update; answers true once the
     // whole update has ended, with nResult its result.
     bool Show(const CEvent& AEvent, int& nResult);
-    void StartClock() { m_tStart = std::chrono::steady_clock::now(); }
+    // An update with this plan starts now: its clock, its record and the
+    // time left shown on the progress line.
+    void BeginUpdate(CUpdatePlan APlan);
+    const CUpdateJournal& GetJournal() const { return m_Journal; }
     void Print(const char* szText);
 
 private:
@@ -41,6 +45,7 @@ private:
     std::condition_variable m_Cond;
     std::deque<CEvent> m_Events;
     std::chrono::steady_clock::time_point m_tStart = std::chrono::steady_clock::now();
+    CUpdateJournal m_Journal;
     int m_nStage = 0;
     int m_nLastPercent = -1;
     bool m_bLineOpen = false;

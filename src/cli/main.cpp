@@ -15,8 +15,12 @@
 #include "CliWindow.h"
 #include "Console.h"
 #include "PortTable.h"
+#include "SleepInhibitor.h"
+#include "StageText.h"
 #include "TextCodec.h"
+#include "TraceTap.h"
 #include "UpdateCheck.h"
+#include "UpdateReport.h"
 #include "Version.h"
 #include "VersionFile.h"
 #include "Work_BK.h"
@@ -31,6 +35,19 @@ constexpr int kExitUsage = 64;
 using AClock = std::chrono::steady_clock;
 
 std::string Utf8(const std::wstring& str) { return WideToUtf8(str); }
+
+std::vector<std::string> SplitLines(const std::string& strText)
+{
+    std::vector<std::string> Lines;
+    std::size_t nFrom = 0;
+    for (std::size_t nEnd = strText.find('\n'); nEnd != std::string::npos; nEnd = strText.find('\n', nFrom)) {
+        Lines.push_back(strText.substr(nFrom, nEnd - nFrom));
+        nFrom = nEnd + 1;
+    }
+    if (nFrom < strText.size())
+        Lines.push_back(strText.substr(nFrom));
+    return Lines;
+}
 
 std::string UpdateFileNames()
 {
@@ -240,7 +257,7 @@ int ShowUpdate(CCliWindow& AWindow)
 
 // After a success the worker asks the device what it now is: says what it
 // reports, and where that is not the firmware written.
-void ShowDeviceAfter(CCliWindow& AWindow, const CWork_BK& AWork)
+void ShowDeviceAfter(CCliWindow& AWindow, const CWork_BK& AWork, CReportFacts& AFacts)
 {
     const CWorkSettings& ASettings = AWork.GetWorkSettings();
     const auto tEnd =
@@ -250,14 +267,16 @@ void ShowDeviceAfter(CCliWindow& AWindow, const CWork_BK& AWork)
         if (AEvent.uMessage != WM_DEVICE_REREAD)
             continue;
         if (AEvent.wParam == 0) {
+            AFacts.bAfterUnanswered = true;
             AWindow.Print("The device did not report its versions after the update.\n");
             return;
         }
         AWindow.Print(DescribeDevice(AWork, " now").c_str());
-        std::wstring strFw, strData, strRadar;
-        AWork.GetDeviceVersions(strFw, strData, strRadar);
-        if (const std::wstring strSent = AWork.GetFirmwareSent(); !strSent.empty() && strSent != strFw)
-            AWindow.Print(("Note: the device reports firmware " + Utf8(strFw) + ", not " + Utf8(strSent) +
+        std::array<std::wstring, 3> Versions;
+        AWork.GetDeviceVersions(Versions[0], Versions[1], Versions[2]);
+        AFacts.DeviceAfter = Versions;
+        if (const std::wstring strSent = AWork.GetFirmwareSent(); !strSent.empty() && strSent != Versions[0])
+            AWindow.Print(("Note: the device reports firmware " + Utf8(Versions[0]) + ", not " + Utf8(strSent) +
                            " as written.\n")
                               .c_str());
         return;
@@ -294,21 +313,33 @@ std::optional<CWorkSettings> MakeSettings(const CCliOptions& AOptions)
     return ASettings;
 }
 
-int RunUpdate(const CCliOptions& AOptions, const std::optional<CSettingsBlock>& Menu)
+// Writes the report --report asks for, whatever the run's outcome.
+void WriteReportIfAsked(const CCliOptions& AOptions, CReportFacts& AFacts, const CTraceTap& ATap)
+{
+    if (AOptions.strReport.empty())
+        return;
+    AFacts.bRussian = false;
+    AFacts.Program = {std::string("iap-cli ") + kIapVersion};
+    AFacts.Folder = PathFromUtf8(AOptions.strFolder);
+    if (AFacts.Adapters.empty())
+        AFacts.Adapters = ReadUsbAdapters();
+    std::fflush(stdout);
+    AFacts.Trace = ATap.GetLines();
+    if (const std::string strWrong = WriteReport(PathFromUtf8(AOptions.strReport), MakeReport(AFacts));
+        !strWrong.empty())
+        std::fprintf(stderr, "iap-cli: the report %s %s\n", AOptions.strReport.c_str(), strWrong.c_str());
+}
+
+// The update itself, from the search to the device read again; the report's
+// facts are gathered on the way.
+int Update(const CCliOptions& AOptions, const std::optional<CSettingsBlock>& Menu, const CWorkSettings& ASettings,
+           CReportFacts& AFacts)
 {
     const std::filesystem::path Folder = PathFromUtf8(AOptions.strFolder);
-    if (!Menu && !HoldsAnyUpdateFile(Folder)) {
-        std::printf("Nothing to update: %s holds none of %s, and no device menu was given (--settings).\n",
-                    AOptions.strFolder.c_str(), UpdateFileNames().c_str());
-        return kExitUpdated;
-    }
-    const std::optional<CWorkSettings> ASettings = MakeSettings(AOptions);
-    if (!ASettings)
-        return kExitNoDevice;
     std::FILE* pOut = DivertTrace(AOptions.bTrace);
     CCliWindow AWindow(pOut, IsTerminal(pOut));
     CWork_BK AWork;
-    AWork.SetWorkSettings(*ASettings);
+    AWork.SetWorkSettings(ASettings);
     AWork.SetNotifyWnd(&AWindow);
     // The folder with its trailing separator: the worker joins the file
     // names to it as text.
@@ -317,13 +348,20 @@ int RunUpdate(const CCliOptions& AOptions, const std::optional<CSettingsBlock>& 
     if (!WaitForDevice(AWindow, AClock::now() + std::chrono::seconds(AOptions.nWaitSeconds), nSettingsReads)) {
         AWork.Reset();
         const std::vector<CPortFinding> Findings = AWork.GetSearchFindings();
-        AWindow.Print((DescribeFindings(Findings, AWork.GetPortsToProbe()) + DescribeAdapters(Findings)).c_str());
+        const std::string strSaid = DescribeFindings(Findings, AWork.GetPortsToProbe()) + DescribeAdapters(Findings);
+        AWindow.Print(strSaid.c_str());
+        AFacts.SearchLines = SplitLines(strSaid);
         return kExitNoDevice;
     }
     DescribeConnection(AWindow, AWork, Folder, nSettingsReads);
-    if (Menu)
-        AWork.HandOverMenu(*Menu);
-    AWindow.StartClock();
+    GatherConnection(AWork, AFacts);
+    AFacts.DeviceBefore.emplace();
+    AWork.GetDeviceVersions((*AFacts.DeviceBefore)[0], (*AFacts.DeviceBefore)[1], (*AFacts.DeviceBefore)[2]);
+    AFacts.bMenuHandedOver = Menu && AWork.HandOverMenu(*Menu);
+    AWindow.BeginUpdate(AWork.PlanUpdate());
+    // From the first frame to the result the computer may not sleep.
+    CSleepInhibitor AAwake;
+    AAwake.Acquire(kSleepWhyEn);
     if (!AWork.StartUpdate() && AWork.GetLastResult() == 0) {
         AWindow.Print(("Nothing to update: " + UpdateFileNames() + " in " + AOptions.strFolder +
                        " have nothing to send, and the device menu is unchanged.\n")
@@ -332,12 +370,33 @@ int RunUpdate(const CCliOptions& AOptions, const std::optional<CSettingsBlock>& 
         return kExitUpdated;
     }
     const int nResult = ShowUpdate(AWindow);
+    AAwake.Release();
+    AFacts.strResult = GetStageText(kWholeUpdate, nResult == 0 ? EStageText::Succeeded : EStageText::Failed);
+    AFacts.strWhy = AWork.GetFailure().Describe();
     if (nResult == 0)
-        ShowDeviceAfter(AWindow, AWork);
-    else if (const std::wstring strWhy = AWork.GetFailure().Describe(); !strWhy.empty())
-        AWindow.Print(("  " + Utf8(strWhy) + "\n").c_str());  // under the failure it explains
+        ShowDeviceAfter(AWindow, AWork, AFacts);
+    else if (!AFacts.strWhy.empty())
+        AWindow.Print(("  " + Utf8(AFacts.strWhy) + "\n").c_str());  // under the failure it explains
     AWork.Reset();
+    AFacts.Journal = AWindow.GetJournal();
     return nResult == 0 ? kExitUpdated : kExitFailed;
+}
+
+int RunUpdate(const CCliOptions& AOptions, const std::optional<CSettingsBlock>& Menu, const CTraceTap& ATap)
+{
+    CReportFacts AFacts;
+    const std::filesystem::path Folder = PathFromUtf8(AOptions.strFolder);
+    int nExit = kExitUpdated;
+    if (!Menu && !HoldsAnyUpdateFile(Folder)) {
+        std::printf("Nothing to update: %s holds none of %s, and no device menu was given (--settings).\n",
+                    AOptions.strFolder.c_str(), UpdateFileNames().c_str());
+    } else if (const std::optional<CWorkSettings> ASettings = MakeSettings(AOptions); !ASettings) {
+        nExit = kExitNoDevice;
+    } else {
+        nExit = Update(AOptions, Menu, *ASettings, AFacts);
+    }
+    WriteReportIfAsked(AOptions, AFacts, ATap);
+    return nExit;
 }
 
 int RunCheck(const CCliOptions& AOptions, const std::optional<CSettingsBlock>& Menu)
@@ -375,5 +434,8 @@ int main(int argc, char** argv)
     std::optional<CSettingsBlock> Menu;
     if (const std::optional<int> nUsage = ReadInputs(AOptions, Menu))
         return *nUsage;
-    return AOptions.bCheck ? RunCheck(AOptions, Menu) : RunUpdate(AOptions, Menu);
+    // The trace's last lines, for the report: kept from the start, so that
+    // the search is in it too.
+    const CTraceTap ATap(kReportTraceLines);
+    return AOptions.bCheck ? RunCheck(AOptions, Menu) : RunUpdate(AOptions, Menu, ATap);
 }

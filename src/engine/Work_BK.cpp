@@ -137,6 +137,10 @@ bool CWork_BK::SearchDevice()
         }
         const auto tAsked = std::chrono::steady_clock::now();
         m_btPort = btPort;
+        {
+            std::lock_guard<std::mutex> ALock(m_DataLock);
+            m_strPortPath = m_Serial.GetPortPath();
+        }
         LoadImages();
         MarkReady(true, false);
         bFound = AwaitDeviceInfo(btPort, tAsked);
@@ -256,10 +260,22 @@ void CWork_BK::RereadDevice()
     Notify(WM_DEVICE_REREAD, bAnswered ? 1 : 0);
 }
 
+CUpdatePlan CWork_BK::PlanUpdate() const
+{
+    return CUpdatePlan::Make(m_Images, GetMenuToWrite().has_value(), kLineBaud,
+                             m_Sequence.GetTimes().dwFirmwarePause / 1000.0);
+}
+
 std::wstring CWork_BK::GetFirmwareSent() const
 {
     const std::int32_t nVersion = m_Sequence.GetFirmwareSent();
     return nVersion < 0 ? std::wstring() : FormatVersion(static_cast<std::uint16_t>(nVersion));
+}
+
+std::string CWork_BK::GetPortPath() const
+{
+    std::lock_guard<std::mutex> ALock(m_DataLock);
+    return m_strPortPath;
 }
 
 std::vector<CPortFinding> CWork_BK::GetSearchFindings() const

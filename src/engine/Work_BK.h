@@ -26,6 +26,7 @@
 #include "TaskManager.h"
 #include "UpdateFailure.h"
 #include "UpdateImages.h"
+#include "UpdatePlan.h"
 #include "UpdateSequence.h"
 
 // What the front ends start the worker with: COM1 to COM49 first, and the
@@ -110,6 +111,9 @@ public:
 
     // Answers whether a first command was queued.
     bool StartUpdate() { return m_Sequence.Start(); }
+    // What an update started now would put on the line, stage by stage,
+    // and the device's restart after the firmware.
+    CUpdatePlan PlanUpdate() const;
     // Hands the edited device menu over for the next update: only when it
     // differs from block G (what the device reported) and is not all zeros
     // (nothing was read or edited). Answers whether it was handed over.
@@ -151,6 +155,8 @@ public:
 
     bool IsConnected() const { return m_Serial.IsOpen(); }
     std::uint8_t GetPortNumber() const { return m_btPort; }
+    // The device path of the port the device was found on; empty before.
+    std::string GetPortPath() const;
     // What the last whole search met on the ports it could not connect to.
     std::vector<CPortFinding> GetSearchFindings() const;
     // How many whole searches have ended since the worker was made, found
@@ -236,6 +242,7 @@ private:
     bool m_bMenuHeld = false;  // block G is a menu handed over and not yet written
     std::array<std::wstring, 3> m_strDeviceVersions;
     std::vector<CPortFinding> m_SearchFindings;
+    std::string m_strPortPath;  // the port the device was found on
     std::atomic<std::uint32_t> m_dwSearchCount{0};  // counted after m_SearchFindings is stored
     std::atomic<std::int32_t> m_nWriteSettings{0};
 

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QEvent>
 #include <QFileDialog>
+#include <QStandardPaths>
 #include <QLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -15,6 +16,8 @@
 #include "Frame_Set.h"
 #include "NotifyBridge.h"
 #include "ProgramFolders.h"
+#include "SystemInfo.h"
+#include "TraceTap.h"
 #include "Singleton.h"
 #include "StageText.h"
 #include "TextCodec.h"
@@ -204,6 +207,8 @@ void CFrame_Update::Notify(TNotifyUI& AMsg)
             OnSettingsClick();
         else if (strName == QLatin1String("btn_folder"))
             OnFolderClick();
+        else if (strName == QLatin1String("btn_report"))
+            OnReportClick();
         else if (strName == QLatin1String("btn_cancel"))
             Close(1);
     }
@@ -223,21 +228,89 @@ void CFrame_Update::OnUpdateClick()
     SetTimer(kTimerElapsed, 100);
     m_dwTotal = m_dwDone = 0;
     m_dwTotal = pWork->GetProjectCount() + pWork->GetEDogCount() + pWork->GetMusicCount() + pWork->GetRadarCount();
-    pWork->HandOverMenu(m_Data.aSharedSettings);
+    m_bMenuHandedOver = pWork->HandOverMenu(m_Data.aSharedSettings);
+    m_DeviceBefore.emplace();
+    pWork->GetDeviceVersions((*m_DeviceBefore)[0], (*m_DeviceBefore)[1], (*m_DeviceBefore)[2]);
+    m_DeviceAfter.reset();
+    m_bAfterUnanswered = false;
+    m_Journal.Begin(pWork->PlanUpdate(), std::chrono::steady_clock::now());
+    ShowReportButton(false);
     SetText("lbl_status", Text("Старт обновления..."));
     SetText("lbl_detail", QString());
     SetText("lbl_progress", QString());
+    SetText("lbl_left", QString());
     m_strLastResult.clear();
     SetProgress(0);
+    // From the first frame to the result the computer may not sleep; with
+    // no logind (or none at all) the update runs as it is.
+    m_Awake.Acquire(kSleepWhyRu);
     // A refused (damaged) file ends the update at once with its failure
     // result. When there is nothing to send at all, no result will ever
     // come: say so instead of waiting with disabled buttons.
     if (!pWork->StartUpdate() && m_bUpdating) {
+        m_Awake.Release();
         m_bUpdating = false;
         KillTimer(kTimerElapsed);
         EnableButtons(true);
         SetText("lbl_status", Text(kNothing));
     }
+}
+
+void CFrame_Update::ShowReportButton(bool bShow)
+{
+    if (QWidget* pButton = FindControl("btn_report"))
+        pButton->setVisible(bShow);
+}
+
+void CFrame_Update::ShowTimeLeft()
+{
+    const std::optional<double> SecondsLeft = m_Journal.GetSecondsLeft(std::chrono::steady_clock::now());
+    SetText("lbl_left", SecondsLeft ? QString::fromStdWString(FormatTimeLeft(*SecondsLeft, true)) : QString());
+}
+
+CReportFacts CFrame_Update::GatherReport() const
+{
+    CReportFacts AFacts;
+    AFacts.Program = {std::string("IAP Tool ") + kIapVersion, std::string("Qt ") + qVersion()};
+    if (const CWork_BK* pWork = Work(); pWork != nullptr && m_bDeviceReady)
+        GatherConnection(*pWork, AFacts);
+    else
+        AFacts.Adapters = ReadUsbAdapters();
+    AFacts.SearchLines = m_SearchLines;
+    AFacts.Folder = m_Data.UpdateFolder;
+    AFacts.DeviceBefore = m_DeviceBefore;
+    AFacts.DeviceAfter = m_DeviceAfter;
+    AFacts.bAfterUnanswered = m_bAfterUnanswered;
+    AFacts.bMenuHandedOver = m_bMenuHandedOver;
+    if (m_Journal.HasBegun())
+        AFacts.Journal = m_Journal;
+    if (const std::optional<std::int32_t> Result = m_Journal.GetResult()) {
+        AFacts.strResult = GetStageText(kWholeUpdate, *Result == 0 ? EStageText::Succeeded : EStageText::Failed);
+        if (const CWork_BK* pWork = Work(); *Result != 0 && pWork != nullptr)
+            AFacts.strWhy = pWork->GetFailure().Describe();
+    }
+    if (m_Data.pTrace != nullptr)
+        AFacts.Trace = m_Data.pTrace->GetLines();
+    return AFacts;
+}
+
+void CFrame_Update::OnReportClick()
+{
+    // The report is made when asked for: the files' hashes, the adapters
+    // and the trace as they are now.
+    const QString strDocuments = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    QFileDialog ADialog(this, Text("Сохранить отчёт"));
+    ADialog.setAcceptMode(QFileDialog::AcceptSave);
+    ADialog.setNameFilter(Text("Текст (*.txt)"));
+    ADialog.setDirectory(strDocuments.isEmpty() ? QDir::homePath() : strDocuments);
+    ADialog.selectFile(QString::fromStdString(MakeReportFileName()));
+    if (ADialog.exec() != QDialog::Accepted || ADialog.selectedFiles().isEmpty())
+        return;
+    const QString strFile = ADialog.selectedFiles().constFirst();
+    const std::string strWrong =
+        WriteReport(PathFromWide(strFile.toStdWString()), MakeReport(GatherReport()));
+    SetText("lbl_detail", strWrong.empty() ? Text("Отчёт сохранён: %1").arg(strFile)
+                                           : Text("Отчёт не сохранён: %1").arg(strFile));
 }
 
 void CFrame_Update::OnSettingsClick()
@@ -256,12 +329,17 @@ void CFrame_Update::OnSettingsClick()
 std::intptr_t CFrame_Update::HandleCustomMessage(std::uint32_t uMsg, std::uintptr_t wParam, std::intptr_t lParam,
                                                  bool& bHandled)
 {
+    // The update's record takes the update's notifications first: what the
+    // window shows below reads the time left from it.
+    m_Journal.OnNotification(uMsg, wParam, lParam, std::chrono::steady_clock::now());
     switch (uMsg) {
     case WM_TIMER:
-        if (wParam == kTimerElapsed)
+        if (wParam == kTimerElapsed) {
             SetText("lbl_usetime", FormatElapsed(GetTickCount() - m_dwStartTick));
-        else if (wParam == kTimerSearch)
+            ShowTimeLeft();
+        } else if (wParam == kTimerSearch) {
             ShowSearchState();
+        }
         break;
     case WM_DEVICE_READY: OnDeviceReady(); break;
     case WM_SETTINGS_READ: OnSettingsRead(); break;
@@ -302,6 +380,11 @@ void CFrame_Update::ShowSearchState()
     for (const std::string& strLine : DescribeInRussian(ReadAdapterTroubles(Findings), GetHostSystem()))
         Lines << QString::fromStdString(strLine);
     SetText("lbl_detail", Lines.join(QLatin1Char('\n')));
+    m_SearchLines.clear();
+    for (const QString& strLine : Lines)
+        m_SearchLines.push_back(strLine.toStdString());
+    // Nothing found: what the search met can go to support.
+    ShowReportButton(true);
     GrowToFit();
 }
 
@@ -411,11 +494,13 @@ void CFrame_Update::OnDeviceReread(bool bAnswered)
     if (pWork == nullptr)
         return;
     if (!bAnswered) {
+        m_bAfterUnanswered = true;
         SetText("lbl_detail", Text("Устройство не сообщило свои версии после обновления."));
         return;
     }
     std::wstring strFirmware, strData, strRadar;
     pWork->GetDeviceVersions(strFirmware, strData, strRadar);
+    m_DeviceAfter = std::array<std::wstring, 3>{strFirmware, strData, strRadar};
     if (const std::wstring strSent = pWork->GetFirmwareSent(); !strSent.empty() && strSent != strFirmware)
         SetText("lbl_detail", Text("После обновления устройство сообщает версию ПО %1, а записана %2.")
                                   .arg(QString::fromStdWString(strFirmware), QString::fromStdWString(strSent)));
@@ -461,10 +546,13 @@ void CFrame_Update::OnStageResult(std::int32_t nStage, std::int32_t nResult)
         SetProgress(nStage == m_nCurrentStage && !m_bStageEnded ? FailedBar(m_dwTotal, m_dwDone) : 0);
     m_bStageEnded = true;
     if (nStage == 6) {
+        m_Awake.Release();
         m_nCurrentStage = 6;
         m_bUpdating = false;
         m_strLastResult = strText;
         EnableButtons(true);
+        ShowReportButton(true);
+        SetText("lbl_left", QString());
         const CWork_BK* pWork = Work();
         SetText("lbl_detail", nResult != 0 && pWork != nullptr
                                   ? QString::fromStdWString(pWork->GetFailure().Describe())

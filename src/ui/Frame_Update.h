@@ -1,4 +1,9 @@
 #pragma once
+#include <optional>
+
+#include "SleepInhibitor.h"
+#include "UpdateJournal.h"
+#include "UpdateReport.h"
 #include "WindowImplBase.h"
 
 // The main window: shows the versions, finds the device through the worker,
@@ -43,6 +48,11 @@ private:
     void OnUpdateClick();
     void OnSettingsClick();
     void OnFolderClick();
+    void OnReportClick();
+    // The report's facts as the window knows them now.
+    CReportFacts GatherReport() const;
+    void ShowReportButton(bool bShow);
+    void ShowTimeLeft();
     void OnDeviceReady();
     void OnSettingsRead();
     void OnStageStart(std::int32_t nStage, std::uint32_t dwTotal);
@@ -74,4 +84,16 @@ private:
     bool m_bStageEnded = false;   // the current stage's result has come
     QString m_strLastResult;      // the last whole update's result text
     std::uint32_t m_dwSearchesShown = 0;  // the worker's search count the detail tells of
+    // From the first frame of an update to its result the computer is kept
+    // awake.
+    CSleepInhibitor m_Awake;
+    // The last update, as the window saw it (the time left, the report).
+    CUpdateJournal m_Journal;
+    // What the report tells besides the journal: the device's versions
+    // before and after the last update, what the last search said.
+    std::optional<std::array<std::wstring, 3>> m_DeviceBefore;
+    std::optional<std::array<std::wstring, 3>> m_DeviceAfter;
+    bool m_bAfterUnanswered = false;
+    bool m_bMenuHandedOver = false;
+    std::vector<std::string> m_SearchLines;
 };

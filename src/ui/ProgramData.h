@@ -4,6 +4,7 @@
 #include <string>
 
 #include "PaintManagerUI.h"
+#include "TraceTap.h"
 #include "Work_BK.h"
 
 // What the windows share for the whole run: the paths, the four version
@@ -20,4 +21,7 @@ struct CProgramData {
     // Whether a folder the driver chooses is kept for the next start (an
     // installed program; a portable one always reads its own folder).
     bool bRememberFolder = false;
+    // The trace's last lines, for a report (the program's, not owned);
+    // null when the program keeps none.
+    const CTraceTap* pTrace = nullptr;
 };

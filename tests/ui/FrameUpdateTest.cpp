@@ -193,7 +193,7 @@ TEST_F(FrameUpdate, FocusStartsOnUpdateAndTabFollowsTheButtons)
     std::vector<QString> Order;
     QWidget* p = AFrame.FindControl("btn_folder");
     for (int i = 0; i < 200 && Order.size() < 4; ++i, p = p->nextInFocusChain())
-        if (qobject_cast<QPushButton*>(p) != nullptr && (p->focusPolicy() & Qt::TabFocus))
+        if (qobject_cast<QPushButton*>(p) != nullptr && (p->focusPolicy() & Qt::TabFocus) && p->isVisibleTo(&AFrame))
             Order.push_back(p->objectName());
     EXPECT_EQ(Order, (std::vector<QString>{"btn_folder", "btn_settings", "btn_cancel", "btn_update"}));
 }
