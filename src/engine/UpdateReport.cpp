@@ -184,7 +184,8 @@ std::string MakeReport(const CReportFacts& A)
         if (A.btPort == 0)
             strOut += std::string(H.szAdapter) + ": " + DescribeAdapter(AAdapter) + "\n";
     for (const std::string& strLine : A.SearchLines)
-        strOut += std::string(H.szSearch) + ": " + strLine + "\n";
+        if (const std::size_t nText = strLine.find_first_not_of(' '); nText != std::string::npos)
+            strOut += std::string(H.szSearch) + ": " + strLine.substr(nText) + "\n";
 
     strOut += "\n" + std::string(H.szDevice) + ":" +
               (A.Folder.empty() ? std::string() : " " + Utf8(ReadVersionFile(A.Folder / "ver.txt")[0])) + "\n";

@@ -8,6 +8,9 @@
 #include "EngineTestKit.h"
 #include "FakeSysfs.h"
 #include "JsonWriter.h"
+#include "MockLogind.h"
+#include "SleepInhibitor.h"
+#include "TextCodec.h"
 #include "TempPortDir.h"
 #include "VirtualDevice.h"
 
@@ -86,12 +89,60 @@ TEST(Cli, NoDeviceNamesTheAdapterWithoutADriver)
     ASysfs.AddDevice("1-1", "1a86:7523", "USB Serial");
     const CUpdateFolder AFiles;
     AFiles.Write("rdfw.bin", std::string(100, 'r'));
-    const CProgramRun ARun = RunProgram({IAP_CLI_PATH, "--folder", AFiles.GetPath().string(), "--wait", "1"});
+    const std::filesystem::path Report = AFiles.GetPath() / "report.txt";
+    const CProgramRun ARun = RunProgram(
+        {IAP_CLI_PATH, "--folder", AFiles.GetPath().string(), "--wait", "1", "--report", Report.string()});
     EXPECT_EQ(ARun.nExit, 2);
-    EXPECT_NE(ARun.strOut.find("No device answered on COM1 to COM49.\n  The CH340/CH341 adapter (1a86:7523, USB "
-                               "Serial) is plugged in, but no driver serves it: the kernel module ch341 is not loaded."),
-              std::string::npos)
-        << ARun.strOut;
+    const std::string strSaid = "The CH340/CH341 adapter (1a86:7523, USB Serial) is plugged in, but no driver serves "
+                                "it: the kernel module ch341 is not loaded.";
+    EXPECT_NE(ARun.strOut.find("No device answered on COM1 to COM49.\n  " + strSaid), std::string::npos) << ARun.strOut;
+    // The report says the same, and what it found plugged in.
+    const std::string strReport = ReadWholeFile(Report);
+    for (const std::string& strLine : {std::string("Port: no device found"), "Search: " + strSaid,
+                                       std::string("Adapter: 1a86:7523 CH340/CH341, USB Serial, driver -"),
+                                       std::string("no update was started")})
+        EXPECT_NE(strReport.find(strLine), std::string::npos) << strLine << "\n" << strReport;
+}
+
+// From the first frame of an update to its result the computer is kept
+// awake: a mock logind lists the inhibitor while a stalled update waits,
+// none once it has failed. --report writes what happened, whatever it was:
+// the files' hashes as sha256sum computes them, each stage, the result.
+TEST(Cli, KeepsTheComputerAwakeWhileWritingAndReportsTheOutcome)
+{
+    const CMockLogind ALogind;
+    const CTempPortDir APorts;
+    const CUpdateFolder AFiles;
+    const std::string strFiles = AFiles.GetPath().string();
+    AFiles.Write("flagdata.bin", RandomBytes(9000, 5));
+    const std::string strHash =
+        RunProgram({"/usr/bin/sha256sum", (AFiles.GetPath() / "flagdata.bin").string()}).strOut.substr(0, 64);
+    const std::filesystem::path Report = AFiles.GetPath() / "report.txt";
+    const auto ExpectReport = [&](const std::vector<std::string>& Lines) {
+        const std::string strReport = ReadWholeFile(Report);
+        for (const std::string& strLine : Lines)
+            EXPECT_NE(strReport.find(strLine), std::string::npos) << strLine << "\n" << strReport;
+    };
+    {
+        const auto pDevice = StartDevice(APorts.GetPath(), 3);
+        const CProgramRun ARun = RunProgram({IAP_CLI_PATH, "--folder", strFiles, "--report", Report.string()});
+        EXPECT_EQ(ARun.nExit, 0) << ARun.strOut;
+        ExpectReport({"flagdata.bin  9000 bytes  SHA-256 " + strHash, "Port: COM3 (" + APorts.PortPath(3) + ")",
+                      "stage 2  ", "3 of 3 answered  Обновление базы камер прошло успешно!",
+                      "Result: Успешно обновлено!", "After the update: firmware 0102, data 0003, radar 1a2b"});
+    }
+    // Its first block answered, the device answers nothing more.
+    CSimOptions AStops;
+    AStops.nStopAfter = 6;
+    const auto pDevice = StartDevice(APorts.GetPath(), 3, AStops);
+    CChildProcess ACli({IAP_CLI_PATH, "--folder", strFiles, "--stall-timeout", "2", "--report", Report.string()});
+    ASSERT_TRUE(pDevice->WaitForFrames(7, std::chrono::seconds(20))) << "the second block was sent";
+    EXPECT_EQ(ALogind.ListInhibitors(), (std::vector<CInhibitorEntry>{
+                                            {"sleep:idle", "IAP Tool", WideToUtf8(std::wstring(kSleepWhyEn)), "block"}}));
+    EXPECT_EQ(ACli.WaitExit(), 1) << ACli.GetOutput();
+    EXPECT_EQ(ALogind.ListInhibitors(), std::vector<CInhibitorEntry>{});
+    ExpectReport({"flagdata.bin  9000 bytes  SHA-256 " + strHash, "1 of 3 answered  Не удалось обновить базу камер!",
+                  "Result: Ошибка обновления!", "[Update] stage 2 failed: the device stopped answering"});
 }
 
 // --check reads the files as an update would and opens no port: what each

@@ -11,6 +11,8 @@
 #include "ChildProcess.h"
 #include "DeviceTestKit.h"
 #include "FakeSysfs.h"
+#include "MockLogind.h"
+#include "SleepInhibitor.h"
 #include "ProgramFolders.h"
 #include "TextCodec.h"
 #include "UiTestKit.h"
@@ -169,4 +171,35 @@ TEST_F(FrameUpdateSearch, NamesTheAdapterWithoutADriver)
                                               "него нет: модуль ядра ch341 не загружен.");
     EXPECT_TRUE(WaitUntil([&] { return TextOf(Frame(), "lbl_detail").contains(strSays); }, 10s))
         << TextOf(Frame(), "lbl_detail").toStdString();
+    EXPECT_TRUE(Frame().FindControl("btn_report")->isVisible()) << "what the search met can go to support";
+}
+
+// While an update writes, the window keeps the computer awake (a mock
+// logind lists its inhibitor) and shows the time left; once the update has
+// failed, the inhibitor is gone and the report is offered.
+TEST(Program, KeepsTheComputerAwakeWhileWritingThenOffersTheReport)
+{
+    const CMockLogind ALogind;
+    CTempPortDir APorts;
+    CUpdateFolder AFiles;
+    AFiles.Write("flagdata.bin", RandomBytes(9000, 6));
+    CSimOptions AStops;
+    AStops.nStopAfter = 6;  // the first block answered, nothing after
+    const auto pDevice = StartDevice(APorts.GetPath(), 3, AStops);
+    CUiProgram AProgram(AFiles.GetPath());
+    ASSERT_TRUE(AProgram.Open());
+    ASSERT_TRUE(AProgram.WaitReady());
+    CFrame_Update& AFrame = *AProgram.pFrame;
+    QWidget* pReport = AFrame.FindControl("btn_report");
+    EXPECT_FALSE(pReport->isVisible());
+    Click(AFrame, "btn_update");
+    ASSERT_TRUE(WaitUntil([&] { return pDevice->GetCounters().nFramesReceived >= 7; }, 10s));
+    EXPECT_EQ(ALogind.ListInhibitors(),
+              (std::vector<CInhibitorEntry>{{"sleep:idle", "IAP Tool", WideToUtf8(std::wstring(kSleepWhyRu)), "block"}}));
+    EXPECT_TRUE(WaitUntil([&] { return TextOf(AFrame, "lbl_left").startsWith(QString::fromUtf8("Осталось около ")); }));
+    ASSERT_TRUE(WaitUntil([&] { return !AFrame.IsUpdating(); }));
+    EXPECT_EQ(ALogind.ListInhibitors(), std::vector<CInhibitorEntry>{});
+    EXPECT_EQ(TextOf(AFrame, "lbl_left"), QString());
+    EXPECT_TRUE(pReport->isVisible());
+    EXPECT_EQ(pReport->accessibleName(), QString::fromUtf8("Сохранить отчёт…"));
 }
