@@ -302,7 +302,9 @@ void CFrame_Update::OnReportClick()
     QFileDialog ADialog(this, Text("Сохранить отчёт"));
     ADialog.setAcceptMode(QFileDialog::AcceptSave);
     ADialog.setNameFilter(Text("Текст (*.txt)"));
-    ADialog.setDirectory(strDocuments.isEmpty() ? QDir::homePath() : strDocuments);
+    // The documents folder, where the driver looks first; a system without
+    // one gets the home folder.
+    ADialog.setDirectory(!strDocuments.isEmpty() && QDir(strDocuments).exists() ? strDocuments : QDir::homePath());
     ADialog.selectFile(QString::fromStdString(MakeReportFileName()));
     if (ADialog.exec() != QDialog::Accepted || ADialog.selectedFiles().isEmpty())
         return;

@@ -1,7 +1,10 @@
 // The program as a user starts it: one copy at a time, and from a folder
 // named as its users name folders (POSIX: it spawns the program).
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTimer>
 #include <fstream>
@@ -202,4 +205,24 @@ TEST(Program, KeepsTheComputerAwakeWhileWritingThenOffersTheReport)
     EXPECT_EQ(TextOf(AFrame, "lbl_left"), QString());
     EXPECT_TRUE(pReport->isVisible());
     EXPECT_EQ(pReport->accessibleName(), QString::fromUtf8("Сохранить отчёт…"));
+
+    // The report, saved where the driver chooses, proposed in the documents
+    // folder under a name with the date and time.
+    const std::filesystem::path Saved = AFiles.GetPath() / "saved.txt";
+    QTimer::singleShot(0, [&] {
+        auto* pDialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(pDialog, nullptr) << "no save dialog";
+        const QString strProposed = pDialog->selectedFiles().value(0);
+        const QString strDocuments = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        EXPECT_EQ(QFileInfo(strProposed).absolutePath(), QDir(strDocuments).exists() ? strDocuments : QDir::homePath());
+        EXPECT_TRUE(QRegularExpression(QStringLiteral("/iap-tool-report-\\d{8}-\\d{6}\\.txt$")).match(strProposed).hasMatch())
+            << strProposed.toStdString();
+        pDialog->selectFile(QString::fromStdWString(PathToWide(Saved)));
+        QMetaObject::invokeMethod(pDialog, "accept", Qt::DirectConnection);
+    });
+    Click(AFrame, "btn_report");
+    const std::string strReport = ReadWholeFile(Saved);
+    for (const char* szLine : {"Отчёт IAP Tool", "Программа: Qt 6.", "ответов 1 из 3  Не удалось обновить базу камер!",
+                               "Итог: Ошибка обновления!", "До обновления: ПО 0102, база 0003, радар 1a2b"})
+        EXPECT_NE(strReport.find(szLine), std::string::npos) << szLine << "\n" << strReport;
 }
