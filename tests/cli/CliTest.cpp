@@ -1,5 +1,6 @@
 // iap-cli as a user runs it, against the virtual device. Whole updates
 // through it are rows of the fault matrix.
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -17,8 +18,14 @@ TEST(Cli, ExitStatusTellsWhatHappened)
         return RunProgram(strValue.empty() ? std::vector<std::string>{IAP_CLI_PATH, strOption}
                                            : std::vector<std::string>{IAP_CLI_PATH, strOption, strValue});
     };
-    EXPECT_EQ(RunCli("--bogus").nExit, 64);
-    EXPECT_EQ(RunCli("--wait", "0").nExit, 64);
+    // A wrong option or value: one line that names it, in either spelling.
+    for (const auto& [strArg, szNamed] : std::vector<std::pair<std::string, const char*>>{
+             {"--bogus", "--bogus"}, {"--wait=0", "--wait"}, {"--stall-timeout=x", "--stall-timeout"}, {"--json", "--check"}}) {
+        const CProgramRun AWrong = RunCli(strArg);
+        EXPECT_EQ(AWrong.nExit, 64) << strArg;
+        EXPECT_EQ(std::count(AWrong.strOut.begin(), AWrong.strOut.end(), '\n'), 1) << AWrong.strOut;
+        EXPECT_NE(AWrong.strOut.find(szNamed), std::string::npos) << AWrong.strOut;
+    }
 
     // Nothing to do is said before any port is opened, naming what was
     // looked for and where.
@@ -26,7 +33,7 @@ TEST(Cli, ExitStatusTellsWhatHappened)
     const CUpdateFolder AFiles;
     const std::string strFiles = AFiles.GetPath().string();
     const auto pDevice = StartDevice(APorts.GetPath(), 3);
-    const CProgramRun ANothing = RunCli("--folder", strFiles);
+    const CProgramRun ANothing = RunCli("--folder=" + strFiles);
     EXPECT_EQ(ANothing.nExit, 0) << ANothing.strOut;
     EXPECT_NE(ANothing.strOut.find("Nothing to update: " + strFiles +
                                    " holds none of AC7811_project.hex, flagdata.bin, audioHead.bin, rdfw.bin"),
