@@ -1,10 +1,40 @@
 #include "CommandLine.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <memory>
+#include <sstream>
 #include <regex>
 #include <vector>
 
 #include "Version.h"
+
+namespace {
+
+// CLI11's help layout with three changes: "-h, --help" as manual pages
+// write names, at least two spaces before a description (help2man tells the
+// columns apart by them), and one blank line between groups.
+class CHelpLayout : public CLI::Formatter {
+public:
+    std::string make_option_name(const CLI::Option* pOption, bool bPositional) const override
+    {
+        return std::regex_replace(CLI::Formatter::make_option_name(pOption, bPositional), std::regex(","), ", ");
+    }
+    std::string make_option(const CLI::Option* pOption, bool bPositional) const override
+    {
+        std::ostringstream AOut;
+        CLI::detail::format_help(AOut, make_option_name(pOption, bPositional) + make_option_opts(pOption) + " ",
+                                 make_option_desc(pOption), column_width_);
+        return AOut.str();
+    }
+    std::string make_help(const CLI::App* pApp, std::string strName, CLI::AppFormatMode eMode) const override
+    {
+        const std::string strHelp = CLI::Formatter::make_help(pApp, std::move(strName), eMode);
+        return std::regex_replace(std::regex_replace(strHelp, std::regex(" +\n"), "\n"), std::regex("\n\n\n+"), "\n\n");
+    }
+};
+
+} // namespace
 
 CCommandLine::CCommandLine(const std::string& strProgram) : m_App("", strProgram)
 {
@@ -12,7 +42,8 @@ CCommandLine::CCommandLine(const std::string& strProgram) : m_App("", strProgram
     m_App.set_help_flag();
     // "/name" is a path on POSIX; Windows takes the same options as Linux.
     m_App.allow_windows_style_options(false);
-    m_App.get_formatter()->column_width(26);
+    m_App.formatter(std::make_shared<CHelpLayout>());
+    m_App.get_formatter()->column_width(28);
 }
 
 CCommandLine::EResult CCommandLine::Parse(std::span<const std::string> Args, std::string& strText)
@@ -29,14 +60,17 @@ CCommandLine::EResult CCommandLine::Parse(std::span<const std::string> Args, std
         m_App.parse(Reversed);
         return EResult::Run;
     } catch (const CLI::CallForHelp&) {
-        // One blank line between the groups, not two.
-        strText = std::regex_replace(m_App.help(), std::regex("\n\n\n+"), "\n\n");
+        strText = m_App.help();
         return EResult::Help;
     } catch (const CLI::CallForVersion& AVersion) {
         strText = std::string(AVersion.what()) + "\n";
         return EResult::Version;
     } catch (const CLI::ParseError& AError) {
-        strText = std::string(AError.what()) + " (see " + m_App.get_name() + " --help)";
+        // An unknown option is named before anything it kept from being given.
+        std::vector<std::string> Extras = m_App.remaining();
+        std::reverse(Extras.begin(), Extras.end());
+        strText = Extras.empty() ? AError.what() : CLI::ExtrasError(Extras).what();
+        strText += " (see " + m_App.get_name() + " --help)";
         return EResult::Error;
     }
 }

@@ -17,26 +17,26 @@ void CCliOptions::Declare(CLI::App& AApp)
                 "answered, 64 usage error.");
     // Whole seconds, as a person types them; a day and a half at most.
     const CLI::Validator ASeconds = CLI::Range(1u, 999999u).description("");
-    const char* szUpdate = "Update";
-    AApp.add_option("--folder", strFolder, "the update files' folder (default: the current folder)")
-        ->type_name("DIR")->group(szUpdate);
-    AApp.add_option("--settings", strSettings, "73-byte device menu to write when it differs from the\n"
-                                               "device's")
-        ->type_name("FILE")->group(szUpdate);
+
+    AApp.option_defaults()->group("Update");
+    AApp.add_option("--folder", strFolder, "the update files' folder (default: the current\n"
+                                           "folder)")->type_name("DIR");
+    AApp.add_option("--settings", strSettings, "73-byte device menu to write when it differs\n"
+                                               "from the device's")->type_name("FILE");
     AApp.add_option("--port", strPort, "use this port alone: a COM number (5 or COM5), or a\n"
                                        "device path such as /dev/ttyUSB0; probe no other")
-        ->type_name("N|PATH")->group(szUpdate)
+        ->type_name("N|PATH")
         ->check([](const std::string& str) { return str.empty() ? "needs a COM number or a device path" : ""; });
     AApp.add_option("--stall-timeout", nStallSeconds, "fail an update that makes no progress for S seconds")
-        ->type_name("S")->capture_default_str()->check(ASeconds)->group(szUpdate);
+        ->type_name("S")->capture_default_str()->check(ASeconds);
     AApp.add_option("--wait", nWaitSeconds, "search the ports for at most S seconds")
-        ->type_name("S")->capture_default_str()->check(ASeconds)->group(szUpdate);
-    AApp.add_flag("--trace", bTrace, "write the debug trace to standard error")->group(szUpdate);
+        ->type_name("S")->capture_default_str()->check(ASeconds);
+    AApp.add_flag("--trace", bTrace, "write the debug trace to standard error");
 
-    const char* szWithout = "Without a device";
+    AApp.option_defaults()->group("Without a device");
     CLI::Option* pCheck = AApp.add_flag("--check", bCheck, "open no port: read every update file as an update\n"
                                                            "would and say per stage what it sends and how\n"
-                                                           "long that takes")->group(szWithout);
-    AApp.add_flag("--json", bJson, "with --check: the same as one JSON object")->needs(pCheck)->group(szWithout);
-    AApp.add_flag("--list-ports", bListPorts, "print the COM port table and exit")->group(szWithout);
+                                                           "long that takes");
+    AApp.add_flag("--json", bJson, "with --check: the same as one JSON object")->needs(pCheck);
+    AApp.add_flag("--list-ports", bListPorts, "print the COM port table and exit");
 }

@@ -2,6 +2,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 
+#include "CommandLine.h"
 #include "SimOptions.h"
 #include "TempPortDir.h"
 
@@ -15,11 +16,14 @@ std::vector<std::string> WithPort(std::vector<std::string> Args)
     return Args;
 }
 
-CSimOptions::EParse Parse(const std::vector<std::string>& Args, CSimOptions& AOptions)
+CCommandLine::EResult Parse(const std::vector<std::string>& Args, CSimOptions& AOptions)
 {
+    AOptions = CSimOptions();
+    CCommandLine ALine("iap-sim");
+    AOptions.Declare(ALine.GetApp());
     std::string strError;
-    const CSimOptions::EParse eResult = CSimOptions::Parse(Args, AOptions, strError);
-    EXPECT_EQ(eResult == CSimOptions::EParse::Error, !strError.empty()) << strError;
+    const CCommandLine::EResult eResult = ALine.Parse(Args, strError);
+    EXPECT_EQ(eResult == CCommandLine::EResult::Error, !strError.empty()) << strError;
     return eResult;
 }
 
@@ -38,7 +42,7 @@ TEST(SimOptions, EveryOptionSetsWhatItSays)
                               "--noise", "8", "--hangup-after", "10:0x43", "--device-request", "3",
                               "--device-request", "2:0x23", "--unsolicited", "0x50:4:0x33"}),
                     A),
-              CSimOptions::EParse::Run);
+              CCommandLine::EResult::Run);
     EXPECT_TRUE(A.strPortDir == "/tmp/ports" && A.nCom == 3 && A.uFirmwareVersion == 0x0123 && A.uDataVersion == 5 &&
                 A.uRadarVersion == 0xFFFF);
     EXPECT_TRUE(A.FirmwareVersionAfter == 0x0101 && !A.DataVersionAfter && A.RadarVersionAfter == 9);
@@ -53,7 +57,7 @@ TEST(SimOptions, EveryOptionSetsWhatItSays)
     EXPECT_EQ(A.eTear, ETear::Random);
     EXPECT_EQ(A.DeviceRequests, (std::vector<CFramePoint>{{3, std::nullopt}, {2, std::uint8_t{0x23}}}));
     EXPECT_EQ(A.Unsolicited, (std::vector<CUnsolicited>{{0x50, {4, std::uint8_t{0x33}}}}));
-    ASSERT_EQ(Parse(WithPort({"--stop-after", "5", "--probe-short", "--tear", "bytes"}), A), CSimOptions::EParse::Run);
+    ASSERT_EQ(Parse(WithPort({"--stop-after", "5", "--probe-short", "--tear", "bytes"}), A), CCommandLine::EResult::Run);
     EXPECT_TRUE(A.nStopAfter == 5 && A.nStopCommand == -1 && A.eProbeFault == EProbeFault::Short &&
                 A.eTear == ETear::Bytes);
 }
@@ -61,14 +65,14 @@ TEST(SimOptions, EveryOptionSetsWhatItSays)
 TEST(SimOptions, RefusesWhatMakesNoSense)
 {
     CSimOptions AOptions;
-    EXPECT_EQ(Parse({"--port-dir", "/tmp/ports"}, AOptions), CSimOptions::EParse::Error);
+    EXPECT_EQ(Parse({"--port-dir", "/tmp/ports"}, AOptions), CCommandLine::EResult::Error);
     for (const std::vector<std::string>& Args : std::vector<std::vector<std::string>>{
              {"--com", "0"}, {"--com", "256"}, {"--bogus"}, {"--tear", "sideways"}, {"--fail-block", "0x21:1"},
              {"--fail-block", "0x23:0"}, {"--settings-g", "0102"}, {"--settings-g", "zz" + kHexMenu.substr(2)},
              {"--baud"}, {"--hangup-after", "0"}, {"--probe-command", "0x46"}, {"--stop-after", "1:0x100"},
              {"--firmware-version", "65536"}, {"--data-version-after", "0x10000"}, {"--noise", "-1"},
              {"--unsolicited", "0x13"}, {"--unsolicited", "0x13:0"}, {"--unsolicited", "0x100:1"}})
-        EXPECT_EQ(Parse(WithPort(Args), AOptions), CSimOptions::EParse::Error) << Args[0];
+        EXPECT_EQ(Parse(WithPort(Args), AOptions), CCommandLine::EResult::Error) << Args[0];
 }
 
 TEST(SimOptions, TakesThePortFolderFromTheEnvironmentAndSettingsFromAFile)
@@ -77,9 +81,9 @@ TEST(SimOptions, TakesThePortFolderFromTheEnvironmentAndSettingsFromAFile)
     const std::string strFile = ADir.GetPath() + "/menu.bin";
     std::ofstream(strFile, std::ios::binary) << std::string(73, '\x5A');
     CSimOptions AOptions;
-    ASSERT_EQ(Parse({"--com", "9", "--settings-i", "@" + strFile}, AOptions), CSimOptions::EParse::Run);
+    ASSERT_EQ(Parse({"--com=9", "--settings-i=@" + strFile}, AOptions), CCommandLine::EResult::Run);
     EXPECT_EQ(AOptions.strPortDir, ADir.GetPath());
     EXPECT_EQ(AOptions.SettingsI[72], 0x5A);
     std::ofstream(strFile, std::ios::binary) << std::string(72, '\x5A');
-    EXPECT_EQ(Parse({"--com", "9", "--settings-i", "@" + strFile}, AOptions), CSimOptions::EParse::Error);
+    EXPECT_EQ(Parse({"--com", "9", "--settings-i", "@" + strFile}, AOptions), CCommandLine::EResult::Error);
 }
