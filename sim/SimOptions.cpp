@@ -1,22 +1,21 @@
 #include "SimOptions.h"
 
 #include <algorithm>
-#include <cctype>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 
 #include <CLI/CLI.hpp>
 
 namespace {
 
-// A number as every option takes it: decimal, or hexadecimal with 0x.
+// A number as CLI11 reads every option's: decimal, or hexadecimal with 0x.
 template <class T>
 bool ParseInto(const std::string& strText, std::uint64_t uMin, std::uint64_t uMax, T& Out)
 {
     std::uint64_t uValue = 0;
-    if (strText.empty() || !std::isdigit(static_cast<unsigned char>(strText[0])) ||
-        !CLI::detail::lexical_cast(strText, uValue) || uValue < uMin || uValue > uMax)
+    if (!CLI::detail::lexical_cast(strText, uValue) || uValue < uMin || uValue > uMax)
         return false;
     Out = static_cast<T>(uValue);
     return true;
@@ -24,14 +23,8 @@ bool ParseInto(const std::string& strText, std::uint64_t uMin, std::uint64_t uMa
 
 std::vector<std::string> SplitColons(const std::string& strText)
 {
-    std::vector<std::string> Parts(1);
-    for (const char ch : strText) {
-        if (ch == ':')
-            Parts.emplace_back();
-        else
-            Parts.back() += ch;
-    }
-    return Parts;
+    // A value that ends in a colon lacks its last part.
+    return strText.ends_with(':') ? std::vector<std::string>{} : CLI::detail::split(strText, ':');
 }
 
 // N or N:CMD.
@@ -39,7 +32,7 @@ bool ParsePoint(const std::string& strText, std::uint32_t nMin, CFramePoint& APo
 {
     const std::vector<std::string> Parts = SplitColons(strText);
     std::uint8_t btCommand = 0;
-    if (Parts.size() > 2 || !ParseInto(Parts[0], nMin, 0x7FFFFFFFu, APoint.nCount) ||
+    if (Parts.empty() || Parts.size() > 2 || !ParseInto(Parts[0], nMin, 0x7FFFFFFFu, APoint.nCount) ||
         (Parts.size() == 2 && !ParseInto(Parts[1], 1, 0xFF, btCommand)))
         return false;
     APoint.Command = Parts.size() == 2 ? std::optional<std::uint8_t>(btCommand) : std::nullopt;
@@ -102,16 +95,6 @@ CLI::Option* AddStored(CLI::App& AApp, const std::string& strName, const char* s
 
 std::string Refused(bool bTaken, const std::string& strValue) { return bTaken ? "" : "bad value " + strValue; }
 
-AStore StoreVersion(std::optional<std::uint16_t>& Version)
-{
-    return [&Version](const std::string& v) {
-        std::uint16_t uVersion = 0;
-        const bool bTaken = ParseInto(v, 0, 0xFFFF, uVersion);
-        Version = uVersion;
-        return Refused(bTaken, v);
-    };
-}
-
 template <class T>
 AStore StorePoint(std::uint32_t nMin, std::uint32_t nMax, T& nCount, int& nCommand)
 {
@@ -156,9 +139,16 @@ void CSimOptions::Declare(CLI::App& AApp)
     const auto Option = [&AApp](const std::string& strName, auto& Field, const char* szType, const char* szHelp) {
         return AApp.add_option(strName, Field, szHelp)->type_name(szType);
     };
+    const auto VersionAfter = [&AApp](const std::string& strName, std::optional<std::uint16_t>& Version,
+                                      const char* szHelp) {
+        AApp.add_option_function<std::uint16_t>(strName, [&Version](std::uint16_t u) { Version = u; }, szHelp)
+            ->type_name("V");
+    };
 
     AApp.option_defaults()->group("Port");
-    Option("--port-dir", strPortDir, "DIR", "folder of the COM<N> links")->envname("IAP_PORT_DIR")->required()
+    Option("--port-dir", strPortDir, "DIR", "folder of the COM<N> links")
+        ->envname("IAP_PORT_DIR")
+        ->required()
         ->check([](const std::string& v) { return v.empty() ? "an empty folder name" : ""; });
     Option("--com", nCom, "N", "port number, 1 to 255")->required()->check(Range(1, 255));
 
@@ -166,15 +156,15 @@ void CSimOptions::Declare(CLI::App& AApp)
     Option("--firmware-version", uFirmwareVersion, "V", "firmware version reported in 0x46")->default_str("0x0102");
     Option("--data-version", uDataVersion, "V", "camera-database version in 0x46")->default_str("0x0003");
     Option("--radar-version", uRadarVersion, "V", "radar version in 0x46")->default_str("0x1a2b");
-    AddStored(AApp, "--firmware-version-after", "V",
-              "firmware version in 0x46 once a firmware stage\n"
-              "ended (default: the version its 0x1C was sent)", StoreVersion(FirmwareVersionAfter));
-    AddStored(AApp, "--data-version-after", "V",
-              "camera-database version in 0x46 once a camera\n"
-              "database stage ended (default: unchanged)", StoreVersion(DataVersionAfter));
-    AddStored(AApp, "--radar-version-after", "V",
-              "radar version in 0x46 once a radar stage ended\n"
-              "(default: unchanged)", StoreVersion(RadarVersionAfter));
+    VersionAfter("--firmware-version-after", FirmwareVersionAfter,
+                 "firmware version in 0x46 once a firmware stage\n"
+                 "ended (default: the version its 0x1C was sent)");
+    VersionAfter("--data-version-after", DataVersionAfter,
+                 "camera-database version in 0x46 once a camera\n"
+                 "database stage ended (default: unchanged)");
+    VersionAfter("--radar-version-after", RadarVersionAfter,
+                 "radar version in 0x46 once a radar stage ended\n"
+                 "(default: unchanged)");
     AddStored(AApp, "--settings-g", "HEX|@FILE",
               "settings block G answered to 0x47: 146 hex digits\n"
               "(spaces, ':' and '-' allowed between them) or a\n"
@@ -197,9 +187,11 @@ void CSimOptions::Declare(CLI::App& AApp)
            "stamp, as it happens");
     Option("--baud", dwBaud, "B",
            "pace the line at B baud, 10 bits a byte in both\n"
-           "directions (default: no pacing)")->check(Range(50, 100000000));
-    AddStored(AApp, "--answer-delay-ms", "D[:CMD]", "the device works D ms before each answer (to\n"
-                                                    "CMD only, when it is given)",
+           "directions (default: no pacing)")
+        ->check(Range(50, 100000000));
+    AddStored(AApp, "--answer-delay-ms", "D[:CMD]",
+              "the device works D ms before each answer (to\n"
+              "CMD only, when it is given)",
               StorePoint(0, 600000, dwAnswerDelayMs, nAnswerDelayCommand));
     Option("--seed", dwSeed, "S", "seed of torn answers and noise")->capture_default_str();
 
@@ -223,7 +215,8 @@ void CSimOptions::Declare(CLI::App& AApp)
               });
     AddStored(AApp, "--stop-after", "N[:CMD]",
               "answer N frames (or N frames of CMD), then nothing;\n"
-              "from then on nothing more is stored either", StorePoint(0, 0x7FFFFFFF, nStopAfter, nStopCommand));
+              "from then on nothing more is stored either",
+              StorePoint(0, 0x7FFFFFFF, nStopAfter, nStopCommand));
     AddStored(AApp, "--fail-block", "CMD:K[:S]",
               "answer block K of the stage of CMD (0x06, 0x23,\n"
               "0x33 or 0x43, counted from the stage's start\n"
@@ -231,22 +224,24 @@ void CSimOptions::Declare(CLI::App& AApp)
               "store it; may be given more than once",
               [this](const std::string& v) { return Refused(ParseFailBlock(v, FailBlocks.emplace_back()), v); });
     AApp.add_flag("--no-menu", bNoMenu, "never answer 0x47 or 0x49");
-    AddStored(AApp, "--tear", "bytes|random",
-              "write answers one byte at a time, or in random\n"
-              "chunks, --tear-gap-us apart",
-              [this](const std::string& v) {
-                  eTear = v == "bytes" ? ETear::Bytes : v == "random" ? ETear::Random : ETear::None;
-                  return Refused(eTear != ETear::None, v);
-              });
+    Option("--tear", eTear, "bytes|random",
+           "write answers one byte at a time, or in random\n"
+           "chunks, --tear-gap-us apart")
+        ->transform(CLI::CheckedTransformer(std::map<std::string, ETear>{{"bytes", ETear::Bytes},
+                                                                         {"random", ETear::Random}})
+                        .description(""));
     Option("--tear-gap-us", dwTearGapUs, "U", "pause between the pieces of a torn answer")
-        ->capture_default_str()->check(Range(0, 1000000));
+        ->capture_default_str()
+        ->check(Range(0, 1000000));
     Option("--noise", nNoiseMax, "N",
            "after each frame sent, 1 to N random bytes; noise\n"
-           "never holds 0xAC, so it can never start a frame")->check(Range(1, 255));
+           "never holds 0xAC, so it can never start a frame")
+        ->check(Range(1, 255));
     AddStored(AApp, "--hangup-after", "N[:CMD]",
               "after the N-th frame (of CMD) is answered and read,\n"
               "close the terminal and remove the link, as an\n"
-              "unplugged device; the program then ends", StorePoint(1, 0x7FFFFFFF, nHangupAfter, nHangupCommand));
+              "unplugged device; the program then ends",
+              StorePoint(1, 0x7FFFFFFF, nHangupAfter, nHangupCommand));
     AddStored(AApp, "--device-request", "N[:CMD]",
               "send the device request 0x1B after answering the\n"
               "N-th frame (of CMD); may be given more than once",
