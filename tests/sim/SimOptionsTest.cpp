@@ -36,7 +36,7 @@ TEST(SimOptions, EveryOptionSetsWhatItSays)
                               "--firmware-version-after", "0x0101", "--radar-version-after", "9",
                               "--settings-g", kHexMenu, "--settings-i", "01 " + kHexMenu.substr(2),
                               "--accept-project-start", "--record", "/tmp/rec", "--baud", "256000",
-                              "--answer-delay-ms", "20", "--seed", "7", "--silent", "--probe-command", "0x13",
+                              "--answer-delay-ms", "20:0x23", "--seed", "7", "--silent", "--probe-command", "0x13",
                               "--probe-fault-times", "2", "--stop-after", "2:0x33", "--fail-block", "0x23:4",
                               "--fail-block", "0x06:1:7", "--no-menu", "--tear", "random", "--tear-gap-us", "50",
                               "--noise", "8", "--hangup-after", "10:0x43", "--device-request", "3",
@@ -52,6 +52,7 @@ TEST(SimOptions, EveryOptionSetsWhatItSays)
     EXPECT_EQ(std::vector<std::uint32_t>({A.dwBaud, A.dwAnswerDelayMs, A.dwSeed, A.dwTearGapUs, A.nNoiseMax}),
               std::vector<std::uint32_t>({256000, 20, 7, 50, 8}));
     EXPECT_TRUE(A.eProbeFault == EProbeFault::OtherCommand && A.btProbeCommand == 0x13 && A.nProbeFaultTimes == 2);
+    EXPECT_EQ(A.nAnswerDelayCommand, 0x23);
     EXPECT_TRUE(A.nStopAfter == 2 && A.nStopCommand == 0x33 && A.nHangupAfter == 10 && A.nHangupCommand == 0x43);
     EXPECT_EQ(A.FailBlocks, (std::vector<CFailBlock>{{0x23, 4, 3}, {0x06, 1, 7}}));
     EXPECT_EQ(A.eTear, ETear::Random);
@@ -67,11 +68,12 @@ TEST(SimOptions, RefusesWhatMakesNoSense)
     CSimOptions AOptions;
     EXPECT_EQ(Parse({"--port-dir", "/tmp/ports"}, AOptions), CCommandLine::EResult::Error);
     for (const std::vector<std::string>& Args : std::vector<std::vector<std::string>>{
-             {"--com", "0"}, {"--com", "256"}, {"--bogus"}, {"--tear", "sideways"}, {"--fail-block", "0x21:1"},
-             {"--fail-block", "0x23:0"}, {"--settings-g", "0102"}, {"--settings-g", "zz" + kHexMenu.substr(2)},
-             {"--baud"}, {"--hangup-after", "0"}, {"--probe-command", "0x46"}, {"--stop-after", "1:0x100"},
-             {"--firmware-version", "65536"}, {"--data-version-after", "0x10000"}, {"--noise", "-1"},
-             {"--unsolicited", "0x13"}, {"--unsolicited", "0x13:0"}, {"--unsolicited", "0x100:1"}})
+             {"--com", "0"}, {"--com", "256"}, {"--answer-delay-ms", "600001"}, {"--tear", "sideways"},
+             {"--fail-block", "0x21:1"}, {"--fail-block", "0x23:0"}, {"--settings-g", "0102"},
+             {"--settings-g", "zz" + kHexMenu.substr(2)}, {"--hangup-after", "0"}, {"--probe-command", "0x46"},
+             {"--stop-after", "1:0x100"}, {"--stop-after", "5:"}, {"--firmware-version", "65536"},
+             {"--data-version-after", "0x10000"}, {"--noise", "-1"}, {"--unsolicited", "0x13"},
+             {"--unsolicited", "0x13:0"}, {"--unsolicited", "0x100:1"}})
         EXPECT_EQ(Parse(WithPort(Args), AOptions), CCommandLine::EResult::Error) << Args[0];
 }
 
