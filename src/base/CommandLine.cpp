@@ -2,10 +2,11 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <memory>
-#include <sstream>
 #include <regex>
+#include <sstream>
 #include <vector>
+
+#include <CLI/CLI.hpp>
 
 #include "Version.h"
 
@@ -36,41 +37,43 @@ public:
 
 } // namespace
 
-CCommandLine::CCommandLine(const std::string& strProgram) : m_App("", strProgram)
+CCommandLine::CCommandLine(const std::string& strProgram) : m_pApp(std::make_unique<CLI::App>("", strProgram))
 {
     // Help and version are declared by Parse, after the program's own.
-    m_App.set_help_flag();
+    m_pApp->set_help_flag();
     // "/name" is a path on POSIX; Windows takes the same options as Linux.
-    m_App.allow_windows_style_options(false);
-    m_App.formatter(std::make_shared<CHelpLayout>());
-    m_App.get_formatter()->column_width(28);
+    m_pApp->allow_windows_style_options(false);
+    m_pApp->formatter(std::make_shared<CHelpLayout>());
+    m_pApp->get_formatter()->column_width(28);
 }
+
+CCommandLine::~CCommandLine() = default;
 
 CCommandLine::EResult CCommandLine::Parse(std::span<const std::string> Args, std::string& strText)
 {
     strText.clear();
-    if (m_App.get_help_ptr() == nullptr) {
-        m_App.set_help_flag("-h,--help", "print this text and exit")->group("Program");
-        m_App.set_version_flag("--version", m_App.get_name() + " " + kIapVersion, "print the program's version and exit")
+    if (m_pApp->get_help_ptr() == nullptr) {
+        m_pApp->set_help_flag("-h,--help", "print this text and exit")->group("Program");
+        m_pApp->set_version_flag("--version", m_pApp->get_name() + " " + kIapVersion, "print the program's version and exit")
             ->group("Program");
     }
     // CLI11 takes the arguments last first.
     std::vector<std::string> Reversed(Args.rbegin(), Args.rend());
     try {
-        m_App.parse(Reversed);
+        m_pApp->parse(Reversed);
         return EResult::Run;
     } catch (const CLI::CallForHelp&) {
-        strText = m_App.help();
+        strText = m_pApp->help();
         return EResult::Help;
     } catch (const CLI::CallForVersion& AVersion) {
         strText = std::string(AVersion.what()) + "\n";
         return EResult::Version;
     } catch (const CLI::ParseError& AError) {
         // An unknown option is named before anything it kept from being given.
-        std::vector<std::string> Extras = m_App.remaining();
+        std::vector<std::string> Extras = m_pApp->remaining();
         std::reverse(Extras.begin(), Extras.end());
         strText = Extras.empty() ? AError.what() : CLI::ExtrasError(Extras).what();
-        strText += " (see " + m_App.get_name() + " --help)";
+        strText += " (see " + m_pApp->get_name() + " --help)";
         return EResult::Error;
     }
 }
@@ -84,6 +87,6 @@ std::optional<int> CCommandLine::Run(std::span<const std::string> Args, int nUsa
     case EResult::Version: std::fputs(strText.c_str(), stdout); return 0;
     case EResult::Error: break;
     }
-    std::fprintf(stderr, "%s: %s\n", m_App.get_name().c_str(), strText.c_str());
+    std::fprintf(stderr, "%s: %s\n", m_pApp->get_name().c_str(), strText.c_str());
     return nUsageExit;
 }

@@ -1,9 +1,12 @@
 #pragma once
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 
-#include <CLI/CLI.hpp>
+namespace CLI {
+class App;
+}
 
 // A program's command line, declared with CLI11 on GetApp() and read once:
 // one help layout, version option and error line for iap-cli, iap-sim and
@@ -15,8 +18,10 @@ public:
     enum class EResult { Run, Help, Version, Error };
 
     explicit CCommandLine(const std::string& strProgram);
+    ~CCommandLine();
 
-    CLI::App& GetApp() { return m_App; }
+    // Owned here; the options are declared on it before Parse.
+    CLI::App& GetApp() { return *m_pApp; }
     // Parses the arguments after the program's name. strText receives the
     // help text, the version line, or one line naming the option or value
     // that is wrong; it is empty for Run.
@@ -27,5 +32,5 @@ public:
     std::optional<int> Run(std::span<const std::string> Args, int nUsageExit);
 
 private:
-    CLI::App m_App;
+    std::unique_ptr<CLI::App> m_pApp;
 };
