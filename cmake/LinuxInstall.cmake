@@ -9,7 +9,7 @@
 #   share/man/man1/           the three manual pages
 #   share/bash-completion/    iap-cli's options
 #   /lib/udev/rules.d/        access to the common USB serial adapters
-#   share/doc/iap-tool/       copyright and changelog
+#   share/doc/iap-tool/       copyright (and the compiled-in libraries'), changelog
 include(GNUInstallDirs)
 
 # Where the project is published: the AppStream screenshots are found below
@@ -114,6 +114,12 @@ add_custom_command(OUTPUT ${gen}/changelog.Debian.gz
   DEPENDS ${gen}/changelog.Debian)
 add_custom_target(iap_changelog ALL DEPENDS ${gen}/changelog.Debian.gz)
 install(FILES ${linux}/copyright ${gen}/changelog.Debian.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/iap-tool)
+# The header-only libraries compiled into the programs keep their own
+# licences: their copyright files as Debian records them, beside ours.
+foreach(library libcli11-dev nlohmann-json3-dev libutfcpp-dev)
+  install(FILES /usr/share/doc/${library}/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/iap-tool
+          RENAME copyright.${library})
+endforeach()
 install(FILES ${linux}/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME iap-tool)
 
 # The Debian package.

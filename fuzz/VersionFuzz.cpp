@@ -1,5 +1,7 @@
 // The ver.txt reader on arbitrary bytes: four texts, none holding a line
 // end, and for a file that is valid UTF-8 the texts are its first four lines.
+// The UTF-8 conversions on the same bytes: whatever comes in goes back out
+// as valid UTF-8, and valid UTF-8 comes back byte for byte.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -21,7 +23,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
     if (szText.substr(0, 3) == "\xEF\xBB\xBF")
         szText.remove_prefix(3);
     std::wstring strAll;
-    if (!Utf8ToWide(szText, strAll))
+    const bool bUtf8 = Utf8ToWide(szText, strAll);
+    const std::string strBack = WideToUtf8(strAll);
+    std::wstring strAgain;
+    FUZZ_REQUIRE(Utf8ToWide(strBack, strAgain) && strAgain == strAll);
+    FUZZ_REQUIRE(!bUtf8 || strBack == szText);
+    if (!bUtf8)
         return 0;
     std::size_t nStart = 0;
     for (const std::wstring& strLine : Lines) {

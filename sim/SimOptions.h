@@ -2,11 +2,14 @@
 #include <array>
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <string>
 #include <vector>
 
 #include "Stages.h"
+
+namespace CLI {
+class App;
+}
 
 inline constexpr std::size_t kSimSettingsSize = kSettingsSize;
 using CSimSettings = std::array<std::uint8_t, kSimSettingsSize>;
@@ -90,11 +93,10 @@ struct CSimOptions {
     std::vector<CFramePoint> DeviceRequests;
     std::vector<CUnsolicited> Unsolicited;
 
-    enum class EParse { Run, Help, Version, Error };
-    // Parses the arguments after the program name. With Error, strError
-    // says what is wrong. --port-dir falls back to IAP_PORT_DIR.
-    static EParse Parse(std::span<const std::string> Args, CSimOptions& Options, std::string& strError);
-    static std::string GetHelpText();
+    // Declares the device's options, its help text and their rules on AApp,
+    // each option bound to its field of this object (--port-dir falls back
+    // to IAP_PORT_DIR). Main thread.
+    void Declare(CLI::App& AApp);
     static CSimSettings DefaultSettingsG();
     static CSimSettings DefaultSettingsI();
 };

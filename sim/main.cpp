@@ -3,30 +3,21 @@
 #include <csignal>
 #include <cstdio>
 #include <ctime>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "CommandLine.h"
 #include "SimDevice.h"
-#include "Version.h"
 
 int main(int argc, char** argv)
 {
     const std::vector<std::string> Args(argv + 1, argv + argc);
     CSimOptions AOptions;
-    std::string strError;
-    switch (CSimOptions::Parse(Args, AOptions, strError)) {
-    case CSimOptions::EParse::Help:
-        std::fputs(CSimOptions::GetHelpText().c_str(), stdout);
-        return 0;
-    case CSimOptions::EParse::Version:
-        std::printf("iap-sim %s\n", kIapVersion);
-        return 0;
-    case CSimOptions::EParse::Error:
-        std::fprintf(stderr, "iap-sim: %s\n", strError.c_str());
-        return 2;
-    case CSimOptions::EParse::Run:
-        break;
-    }
+    CCommandLine ALine("iap-sim");
+    AOptions.Declare(ALine.GetApp());
+    if (const std::optional<int> nExit = ALine.Run(Args, 2))
+        return *nExit;
 
     // The signals are taken with sigtimedwait; blocked before the device's
     // thread starts, so that it inherits the mask and never sees them.
@@ -37,6 +28,7 @@ int main(int argc, char** argv)
     pthread_sigmask(SIG_BLOCK, &ASignals, nullptr);
 
     CSimDevice ADevice(AOptions);
+    std::string strError;
     if (!ADevice.Start(strError)) {
         std::fprintf(stderr, "iap-sim: %s\n", strError.c_str());
         return 1;

@@ -9,7 +9,7 @@ std::vector<CStageRow> CountStageRows(std::span<const CSimLogEntry> Log)
     std::vector<CStageRow> Rows;
     for (int nStage = 1; nStage <= 5; ++nStage) {
         const CSimTraffic& A = Traffic[static_cast<std::size_t>(nStage)];
-        Rows.push_back({nStage, A.nFramesOut, A.nFramesIn, A.nBytesOut, A.nBytesIn, 0.0});
+        Rows.push_back({nStage, A.nFramesOut, A.nFramesIn, A.nBytesOut, A.nBytesIn});
     }
     return Rows;
 }

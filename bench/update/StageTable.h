@@ -6,15 +6,13 @@
 
 #include "SimRecorder.h"
 
-// What one update stage put on the wire, as the device logged it, and how
-// long it took on the host's clock.
+// What one update stage put on the wire, as the device logged it.
 struct CStageRow {
     int nStage = 0;
     std::uint64_t nFramesOut = 0; // host to device
     std::uint64_t nFramesIn = 0;  // device to host
     std::uint64_t nBytesOut = 0;
     std::uint64_t nBytesIn = 0;
-    double dWallSeconds = 0;
 };
 
 // Frames and bytes per stage 1 to 5, as the device counts them.

@@ -1,21 +1,10 @@
 // iap-bench: whole updates of the virtual device, measured. scripts/bench
 // runs it and turns its answers (one JSON object per run, on standard
-// output) into docs/performance.md.
-//
-//   iap-bench update --files DIR [--baud B] [--polling] [--firmware-pause-ms MS]
-//                    [--answer-delay-ms D]
-//       One update of a virtual device served on a thread of this program
-//       (the device iap-sim runs), paced at B baud (0: unpaced). Per stage:
-//       frames and bytes each way as the device logged them, and the wall
-//       time from the start command written to the stage's result. With
-//       --polling the read loop sleeps the full read pause after every read.
-//   iap-bench idle --seconds S [--polling]
-//       Connects to the device on $IAP_PORT_DIR (an iap-sim program), waits
-//       S seconds and reports the CPU time this process used meanwhile.
-//   iap-bench memory --files DIR [--watch-ms MS]
-//       Connects to the device on $IAP_PORT_DIR, starts the update and
-//       reports the peak resident memory and the longest send queue seen
-//       while the camera database stage runs.
+// output) into docs/performance.md; iap-bench --help lists its three modes
+// (update: one update of a device on a thread of this program, per stage the
+// frames and bytes each way and the wall time from the start command written
+// to the stage's result; idle and memory: against an iap-sim program on
+// $IAP_PORT_DIR) and their options.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -31,7 +20,11 @@
 #include <unistd.h>
 #include <vector>
 
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
 #include "BenchEngine.h"
+#include "CommandLine.h"
 #include "DealMsg.h"
 #include "SimDevice.h"
 #include "StageTable.h"
@@ -40,6 +33,8 @@
 namespace {
 
 using namespace std::chrono_literals;
+
+using AJson = nlohmann::ordered_json;
 
 constexpr unsigned kCom = 3;
 constexpr std::uint32_t kLineBaud = 256000;
@@ -55,37 +50,33 @@ struct CArgs {
     bool bPolling = false;
 };
 
-bool ParseArgs(int argc, char** argv, CArgs& AArgs)
+// The three modes as subcommands, each with its own options.
+void DeclareArgs(CLI::App& AApp, CArgs& AArgs)
 {
-    if (argc < 2)
-        return false;
-    AArgs.strMode = argv[1];
-    for (int i = 2; i < argc; ++i) {
-        const std::string strName = argv[i];
-        if (strName == "--polling") {
-            AArgs.bPolling = true;
-            continue;
-        }
-        if (i + 1 >= argc)
-            return false;
-        const std::string strValue = argv[++i];
-        const auto dwValue = static_cast<std::uint32_t>(std::strtoul(strValue.c_str(), nullptr, 10));
-        if (strName == "--files")
-            AArgs.strFiles = strValue;
-        else if (strName == "--baud")
-            AArgs.dwBaud = dwValue;
-        else if (strName == "--firmware-pause-ms")
-            AArgs.dwFirmwarePause = dwValue;
-        else if (strName == "--answer-delay-ms")
-            AArgs.dwAnswerDelay = dwValue;
-        else if (strName == "--seconds")
-            AArgs.nSeconds = dwValue;
-        else if (strName == "--watch-ms")
-            AArgs.nWatchMs = dwValue;
-        else
-            return false;
-    }
-    return true;
+    AApp.description("Whole updates of the virtual device, measured: one JSON object per run on\n"
+                     "standard output (scripts/bench turns them into docs/performance.md).\n");
+    AApp.require_subcommand(1, 1);
+    // "iap-bench update --help" reaches the help option of the program.
+    AApp.fallthrough();
+    const auto Mode = [&](const char* szName, const char* szAbout) {
+        CLI::App* pMode = AApp.add_subcommand(szName, szAbout);
+        pMode->callback([&AArgs, szName] { AArgs.strMode = szName; });
+        pMode->add_flag("--polling", AArgs.bPolling, "the read loop sleeps its full pause after each read");
+        return pMode;
+    };
+    CLI::App* pUpdate = Mode("update", "one update of a device on a thread of this program:\n"
+                                       "per stage the frames and bytes each way, the time");
+    pUpdate->add_option("--files", AArgs.strFiles, "the update files")->type_name("DIR")->required();
+    pUpdate->add_option("--baud", AArgs.dwBaud, "pace the device's line (0: unpaced)")->capture_default_str();
+    pUpdate->add_option("--firmware-pause-ms", AArgs.dwFirmwarePause, "the device's restart")->capture_default_str();
+    pUpdate->add_option("--answer-delay-ms", AArgs.dwAnswerDelay, "the device's work before each answer");
+    CLI::App* pIdle = Mode("idle", "the CPU time used in S seconds connected to the\n"
+                                   "device on $IAP_PORT_DIR (an iap-sim program)");
+    pIdle->add_option("--seconds", AArgs.nSeconds, "how long to wait")->type_name("S")->capture_default_str();
+    CLI::App* pMemory = Mode("memory", "the peak memory and the longest send queue of the\n"
+                                       "camera stage, updating the device on $IAP_PORT_DIR");
+    pMemory->add_option("--files", AArgs.strFiles, "the update files")->type_name("DIR")->required();
+    pMemory->add_option("--watch-ms", AArgs.nWatchMs, "how long to watch the queue")->capture_default_str();
 }
 
 // The trace goes to standard output by design; like the terminal front end,
@@ -169,15 +160,20 @@ double Pick(std::vector<double>& Values, double dShare)
     return Values[std::min(Values.size() - 1, static_cast<std::size_t>(dShare * static_cast<double>(Values.size())))];
 }
 
-void PrintTurns(std::FILE* pOut, std::vector<double> Turns, CTurnParts AParts)
+AJson DescribeTurns(std::vector<double> Turns, CTurnParts AParts)
 {
-    std::fprintf(pOut,
-                 "\"turns\": {\"count\": %zu, \"median_s\": %.9f, \"p99_s\": %.9f, \"max_s\": %.9f, "
-                 "\"parts_count\": %zu, \"to_host_median_s\": %.9f, \"in_host_median_s\": %.9f, "
-                 "\"to_device_median_s\": %.9f}",
-                 Turns.size(), Pick(Turns, 0.5), Pick(Turns, 0.99), Pick(Turns, 1.0), AParts.InHost.size(),
-                 Pick(AParts.ToHost, 0.5), Pick(AParts.InHost, 0.5), Pick(AParts.ToDevice, 0.5));
+    return {{"count", Turns.size()},
+            {"median_s", Pick(Turns, 0.5)},
+            {"p99_s", Pick(Turns, 0.99)},
+            {"max_s", Pick(Turns, 1.0)},
+            {"parts_count", AParts.InHost.size()},
+            {"to_host_median_s", Pick(AParts.ToHost, 0.5)},
+            {"in_host_median_s", Pick(AParts.InHost, 0.5)},
+            {"to_device_median_s", Pick(AParts.ToDevice, 0.5)}};
 }
+
+// One run's answer: one JSON object on a line of its own.
+void Print(std::FILE* pOut, const AJson& AAnswer) { std::fprintf(pOut, "%s\n", AAnswer.dump().c_str()); }
 
 int RunUpdate(const CArgs& AArgs, std::FILE* pOut)
 {
@@ -251,23 +247,18 @@ int RunUpdate(const CArgs& AArgs, std::FILE* pOut)
     }
 
     std::vector<CStageRow> Rows = CountStageRows(Log);
-    std::fprintf(pOut, "{\"design\": \"%s\", \"baud\": %u, \"answer_delay_ms\": %u, \"stages\": [",
-                 AArgs.bPolling ? "polling" : "shipping", AArgs.dwBaud, AArgs.dwAnswerDelay);
-    bool bFirst = true;
+    AJson AStages = AJson::array();
     for (CStageRow& ARow : Rows) {
         const auto nStage = static_cast<std::size_t>(ARow.nStage);
         if (!Starts[nStage] || !Results[nStage])
             continue;
-        ARow.dWallSeconds = Seconds(*Results[nStage] - *Starts[nStage]);
-        std::fprintf(pOut,
-                     "%s{\"stage\": %d, \"frames_out\": %llu, \"frames_in\": %llu, \"bytes_out\": %llu, "
-                     "\"bytes_in\": %llu, \"wall_s\": %.6f}",
-                     bFirst ? "" : ", ", ARow.nStage, static_cast<unsigned long long>(ARow.nFramesOut),
-                     static_cast<unsigned long long>(ARow.nFramesIn), static_cast<unsigned long long>(ARow.nBytesOut),
-                     static_cast<unsigned long long>(ARow.nBytesIn), ARow.dWallSeconds);
-        bFirst = false;
+        AStages.push_back({{"stage", ARow.nStage},
+                           {"frames_out", ARow.nFramesOut},
+                           {"frames_in", ARow.nFramesIn},
+                           {"bytes_out", ARow.nBytesOut},
+                           {"bytes_in", ARow.nBytesIn},
+                           {"wall_s", Seconds(*Results[nStage] - *Starts[nStage])}});
     }
-    std::fprintf(pOut, "], ");
     // The device's restart after its firmware: from the firmware's result
     // to the next stage's start command.
     double dPause = -1;
@@ -277,10 +268,14 @@ int RunUpdate(const CArgs& AArgs, std::FILE* pOut)
             break;
         }
     }
-    std::fprintf(pOut, "\"firmware_pause_s\": %.6f, \"update_wall_s\": %.6f, ", dPause,
-                 Results[6] ? Seconds(*Results[6] - tBegin) : -1.0);
-    PrintTurns(pOut, MeasureRecordTurns(Log), SplitRecordTurns(Log, HostReads, RecordWrites, AArgs.dwBaud));
-    std::fprintf(pOut, "}\n");
+    Print(pOut, {{"design", AArgs.bPolling ? "polling" : "shipping"},
+                 {"baud", AArgs.dwBaud},
+                 {"answer_delay_ms", AArgs.dwAnswerDelay},
+                 {"stages", AStages},
+                 {"firmware_pause_s", dPause},
+                 {"update_wall_s", Results[6] ? Seconds(*Results[6] - tBegin) : -1.0},
+                 {"turns", DescribeTurns(MeasureRecordTurns(Log),
+                                         SplitRecordTurns(Log, HostReads, RecordWrites, AArgs.dwBaud))}});
     return 0;
 }
 
@@ -305,8 +300,10 @@ int RunIdle(const CArgs& AArgs, std::FILE* pOut)
     std::this_thread::sleep_for(std::chrono::seconds(AArgs.nSeconds));
     const double dWall = Seconds(ABenchClock::now() - tBefore);
     const double dCpu = CpuSeconds() - dCpuBefore;
-    std::fprintf(pOut, "{\"design\": \"%s\", \"wall_s\": %.3f, \"cpu_s\": %.6f, \"core_share\": %.6f}\n",
-                 AArgs.bPolling ? "polling" : "shipping", dWall, dCpu, dCpu / dWall);
+    Print(pOut, {{"design", AArgs.bPolling ? "polling" : "shipping"},
+                 {"wall_s", dWall},
+                 {"cpu_s", dCpu},
+                 {"core_share", dCpu / dWall}});
     return 0;
 }
 
@@ -339,8 +336,10 @@ int RunMemory(const CArgs& AArgs, std::FILE* pOut)
             std::this_thread::sleep_for(5ms);
         }
     }
-    std::fprintf(pOut, "{\"blocks\": %u, \"longest_queue\": %zu, \"connected_hwm_kib\": %ld, \"peak_hwm_kib\": %ld}\n",
-                 dwBlocks, nLongestQueue, nConnected, ReadStatusKiB("VmHWM:"));
+    Print(pOut, {{"blocks", dwBlocks},
+                 {"longest_queue", nLongestQueue},
+                 {"connected_hwm_kib", nConnected},
+                 {"peak_hwm_kib", ReadStatusKiB("VmHWM:")}});
     return 0;
 }
 
@@ -349,12 +348,10 @@ int RunMemory(const CArgs& AArgs, std::FILE* pOut)
 int main(int argc, char** argv)
 {
     CArgs AArgs;
-    if (!ParseArgs(argc, argv, AArgs) || (AArgs.strMode != "idle" && AArgs.strFiles.empty())) {
-        std::fputs("usage: iap-bench update|idle|memory [--files DIR] [--baud B] [--polling]\n"
-                   "       [--firmware-pause-ms MS] [--answer-delay-ms D] [--seconds S] [--watch-ms MS]\n",
-                   stderr);
-        return 64;
-    }
+    CCommandLine ALine("iap-bench");
+    DeclareArgs(ALine.GetApp(), AArgs);
+    if (const std::optional<int> nExit = ALine.Run(std::vector<std::string>(argv + 1, argv + argc), 64))
+        return *nExit;
     std::FILE* pOut = DivertTrace();
     int nStatus = 64;
     if (AArgs.strMode == "update")

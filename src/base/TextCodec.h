@@ -4,7 +4,8 @@
 #include <string_view>
 
 // Conversions between the program's wide texts and UTF-8 bytes (file names,
-// terminal output, the trace). Invalid input becomes U+FFFD.
+// terminal output, the trace), through utfcpp. Invalid input becomes U+FFFD,
+// never an exception. Any thread.
 std::string WideToUtf8(std::wstring_view wzText);
 // Answers false when the bytes are not valid UTF-8; every byte that is not
 // part of a valid sequence then stands in strOut as U+FFFD.

@@ -1,7 +1,9 @@
 #pragma once
-#include <optional>
 #include <string>
-#include <vector>
+
+namespace CLI {
+class App;
+}
 
 // The command line of iap-cli.
 struct CCliOptions {
@@ -13,12 +15,10 @@ struct CCliOptions {
     unsigned nWaitSeconds = 10;
     bool bTrace = false;
     bool bListPorts = false;
-    bool bHelp = false;
-    bool bVersion = false;
     bool bCheck = false;
     bool bJson = false;
 
-    // Answers no options, with strError set, on a usage error.
-    static std::optional<CCliOptions> Parse(const std::vector<std::string>& Args, std::string& strError);
-    static const char* Usage();
+    // Declares iap-cli's options, its help text and their rules on AApp,
+    // each option bound to its field of this object. Main thread.
+    void Declare(CLI::App& AApp);
 };

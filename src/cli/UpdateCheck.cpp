@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
+#include <nlohmann/json.hpp>
 
-#include "JsonWriter.h"
 #include "TextCodec.h"
 #include "UpdateFailure.h"
 #include "VersionFile.h"
@@ -154,45 +155,42 @@ std::string CUpdateCheck::FormatText() const
 
 std::string CUpdateCheck::FormatJson() const
 {
-    CJsonWriter AJson;
-    AJson.BeginObject().Key("folder").String(m_strFolder).Key("baud").Number(std::uint64_t{kBaud});
-    AJson.Key("stages").BeginArray();
+    // Members in the order they were always written; times in whole
+    // milliseconds, as scripts have read them.
+    const auto Milliseconds = [](double dSeconds) { return std::round(dSeconds * 1000) / 1000; };
+    nlohmann::ordered_json AStages = nlohmann::ordered_json::array();
     for (const CStageRow& ARow : m_Rows) {
-        AJson.BeginObject()
-            .Key("stage").Number(static_cast<std::uint64_t>(ARow.pStage->nStage))
-            .Key("name").String(StageName(*ARow.pStage))
-            .Key("file").String(ARow.strFile)
-            .Key("present").Bool(ARow.Size.has_value());
-        AJson.Key("size");
-        ARow.Size ? AJson.Number(std::uint64_t{*ARow.Size}) : AJson.Null();
-        AJson.Key("damaged").Bool(!ARow.strDamage.empty()).Key("damage").String(ARow.strDamage)
-            .Key("frames").Number(std::uint64_t{ARow.APlan.nUnits})
-            .Key("bytesOut").Number(ARow.APlan.nBytesOut)
-            .Key("bytesIn").Number(ARow.APlan.nBytesIn)
-            .Key("lineSeconds").Number(ARow.APlan.GetWireSeconds(kBaud))
-            .Key("restartSeconds").Number(ARow.dRestartSeconds)
-            .EndObject();
+        AStages.push_back({{"stage", ARow.pStage->nStage},
+                           {"name", StageName(*ARow.pStage)},
+                           {"file", ARow.strFile},
+                           {"present", ARow.Size.has_value()},
+                           {"size", ARow.Size ? nlohmann::ordered_json(*ARow.Size) : nullptr},
+                           {"damaged", !ARow.strDamage.empty()},
+                           {"damage", ARow.strDamage},
+                           {"frames", ARow.APlan.nUnits},
+                           {"bytesOut", ARow.APlan.nBytesOut},
+                           {"bytesIn", ARow.APlan.nBytesIn},
+                           {"lineSeconds", Milliseconds(ARow.APlan.GetWireSeconds(kBaud))},
+                           {"restartSeconds", Milliseconds(ARow.dRestartSeconds)}});
     }
-    AJson.EndArray();
-    AJson.Key("versions").BeginObject()
-        .Key("present").Bool(m_bVersionFile)
-        .Key("device").String(m_aVersionTexts[0])
-        .Key("firmware").String(m_aVersionTexts[1])
-        .Key("data").String(m_aVersionTexts[2])
-        .Key("radar").String(m_aVersionTexts[3]);
-    AJson.Key("firmwareFile");
-    m_FirmwareTrailer ? AJson.String(*m_FirmwareTrailer) : AJson.Null();
-    AJson.EndObject();
-    AJson.Key("warnings").BeginArray();
-    for (const std::string& strWarning : GetWarnings())
-        AJson.String(strWarning);
-    AJson.EndArray();
-    AJson.Key("lineSeconds").Number(GetWireSeconds())
-        .Key("restartSeconds").Number(GetRestartSeconds())
-        .Key("damaged").Bool(IsDamaged())
-        .Key("nothingToDo").Bool(!IsDamaged() && !HasWork())
-        .Key("updateWouldStart").Bool(!IsDamaged() && HasWork())
-        .Key("exitStatus").Number(static_cast<std::uint64_t>(GetExitStatus()))
-        .EndObject();
-    return AJson.GetText() + "\n";
+    const nlohmann::ordered_json AJson = {
+        {"folder", m_strFolder},
+        {"baud", kBaud},
+        {"stages", AStages},
+        {"versions",
+         {{"present", m_bVersionFile},
+          {"device", m_aVersionTexts[0]},
+          {"firmware", m_aVersionTexts[1]},
+          {"data", m_aVersionTexts[2]},
+          {"radar", m_aVersionTexts[3]},
+          {"firmwareFile", m_FirmwareTrailer ? nlohmann::ordered_json(*m_FirmwareTrailer) : nullptr}}},
+        {"warnings", GetWarnings()},
+        {"lineSeconds", Milliseconds(GetWireSeconds())},
+        {"restartSeconds", Milliseconds(GetRestartSeconds())},
+        {"damaged", IsDamaged()},
+        {"nothingToDo", !IsDamaged() && !HasWork()},
+        {"updateWouldStart", !IsDamaged() && HasWork()},
+        {"exitStatus", GetExitStatus()}};
+    // A name that is not UTF-8 is shown with U+FFFD rather than ending the check.
+    return AJson.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }

@@ -13,6 +13,7 @@
 #include "AdapterFinding.h"
 #include "CliOptions.h"
 #include "CliWindow.h"
+#include "CommandLine.h"
 #include "Console.h"
 #include "PortTable.h"
 #include "SleepInhibitor.h"
@@ -413,22 +414,12 @@ int RunCheck(const CCliOptions& AOptions, const std::optional<CSettingsBlock>& M
 
 int main(int argc, char** argv)
 {
-    std::string strError;
     PrepareConsole();
-    const auto AParsed = CCliOptions::Parse(GetArguments(argc, argv), strError);
-    if (!AParsed) {
-        std::fprintf(stderr, "iap-cli: %s\n%s", strError.c_str(), CCliOptions::Usage());
-        return kExitUsage;
-    }
-    const CCliOptions& AOptions = *AParsed;
-    if (AOptions.bHelp) {
-        std::fputs(CCliOptions::Usage(), stdout);
-        return 0;
-    }
-    if (AOptions.bVersion) {
-        std::printf("iap-cli %s\n", kIapVersion);
-        return 0;
-    }
+    CCliOptions AOptions;
+    CCommandLine ALine("iap-cli");
+    AOptions.Declare(ALine.GetApp());
+    if (const std::optional<int> nExit = ALine.Run(GetArguments(argc, argv), kExitUsage))
+        return *nExit;
     if (AOptions.bListPorts)
         return ListPorts();
     std::optional<CSettingsBlock> Menu;
