@@ -13,7 +13,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "Frame.h"
+#include "FrameCutter.h"
 #include "Packet_ISP.h"
 #include "Serial.h"
 
@@ -106,11 +106,10 @@ void BM_CutNoisyMegabyte(benchmark::State& AState)
         Stream.insert(Stream.end(), APacket.GetData(), APacket.GetData() + APacket.GetSize());
     }
     for (auto _ : AState) {
-        CRawString strReceive;
+        CFrameCutter ACutter;
         int nFrames = 0;
         for (std::size_t i = 0; i < Stream.size(); i += 1024)
-            nFrames += CutFrames(strReceive, {Stream.data() + i, std::min<std::size_t>(1024, Stream.size() - i)},
-                                 nullptr);
+            nFrames += ACutter.Cut({Stream.data() + i, std::min<std::size_t>(1024, Stream.size() - i)}, nullptr);
         benchmark::DoNotOptimize(nFrames);
     }
     AState.SetBytesProcessed(static_cast<std::int64_t>(AState.iterations() * Stream.size()));

@@ -11,7 +11,7 @@
 #include <mutex>
 #include <string>
 
-#include "Frame.h"
+#include "FrameCutter.h"
 #include "Packet_ISP.h"
 #include "Serial.h"
 #include "SimDevice.h"
@@ -29,7 +29,7 @@ public:
     {
         {
             std::lock_guard<std::mutex> ALock(m_Mutex);
-            m_nFrames += static_cast<std::size_t>(CutFrames(m_strReceive, {pBytes, dwCount}, nullptr));
+            m_nFrames += static_cast<std::size_t>(m_Cutter.Cut({pBytes, dwCount}, nullptr));
         }
         m_Cond.notify_all();
         return 1;
@@ -48,7 +48,7 @@ public:
 private:
     std::mutex m_Mutex;
     std::condition_variable m_Cond;
-    CRawString m_strReceive;
+    CFrameCutter m_Cutter;
     std::size_t m_nFrames = 0;
 };
 

@@ -1,7 +1,8 @@
 // The frame cutter on arbitrary chunk sequences, for both sides of the line.
 // Whatever arrives, every delivered frame is one the rules accept, frames
 // come out in stream order, the receive buffer is always the unconsumed end
-// of the stream, holds no frame it could still deliver, and stays bounded.
+// of the stream, holds no frame a search of the whole buffer could still
+// deliver, and stays bounded.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "Frame.h"
+#include "FrameCutter.h"
 #include "FuzzCheck.h"
 
 namespace {
@@ -31,9 +33,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
     FuzzedDataProvider AInput(pData, nSize);
     const bool bWide = AInput.ConsumeBool();
     const FrameFinder pFinder = bWide ? &FindFrameWide : &FindFrame;
-    const std::size_t nLimit = bWide ? 2 * 65536 : static_cast<std::size_t>(kReceiveLimit);
+    const auto nLimit = static_cast<std::size_t>(bWide ? kWideReceiveLimit : kReceiveLimit);
 
-    CRawString strReceive;
+    CFrameCutter ACutter(bWide ? EFrameSide::Device : EFrameSide::Host);
     std::vector<std::uint8_t> Stream;  // every byte fed so far
     std::size_t nConsumed = 0;         // end of the last delivered frame in Stream
     while (AInput.remaining_bytes() > 0) {
@@ -46,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
         for (unsigned r = 0; r < nRepeat; ++r) {
             Stream.insert(Stream.end(), Chunk.begin(), Chunk.end());
             int nSeen = 0;
-            const int nDelivered = CutFrames(strReceive, Chunk, [&](const CRawString& strFrame) {
+            const int nDelivered = ACutter.Cut(Chunk, [&](const CRawString& strFrame) {
                 ++nSeen;
                 CheckFrame(strFrame, bWide);
                 const auto itFrom = Stream.begin() + static_cast<std::ptrdiff_t>(nConsumed);
@@ -55,20 +57,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
                 FUZZ_REQUIRE(itHit != Stream.end());
                 nConsumed = static_cast<std::size_t>(itHit - Stream.begin()) +
                             static_cast<std::size_t>(strFrame.GetLength());
-            }, pFinder);
+            });
             FUZZ_REQUIRE(nDelivered == nSeen);
 
-            const auto nLeft = static_cast<std::size_t>(strReceive.GetLength());
+            const std::span<const std::uint8_t> Pending = ACutter.GetPending();
+            const std::size_t nLeft = Pending.size();
             FUZZ_REQUIRE(nLeft <= nLimit);
             FUZZ_REQUIRE(nLeft <= Stream.size() - nConsumed);
             // The whole-buffer checks once per repeated chunk keep the runs fast.
             if (Chunk.empty() || r + 1 == nRepeat) {
-                FUZZ_REQUIRE(nLeft == 0 ||
-                             std::equal(strReceive.GetData(), strReceive.GetData() + nLeft,
+                FUZZ_REQUIRE(std::equal(Pending.begin(), Pending.end(),
                                         Stream.end() - static_cast<std::ptrdiff_t>(nLeft)));
+                const CRawString strPending(Pending.data(), static_cast<std::int32_t>(nLeft));
                 std::int32_t nHead = -1;
                 std::int32_t nTail = -1;
-                FUZZ_REQUIRE(!pFinder(strReceive, nHead, nTail));
+                FUZZ_REQUIRE(!pFinder(strPending, nHead, nTail));
             }
             if (Chunk.empty())
                 break;

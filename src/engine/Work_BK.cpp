@@ -6,7 +6,6 @@
 
 #include "Command.h"
 #include "DebugPrint.h"
-#include "Frame.h"
 #include "PortTable.h"
 #include "TextCodec.h"
 #include "VersionFile.h"
@@ -424,7 +423,7 @@ std::optional<CSettingsBlock> CWork_BK::GetMenuToWrite() const
 int CWork_BK::OnReceive(const std::uint8_t* pBytes, std::uint32_t dwCount)
 {
     DebugPrintBytes(L"Data is :", {pBytes, dwCount});
-    CutFrames(m_strReceive, {pBytes, dwCount}, [this](const CRawString& strFrame) { DispatchFrame(strFrame); });
+    m_Cutter.Cut({pBytes, dwCount}, [this](const CRawString& strFrame) { DispatchFrame(strFrame); });
     return 1;
 }
 

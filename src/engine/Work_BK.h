@@ -15,6 +15,7 @@
 #include "CommandQueue.h"
 #include "DealMsg.h"
 #include "EventObject.h"
+#include "FrameCutter.h"
 #include "NotifyWindow.h"
 #include "Packet_ISP.h"
 #include "PortFinding.h"
@@ -229,7 +230,7 @@ private:
     CWorkSettings m_Settings;
     std::atomic<CNotifyWindow*> m_pWindow{nullptr};
     CSerial m_Serial;
-    CRawString m_strReceive;  // the read thread's alone
+    CFrameCutter m_Cutter;  // the read thread's alone
     CDealMsg m_Deal;
     CUpdateImages m_Images;
     std::mutex m_FolderLock;

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include <vector>
 
-#include "Frame.h"
+#include "FrameCutter.h"
 #include "Packet_ISP.h"
 
 using CBytes = std::vector<std::uint8_t>;
@@ -15,10 +15,10 @@ CBytes FrameOf(const CPacket_ISP& APacket)
 
 struct CCut {
     std::vector<CBytes> Frames;
-    CRawString strReceive;
+    CFrameCutter ACutter;
     void Feed(const CBytes& Chunk)
     {
-        CutFrames(strReceive, Chunk, [this](const CRawString& str) {
+        ACutter.Cut(Chunk, [this](const CRawString& str) {
             Frames.emplace_back(str.GetData(), str.GetData() + str.GetLength());
         });
     }
@@ -85,7 +85,7 @@ TEST_P(FrameCut, DeliversExactlyTheValidFrames)
     for (const CBytes& Chunk : GetParam().Chunks)
         ACut.Feed(Chunk);
     EXPECT_EQ(ACut.Frames, GetParam().Expected);
-    EXPECT_EQ(ACut.strReceive.GetLength(), GetParam().nLeft);
+    EXPECT_EQ(ACut.ACutter.GetPending().size(), static_cast<std::size_t>(GetParam().nLeft));
 }
 
 const CBytes kAck = {0xAC, 0x07, 0x00, 0x0D, 0x06, 0x02, 0x15};
@@ -120,7 +120,7 @@ TEST(FrameCut, NoiseCannotGrowTheBufferWithoutEnd)
     const CBytes Noise(1000, 0x55);
     for (int i = 0; i < 200; ++i)
         ACut.Feed(Noise);
-    EXPECT_LE(ACut.strReceive.GetLength(), kReceiveLimit);
+    EXPECT_LE(ACut.ACutter.GetPending().size(), static_cast<std::size_t>(kReceiveLimit));
     // A frame that starts in the last bytes before the bound is passed survives.
     CBytes Chunk(Noise);
     Chunk.insert(Chunk.end(), kAck.begin(), kAck.begin() + 3);
@@ -130,12 +130,12 @@ TEST(FrameCut, NoiseCannotGrowTheBufferWithoutEnd)
     ACut.Feed(CBytes(kAck.begin() + 3, kAck.end()));
     ASSERT_EQ(ACut.Frames.size(), 1u);
     EXPECT_EQ(ACut.Frames[0], kAck);
-    EXPECT_EQ(ACut.strReceive.GetLength(), 0);
+    EXPECT_TRUE(ACut.ACutter.GetPending().empty());
 }
 
 TEST(FrameCut, BoundKeepsTheTailWhereAFrameMayBeArriving)
 {
-    CRawString strReceive;
+    CFrameCutter ACutter;
     CBytes Noise(kReceiveLimit, 0x00);
     // The start of a 200-byte frame right at the end of the noise.
     CBytes Payload(195, 0x01);
@@ -143,10 +143,10 @@ TEST(FrameCut, BoundKeepsTheTailWhereAFrameMayBeArriving)
     APacket.SetCommand(0x13, Payload.data(), static_cast<std::uint16_t>(Payload.size()));
     const CBytes Frame = FrameOf(APacket);
     Noise.insert(Noise.end(), Frame.begin(), Frame.begin() + 150);
-    int nFrames = CutFrames(strReceive, Noise, nullptr);
+    int nFrames = ACutter.Cut(Noise, nullptr);
     EXPECT_EQ(nFrames, 0);
-    EXPECT_EQ(strReceive.GetLength(), kReceiveKeep);
-    nFrames = CutFrames(strReceive, CBytes(Frame.begin() + 150, Frame.end()), nullptr);
+    EXPECT_EQ(ACutter.GetPending().size(), static_cast<std::size_t>(kReceiveKeep));
+    nFrames = ACutter.Cut(CBytes(Frame.begin() + 150, Frame.end()), nullptr);
     EXPECT_EQ(nFrames, 1);
 }
 
@@ -164,11 +164,11 @@ TEST(FrameCut, DeviceWaitsForALargeFrameWhosePayloadLooksLikeAFrame)
     ABlock.SetCommand(0x23, Payload.data(), static_cast<std::uint16_t>(Payload.size()));
     const CBytes Frame = FrameOf(ABlock);
 
-    CRawString strReceive;
+    CFrameCutter ACutter(EFrameSide::Device);
     std::vector<CBytes> Frames;
     const auto Keep = [&](const CRawString& str) { Frames.emplace_back(str.GetData(), str.GetData() + str.GetLength()); };
-    CutFrames(strReceive, CBytes(Frame.begin(), Frame.begin() + 2000), Keep, &FindFrameWide);
-    CutFrames(strReceive, CBytes(Frame.begin() + 2000, Frame.end()), Keep, &FindFrameWide);
+    ACutter.Cut(CBytes(Frame.begin(), Frame.begin() + 2000), Keep);
+    ACutter.Cut(CBytes(Frame.begin() + 2000, Frame.end()), Keep);
     ASSERT_EQ(Frames.size(), 1u);
     EXPECT_EQ(Frames[0], Frame);
 }

@@ -1,13 +1,11 @@
 #include "HostReceiver.h"
 
-#include "Frame.h"
-
 int CHostReceiver::OnReceive(const std::uint8_t* pBytes, std::uint32_t dwCount)
 {
     {
         std::lock_guard<std::mutex> ALock(m_Mutex);
         m_Bytes.insert(m_Bytes.end(), pBytes, pBytes + dwCount);
-        CutFrames(m_strReceive, {pBytes, dwCount}, [this](const CRawString& strFrame) {
+        m_Cutter.Cut({pBytes, dwCount}, [this](const CRawString& strFrame) {
             m_Frames.emplace_back(strFrame.GetData(), strFrame.GetData() + strFrame.GetLength());
         });
     }

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <vector>
 
-#include "RawString.h"
+#include "FrameCutter.h"
 #include "SerialObject.h"
 
 using CHostBytes = std::vector<std::uint8_t>;
@@ -32,7 +32,7 @@ public:
 private:
     mutable std::mutex m_Mutex;
     mutable std::condition_variable m_Cond;
-    CRawString m_strReceive;
+    CFrameCutter m_Cutter;
     CHostBytes m_Bytes;
     std::vector<CHostBytes> m_Frames;
     std::atomic<int> m_nOpened{0};
