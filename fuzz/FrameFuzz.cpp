@@ -2,7 +2,8 @@
 // Whatever arrives, every delivered frame is one the rules accept, frames
 // come out in stream order, the receive buffer is always the unconsumed end
 // of the stream, holds no frame a search of the whole buffer could still
-// deliver, and stays bounded.
+// deliver, and stays bounded; the searches pass each byte received a bounded
+// number of times, however long the noise waiting before it.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -36,6 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
     const auto nLimit = static_cast<std::size_t>(bWide ? kWideReceiveLimit : kReceiveLimit);
 
     CFrameCutter ACutter(bWide ? EFrameSide::Device : EFrameSide::Host);
+    std::uint64_t nCuts = 0;
     std::vector<std::uint8_t> Stream;  // every byte fed so far
     std::size_t nConsumed = 0;         // end of the last delivered frame in Stream
     while (AInput.remaining_bytes() > 0) {
@@ -48,6 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
         for (unsigned r = 0; r < nRepeat; ++r) {
             Stream.insert(Stream.end(), Chunk.begin(), Chunk.end());
             int nSeen = 0;
+            ++nCuts;
             const int nDelivered = ACutter.Cut(Chunk, [&](const CRawString& strFrame) {
                 ++nSeen;
                 CheckFrame(strFrame, bWide);
@@ -64,6 +67,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
             const std::size_t nLeft = Pending.size();
             FUZZ_REQUIRE(nLeft <= nLimit);
             FUZZ_REQUIRE(nLeft <= Stream.size() - nConsumed);
+            // In all, the searches pass the bytes received and at most 256
+            // more for each chunk, however long the noise before them.
+            FUZZ_REQUIRE(ACutter.GetScanned() <= Stream.size() + 256 * nCuts);
             // The whole-buffer checks once per repeated chunk keep the runs fast.
             if (Chunk.empty() || r + 1 == nRepeat) {
                 FUZZ_REQUIRE(std::equal(Pending.begin(), Pending.end(),

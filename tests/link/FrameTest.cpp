@@ -172,3 +172,31 @@ TEST(FrameCut, DeviceWaitsForALargeFrameWhosePayloadLooksLikeAFrame)
     ASSERT_EQ(Frames.size(), 1u);
     EXPECT_EQ(Frames[0], Frame);
 }
+
+// Noise that never forms a frame fills the buffer to its bound and stays
+// there; each chunk must still cost the search about its own bytes, not the
+// whole buffer again. Start bytes whose frames would end past the buffer's
+// end keep the search from settling, the device's side stopping at them.
+TEST(FrameCut, LongNoiseIsSearchedOnceNotOnEveryChunk)
+{
+    struct CNoise {
+        EFrameSide eSide;
+        CBytes Pattern;
+    };
+    const CNoise Noises[] = {{EFrameSide::Host, {0x55}},
+                             {EFrameSide::Host, {0xAC, 0xFF, 0x00, 0x01, 0x02}},
+                             {EFrameSide::Device, {0xAC, 0x10, 0x00, 0x01, 0x03}},
+                             {EFrameSide::Device, {0xAC, 0xFF, 0xFF, 0x01, 0x02}}};
+    for (const CNoise& ANoise : Noises) {
+        CBytes Chunk;
+        while (Chunk.size() < 1000)
+            Chunk.insert(Chunk.end(), ANoise.Pattern.begin(), ANoise.Pattern.end());
+        CFrameCutter ACutter(ANoise.eSide);
+        constexpr std::uint64_t nChunks = 400;
+        int nFrames = 0;
+        for (std::uint64_t i = 0; i < nChunks; ++i)
+            nFrames += ACutter.Cut(Chunk, nullptr);
+        EXPECT_EQ(nFrames, 0);
+        EXPECT_LE(ACutter.GetScanned(), nChunks * (Chunk.size() + 256)) << ANoise.Pattern.size();
+    }
+}
