@@ -14,10 +14,6 @@ constexpr int kIdlePollMs = 50;
 // An unplugged device lets the host read its last answer first, up to this.
 constexpr auto kHangupLinger = std::chrono::milliseconds(500);
 constexpr auto kHangupArrival = std::chrono::milliseconds(50);
-// A frame from the host is at most 65535 bytes; more than two frames' worth
-// of bytes that never form one are dropped from the front.
-constexpr std::int32_t kDeviceReceiveLimit = 2 * 65536;
-constexpr std::int32_t kDeviceReceiveKeep = 65535;
 constexpr std::size_t kLargestChunk = 8;
 constexpr std::uint8_t kStartByte = 0xAC;
 
@@ -226,8 +222,10 @@ void CSimDevice::CutReceived(std::span<const std::uint8_t> Chunk)
         m_strReceive.Erase(0, nTail);
         HandleFrame(Frame);
     }
-    if (m_strReceive.GetLength() > kDeviceReceiveLimit) {
-        const std::int32_t nDrop = m_strReceive.GetLength() - kDeviceReceiveKeep;
+    // A frame from the host is at most 65535 bytes; more than two frames'
+    // worth of bytes that never form one are dropped from the front.
+    if (m_strReceive.GetLength() > kWideReceiveLimit) {
+        const std::int32_t nDrop = m_strReceive.GetLength() - kWideReceiveKeep;
         m_Recorder.Log(ESimLogKind::Bad, m_strReceive.AsSpan().first(static_cast<std::size_t>(nDrop)));
         m_strReceive.Erase(0, nDrop);
         std::lock_guard<std::mutex> ALock(m_Mutex);
