@@ -91,15 +91,20 @@ void BM_AnswerToOnReceive(benchmark::State& AState)
 }
 BENCHMARK(BM_AnswerToOnReceive)->UseManualTime()->Iterations(1000)->Unit(benchmark::kMicrosecond);
 
+// A megabyte of noise cut in chunks as a read returns them: with an answer
+// after every 20 noise bytes, and with none at all, where the buffer fills
+// to its bound and stays there.
 void BM_CutNoisyMegabyte(benchmark::State& AState)
 {
+    const auto nGap = static_cast<std::size_t>(AState.range(0));
+    const auto nChunk = static_cast<std::size_t>(AState.range(1));
     std::vector<std::uint8_t> Stream;
     unsigned nSeed = 1;
     CPacket_ISP APacket;
     const std::uint8_t btPayload[2] = {0x06, 0x02};
     APacket.SetCommand(0x0D, btPayload, 2);
     while (Stream.size() < (1u << 20)) {
-        for (int i = 0; i < 20; ++i) {
+        for (std::size_t i = 0; i < nGap && Stream.size() < (1u << 20); ++i) {
             nSeed = nSeed * 1103515245u + 12345u;
             Stream.push_back(static_cast<std::uint8_t>(nSeed >> 16));
         }
@@ -108,12 +113,12 @@ void BM_CutNoisyMegabyte(benchmark::State& AState)
     for (auto _ : AState) {
         CFrameCutter ACutter;
         int nFrames = 0;
-        for (std::size_t i = 0; i < Stream.size(); i += 1024)
-            nFrames += ACutter.Cut({Stream.data() + i, std::min<std::size_t>(1024, Stream.size() - i)}, nullptr);
+        for (std::size_t i = 0; i < Stream.size(); i += nChunk)
+            nFrames += ACutter.Cut({Stream.data() + i, std::min(nChunk, Stream.size() - i)}, nullptr);
         benchmark::DoNotOptimize(nFrames);
     }
     AState.SetBytesProcessed(static_cast<std::int64_t>(AState.iterations() * Stream.size()));
 }
-BENCHMARK(BM_CutNoisyMegabyte)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CutNoisyMegabyte)->Args({20, 1024})->Args({1 << 20, 32})->Unit(benchmark::kMillisecond);
 
 } // namespace
