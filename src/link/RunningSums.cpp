@@ -2,7 +2,7 @@
 
 namespace {
 
-// A range this short is summed directly: cheaper than carrying the running
+// A part this short is summed directly: cheaper than carrying the running
 // sums over the bytes before it, and a host's answer is mostly this short.
 constexpr std::size_t kDirectSum = 64;
 
@@ -20,37 +20,46 @@ std::uint8_t CRunningSums::Get(std::span<const std::uint8_t> Bytes, std::size_t 
 {
     if (nCount <= kDirectSum)
         return SumOf(Bytes.data() + nFrom, nCount);
-    const std::size_t nEnd = nFrom + nCount;
-    if (m_Sums.empty())
-        m_Sums.push_back(0);
-    std::size_t nMade = m_Sums.size() - 1 - m_nFront;
+    const auto nBegin = static_cast<std::ptrdiff_t>(nFrom);
+    if (m_Sums.empty() || nBegin < m_nOrigin) {
+        // A part before the sums made: they start again there.
+        m_Sums.assign(1, 0);
+        m_nOrigin = nBegin;
+    }
+    const auto nEnd = static_cast<std::ptrdiff_t>(nFrom + nCount);
+    const std::ptrdiff_t nMade = static_cast<std::ptrdiff_t>(m_Sums.size()) - 1 + m_nOrigin;
     if (nEnd > nMade) {
-        m_Sums.resize(m_nFront + nEnd + 1);
+        m_Sums.resize(static_cast<std::size_t>(nEnd - m_nOrigin) + 1);
         // Locals, so that the stores are not taken to change them.
-        std::uint8_t* pSums = m_Sums.data() + m_nFront;
-        const std::uint8_t* pBytes = Bytes.data();
-        std::uint8_t btSum = pSums[nMade];
-        for (; nMade < nEnd; ++nMade) {
-            btSum = static_cast<std::uint8_t>(btSum + pBytes[nMade]);
-            pSums[nMade + 1] = btSum;
+        const std::uint8_t* pByte = Bytes.data() + nMade;
+        std::uint8_t* pSum = m_Sums.data() + (nMade - m_nOrigin);
+        std::uint8_t btSum = *pSum;
+        for (std::ptrdiff_t n = nEnd - nMade; n > 0; --n) {
+            btSum = static_cast<std::uint8_t>(btSum + *pByte++);
+            *++pSum = btSum;
         }
     }
-    return static_cast<std::uint8_t>(m_Sums[m_nFront + nEnd] - m_Sums[m_nFront + nFrom]);
+    return static_cast<std::uint8_t>(m_Sums[static_cast<std::size_t>(nEnd - m_nOrigin)] -
+                                     m_Sums[static_cast<std::size_t>(nBegin - m_nOrigin)]);
 }
 
 void CRunningSums::DropFront(std::size_t nCount)
 {
-    const std::size_t nMade = m_Sums.empty() ? 0 : m_Sums.size() - 1 - m_nFront;
-    if (nCount >= nMade) {
-        // Nothing summed is left: start again from the new front.
+    if (m_Sums.empty())
+        return;
+    m_nOrigin -= static_cast<std::ptrdiff_t>(nCount);
+    const std::ptrdiff_t nMade = static_cast<std::ptrdiff_t>(m_Sums.size()) - 1 + m_nOrigin;
+    if (nMade <= 0) {
+        // Nothing summed is left.
         m_Sums.clear();
-        m_nFront = 0;
+        m_nOrigin = 0;
         return;
     }
-    m_nFront += nCount;
-    // Moving the rest costs no more than the entries dropped.
-    if (m_nFront >= m_Sums.size() - m_nFront) {
-        m_Sums.erase(m_Sums.begin(), m_Sums.begin() + static_cast<std::ptrdiff_t>(m_nFront));
-        m_nFront = 0;
+    // The sums of dropped bytes go once they are as many as the rest, so
+    // moving the rest costs no more than the bytes dropped did.
+    const std::ptrdiff_t nGone = -m_nOrigin;
+    if (nGone > 0 && nGone >= static_cast<std::ptrdiff_t>(m_Sums.size()) - nGone) {
+        m_Sums.erase(m_Sums.begin(), m_Sums.begin() + nGone);
+        m_nOrigin = 0;
     }
 }

@@ -4,9 +4,10 @@
 #include <span>
 #include <vector>
 
-// The 8-bit sums of a buffer's first bytes, for checksums of any part of it
-// at the cost of one subtraction (short parts are summed directly). They are
-// made only as far as a checksum asks, and kept while the buffer grows at its end and loses bytes at its
+// The 8-bit sums of a stretch of a buffer, for checksums of any part of it
+// at the cost of one subtraction (short parts are summed directly). They
+// start at the first part asked for and are made only as far as a checksum
+// asks, and kept while the buffer grows at its end and loses bytes at its
 // front, so each byte is summed once however often the frames around it are
 // checked.
 //
@@ -22,9 +23,9 @@ public:
     void DropFront(std::size_t nCount);
 
 private:
-    // m_Sums[m_nFront + i]: the sum of the buffer's first i bytes (from some
-    // base); the entries before m_nFront belong to bytes already dropped.
-    // Empty until a long range is asked for.
+    // m_Sums[i]: the sum of the bytes from m_nOrigin up to m_nOrigin + i,
+    // m_nOrigin counted from the buffer's front (below 0 once the bytes the
+    // first sums cover were dropped). Empty until a long part is asked for.
     std::vector<std::uint8_t> m_Sums;
-    std::size_t m_nFront = 0;
+    std::ptrdiff_t m_nOrigin = 0;
 };
