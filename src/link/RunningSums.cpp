@@ -22,8 +22,11 @@ std::uint8_t CRunningSums::Get(std::span<const std::uint8_t> Bytes, std::size_t 
         return SumOf(Bytes.data() + nFrom, nCount);
     const auto nBegin = static_cast<std::ptrdiff_t>(nFrom);
     if (m_Sums.empty() || nBegin < m_nOrigin) {
-        // A part before the sums made: they start again there.
-        m_Sums.assign(1, 0);
+        // A part before the sums made: they start again there, with room
+        // for this part at once.
+        m_Sums.clear();
+        m_Sums.reserve(nCount + 1);
+        m_Sums.push_back(0);
         m_nOrigin = nBegin;
     }
     const auto nEnd = static_cast<std::ptrdiff_t>(nFrom + nCount);
