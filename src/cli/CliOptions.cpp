@@ -20,7 +20,10 @@ void CCliOptions::Declare(CLI::App& AApp)
 
     AApp.option_defaults()->group("Update");
     AApp.add_option("--folder", strFolder, "the update files' folder (default: the current\n"
-                                           "folder)")->type_name("DIR");
+                                           "folder), or the update as published: a .zip,\n"
+                                           ".7z or .rar archive, its files in its root or its\n"
+                                           "one top folder, unpacked into a private temporary\n"
+                                           "folder for the run")->type_name("DIR|ARCHIVE");
     AApp.add_option("--settings", strSettings, "73-byte device menu to write when it differs\n"
                                                "from the device's")->type_name("FILE");
     AApp.add_option("--port", strPort, "use this port alone: a COM number (5 or COM5), or a\n"
