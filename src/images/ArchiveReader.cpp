@@ -37,13 +37,10 @@ CArchiveReader::EStep CArchiveReader::Next(CEntry& AEntry)
         KeepError();
         return archive_read_has_encrypted_entries(m_pArchive) > 0 ? EStep::Encrypted : EStep::Damaged;
     }
-    const char* szName = archive_entry_pathname_utf8(pEntry);
-    if (szName == nullptr)
-        szName = archive_entry_pathname(pEntry);
-    // What is not UTF-8 after all shows as U+FFFD rather than as raw bytes.
-    std::wstring strWide;
-    Utf8ToWide(szName != nullptr ? szName : "", strWide);
-    AEntry.strName = WideToUtf8(strWide);
+    // As wide text, which libarchive gives on every system (this version's
+    // UTF-8 form is missing on Windows, where it keeps names wide).
+    const wchar_t* wzName = archive_entry_pathname_w(pEntry);
+    AEntry.strName = wzName != nullptr ? WideToUtf8(wzName) : std::string();
     AEntry.bFile = archive_entry_filetype(pEntry) == AE_IFREG && archive_entry_hardlink(pEntry) == nullptr;
     AEntry.bLink = archive_entry_filetype(pEntry) == AE_IFLNK || archive_entry_symlink(pEntry) != nullptr ||
                    archive_entry_hardlink(pEntry) != nullptr;

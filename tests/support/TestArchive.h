@@ -14,9 +14,9 @@ struct CArchiveEntry {
     std::uint64_t uZeros = 0;   // zeros after a file's bytes, written in pieces (a bomb)
 };
 
-// Writes the entries, in order, as szFormat ("zip" or "7zip") with
-// libarchive's options (such as "zip:hdrcharset=CP866"; empty for none) and
-// a password (empty for none).
+// Writes the entries, in order, as strFormat ("zip" or "7zip") with
+// libarchive's options (such as "zip:hdrcharset=CP866"; empty: a zip's names
+// in UTF-8, flagged so) and a password (empty for none).
 void WriteArchive(const std::filesystem::path& Path, const std::string& strFormat,
                   const std::vector<CArchiveEntry>& Entries, const std::string& strOptions = {},
                   const std::string& strPassword = {});
