@@ -165,8 +165,10 @@ void CUpdateSource::Unpack(std::span<const std::string_view> Names, const std::f
         return;
     std::error_code AError;
     const std::filesystem::path Root = TempRoot.empty() ? std::filesystem::temp_directory_path(AError) : TempRoot;
-    m_pPrivate = std::make_unique<CPrivateFolder>(Root);
-    if (m_pPrivate->GetPath().empty()) {
+    // Never a folder of the working directory for want of a temporary one.
+    if (!Root.empty())
+        m_pPrivate = std::make_unique<CPrivateFolder>(Root);
+    if (!m_pPrivate || m_pPrivate->GetPath().empty()) {
         Refuse(ERefusal::NotUnpacked, Utf8(Root));
         return;
     }
