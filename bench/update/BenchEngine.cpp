@@ -26,7 +26,7 @@ int CBenchWork::OnReceive(const std::uint8_t* pBytes, std::uint32_t dwCount)
     return CWork_BK::OnReceive(pBytes, dwCount);
 }
 
-int CBenchWork::SendData(const std::uint8_t* pBytes, std::uint32_t dwCount)
+bool CBenchWork::SendData(const std::uint8_t* pBytes, std::uint32_t dwCount)
 {
     {
         const auto tNow = ABenchClock::now();

@@ -18,7 +18,10 @@ public:
     CBenchWork();
     ~CBenchWork() override;
     int OnReceive(const std::uint8_t* pBytes, std::uint32_t dwCount) override;
-    int SendData(const std::uint8_t* pBytes, std::uint32_t dwCount) override;
+protected:
+    bool SendData(const std::uint8_t* pBytes, std::uint32_t dwCount) override;
+
+public:
     // Start command written for stage 1 to 5; false when it never was.
     bool GetStartWritten(int nStage, ABenchClock::time_point& tAt) const;
     std::vector<ABenchClock::time_point> GetReads() const;

@@ -204,7 +204,7 @@ int RunUpdate(const CArgs& AArgs, std::FILE* pOut)
             return 1;
         }
         tBegin = ABenchClock::now();
-        if (!ASession.Work().StartUpdate()) {
+        if (ASession.Work().StartUpdate() != EStartResult::Started) {
             std::fprintf(stderr, "iap-bench: nothing to update in %s\n", AArgs.strFiles.c_str());
             return 1;
         }
@@ -329,10 +329,11 @@ int RunMemory(const CArgs& AArgs, std::FILE* pOut)
     const long nConnected = ReadStatusKiB("VmHWM:");
     const std::uint32_t dwBlocks = ASession.Work().GetEDogCount();
     std::size_t nLongestQueue = 0;
-    if (dwBlocks > 0 && ASession.Work().StartUpdate() && ASession.Window().WaitFor(WM_STAGE_START, 2, 60s)) {
+    if (dwBlocks > 0 && ASession.Work().StartUpdate() == EStartResult::Started &&
+        ASession.Window().WaitFor(WM_STAGE_START, 2, 60s)) {
         const auto tEnd = ABenchClock::now() + std::chrono::milliseconds(AArgs.nWatchMs);
         while (ABenchClock::now() < tEnd) {
-            nLongestQueue = std::max(nLongestQueue, ASession.Work().GetTaskCount());
+            nLongestQueue = std::max(nLongestQueue, ASession.Work().GetQueueLength());
             std::this_thread::sleep_for(5ms);
         }
     }

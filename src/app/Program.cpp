@@ -97,7 +97,8 @@ int CProgram::Run(const QStringList& Args, const std::filesystem::path& ProgramF
     CWork_BK AWork;
     int nStatus = 0;
     {
-        CFrame_Update AFrame(L"frame_Update.xml", AData, ABridge);
+        CFrame_Update AFrame(L"frame_Update.xml", AData, ABridge, AWork);
+        const CBridgeTarget ATarget(ABridge, AFrame);
         if (AFrame.Create(nullptr, QStringLiteral("IAP Tool")))
             AFrame.ShowModal();
         else

@@ -125,7 +125,8 @@ int main(int argc, char** argv)
     AWork.SetWorkSettings(ASettings);
     int nResult = 0;
     {
-        CFrame_Update AFrame(L"frame_Update.xml", AData, ABridge);
+        CFrame_Update AFrame(L"frame_Update.xml", AData, ABridge, AWork);
+        const CBridgeTarget ATarget(ABridge, AFrame);
         if (!AFrame.Create(nullptr, QStringLiteral("IAP Tool")))
             return 1;
         const auto* pUpdate = AFrame.FindControl<QPushButton>("btn_update");

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "StageText.h"
+#include "Stages.h"
 #include "TextCodec.h"
 
 CCliWindow::CCliWindow(std::FILE* pOut, bool bTerminal) : m_pOut(pOut), m_bTerminal(bTerminal) {}
@@ -101,9 +102,9 @@ bool CCliWindow::Show(const CEvent& AEvent, int& nResult)
         const std::string strText = WideToUtf8(
             GetStageText(nStage, AEvent.lParam == 0 ? EStageText::Succeeded : EStageText::Failed));
         EndLine();
-        std::fprintf(m_pOut, "%s%s\n", strText.c_str(), nStage == 6 ? ("  " + Elapsed()).c_str() : "");
+        std::fprintf(m_pOut, "%s%s\n", strText.c_str(), nStage == kWholeUpdate ? ("  " + Elapsed()).c_str() : "");
         std::fflush(m_pOut);
-        if (nStage != 6)
+        if (nStage != kWholeUpdate)
             return false;
         nResult = static_cast<int>(AEvent.lParam);
         return true;

@@ -16,6 +16,7 @@
 #include "CommandLine.h"
 #include "Console.h"
 #include "PortTable.h"
+#include "SearchText.h"
 #include "SleepInhibitor.h"
 #include "StageText.h"
 #include "TextCodec.h"
@@ -165,63 +166,19 @@ int ListPorts()
     return 0;
 }
 
-// Which ports were looked at, for the headline of what the search met.
-std::string DescribeSearched(const std::vector<std::uint8_t>& Ports)
+// What the search met, and what the USB serial adapters plugged in tell of
+// why no device answered: the headline, then one line each.
+std::string DescribeSearchEnd(const CWork_BK& AWork)
 {
-    if (Ports.size() == 1)
-        return "COM" + std::to_string(Ports.front());
-    std::string strText = "COM1 to COM49";
-    for (const std::uint8_t btPort : Ports)
-        if (btPort >= 50)
-            strText += ", COM" + std::to_string(btPort);
+    const std::vector<CPortFinding> Findings = AWork.GetSearchFindings();
+    const CSearchText AText = DescribeSearch(Findings, AWork.GetPortsToProbe(), ELanguage::English);
+    std::string strText = AText.strHeadline + "\n";
+    for (const std::string& strLine : AText.PortLines)
+        strText += "  " + strLine + "\n";
+    for (const std::string& strLine :
+         DescribeAdapters(ReadAdapterTroubles(Findings), GetHostSystem(), ELanguage::English))
+        strText += "  " + strLine + "\n";
     return strText;
-}
-
-// One line for each port the search could not connect to, and a headline.
-std::string DescribeFindings(const std::vector<CPortFinding>& Findings, const std::vector<std::uint8_t>& Searched)
-{
-    std::string strHead = "No device answered on " + DescribeSearched(Searched) + ".\n";
-    std::string strLines;
-    for (const CPortFinding& A : Findings) {
-        std::string strLine = "  COM" + std::to_string(A.btPort) + " (" + A.strPath + ") ";
-        switch (A.eKind) {
-        case CPortFinding::EKind::Denied:
-            strLine += "may not be opened: permission denied. If IAP Tool was installed from its package, "
-                       "unplug the adapter and plug it back in; otherwise (or over ssh) add your user to the "
-                       "group that owns it (dialout on Debian) and log in again.";
-            break;
-        case CPortFinding::EKind::Busy:
-            strLine += "is held open by another program (busy). Close that program and try again.";
-            break;
-        case CPortFinding::EKind::Silent: strLine += "opened, but nothing answered."; break;
-        case CPortFinding::EKind::TooShort:
-            strLine += "answered, but not as the device does: its answer is too short.";
-            break;
-        case CPortFinding::EKind::Foreign: {
-            char szCommand[8];
-            std::snprintf(szCommand, sizeof szCommand, "0x%02X", A.btCommand);
-            strLine += std::string("answered, but not as the device does: command ") + szCommand + " instead of 0x46.";
-            break;
-        }
-        case CPortFinding::EKind::NoInfo:
-            strHead = "A device answered on COM" + std::to_string(A.btPort) + " but sent no information.\n";
-            strLine += "answered the probe, but not one of its information requests. Unplug the device, "
-                       "plug it back in and try again.";
-            break;
-        }
-        strLines += strLine + "\n";
-    }
-    return strHead + strLines;
-}
-
-// What the USB serial adapters plugged in tell of why no device answered:
-// one line each, below the ports'.
-std::string DescribeAdapters(const std::vector<CPortFinding>& Findings)
-{
-    std::string strLines;
-    for (const std::string& strLine : DescribeInEnglish(ReadAdapterTroubles(Findings), GetHostSystem()))
-        strLines += "  " + strLine + "\n";
-    return strLines;
 }
 
 std::string DescribeDevice(const CWork_BK& AWork, const char* szWhen)
@@ -270,19 +227,18 @@ void ShowDeviceAfter(CCliWindow& AWindow, const CWork_BK& AWork, CReportFacts& A
     while (AWindow.WaitEvent(AEvent, tEnd)) {
         if (AEvent.uMessage != WM_DEVICE_REREAD)
             continue;
-        if (AEvent.wParam == 0) {
-            AFacts.bAfterUnanswered = true;
-            AWindow.Print("The device did not report its versions after the update.\n");
-            return;
+        std::optional<std::wstring> FirmwareNow;
+        if (AEvent.wParam != 0) {
+            AWindow.Print(DescribeDevice(AWork, " now").c_str());
+            std::array<std::wstring, 3> Versions;
+            AWork.GetDeviceVersions(Versions[0], Versions[1], Versions[2]);
+            AFacts.DeviceAfter = Versions;
+            FirmwareNow = Versions[0];
         }
-        AWindow.Print(DescribeDevice(AWork, " now").c_str());
-        std::array<std::wstring, 3> Versions;
-        AWork.GetDeviceVersions(Versions[0], Versions[1], Versions[2]);
-        AFacts.DeviceAfter = Versions;
-        if (const std::wstring strSent = AWork.GetFirmwareSent(); !strSent.empty() && strSent != Versions[0])
-            AWindow.Print(("Note: the device reports firmware " + Utf8(Versions[0]) + ", not " + Utf8(strSent) +
-                           " as written.\n")
-                              .c_str());
+        AFacts.bAfterUnanswered = !FirmwareNow;
+        if (const std::string strNote = DescribeDeviceAfter(FirmwareNow, AWork.GetFirmwareSent(), ELanguage::English);
+            !strNote.empty())
+            AWindow.Print((strNote + "\n").c_str());
         return;
     }
 }
@@ -353,8 +309,7 @@ int Update(const CCliOptions& AOptions, const std::filesystem::path& Folder, con
     int nSettingsReads = 0;
     if (!WaitForDevice(AWindow, AClock::now() + std::chrono::seconds(AOptions.nWaitSeconds), nSettingsReads)) {
         AWork.Reset();
-        const std::vector<CPortFinding> Findings = AWork.GetSearchFindings();
-        const std::string strSaid = DescribeFindings(Findings, AWork.GetPortsToProbe()) + DescribeAdapters(Findings);
+        const std::string strSaid = DescribeSearchEnd(AWork);
         AWindow.Print(strSaid.c_str());
         AFacts.SearchLines = SplitLines(strSaid);
         return kExitNoDevice;
@@ -368,12 +323,20 @@ int Update(const CCliOptions& AOptions, const std::filesystem::path& Folder, con
     // From the first frame to the result the computer may not sleep.
     CSleepInhibitor AAwake;
     AAwake.Acquire(kSleepWhyEn);
-    if (!AWork.StartUpdate() && AWork.GetLastResult() == 0) {
+    switch (AWork.StartUpdate()) {
+    case EStartResult::NothingToDo:
         AWindow.Print(("Nothing to update: " + UpdateFileNames() + " in " + AOptions.strFolder +
                        " have nothing to send, and the device menu is unchanged.\n")
                           .c_str());
         AWork.Reset();
         return kExitUpdated;
+    case EStartResult::NotConnected:
+        AWindow.Print("The device was disconnected before the update could start.\n");
+        AWork.Reset();
+        return kExitNoDevice;
+    case EStartResult::Started:
+    case EStartResult::Refused:  // its failure comes as the window's would
+    case EStartResult::Running: break;
     }
     const int nResult = ShowUpdate(AWindow);
     AAwake.Release();

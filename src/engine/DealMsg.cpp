@@ -1,5 +1,7 @@
 #include "DealMsg.h"
 
+#include <algorithm>
+
 #include "Command.h"
 #include "DebugPrint.h"
 #include "VersionFile.h"
@@ -7,8 +9,8 @@
 namespace {
 
 // Smallest frame that holds the offsets each answer is read at.
-constexpr std::int32_t kStatusFrame = 7;                     // [4] command, [5] status
-constexpr std::int32_t kInfoFrame = 13;                      // [4]..[11]
+constexpr std::int32_t kStatusFrame = 7;                       // [4] command, [5] status
+constexpr std::int32_t kInfoFrame = 13;                        // [4]..[11]
 constexpr std::int32_t kSettingsFrame = 5 + 1 + kSettingsSize; // [4] letter, [5..77]
 
 bool IsShort(const CRawString& strFrame, std::int32_t nNeeded)
@@ -43,9 +45,29 @@ std::wstring VersionAt(const CRawString& strFrame, std::int32_t nOffset)
     return FormatVersion(static_cast<std::uint16_t>(strFrame.At(nOffset) << 8 | strFrame.At(nOffset + 1)));
 }
 
-void Queue(CCommandQueue& AQueue, std::uint8_t btCommand, std::span<const std::uint8_t> Payload = {})
+CReply Make(CReply::EKind eKind, const CStage* pStage = nullptr, std::uint8_t btAnswered = 0,
+            std::uint8_t btStatus = 0)
 {
-    AQueue.QueueFrame(btCommand, Payload);
+    CReply AReply;
+    AReply.eKind = eKind;
+    AReply.pStage = pStage;
+    AReply.btAnswered = btAnswered;
+    AReply.btStatus = btStatus;
+    AReply.bWritten = pStage != nullptr && IsWritten(*pStage, btStatus);
+    return AReply;
+}
+
+// A status answer 0x0D: what it answers decides what it means.
+CReply DecodeStatus(std::uint8_t btAnswered, std::uint8_t btStatus)
+{
+    if (Cmd::IsSettingsRead(btAnswered))
+        return Make(CReply::EKind::SettingsRefused, nullptr, btAnswered, btStatus);
+    if (const CStage* pBlock = FindStageBy(&CStage::btBlock, btAnswered);
+        pBlock && pBlock->btBlockAnswer == Cmd::Acknowledge)
+        return Make(CReply::EKind::BlockAnswer, pBlock, btAnswered, btStatus);
+    if (const CStage* pEnd = FindStageBy(&CStage::btEnd, btAnswered))
+        return Make(CReply::EKind::EndAnswered, pEnd, btAnswered, btStatus);
+    return {};
 }
 
 } // namespace
@@ -60,69 +82,41 @@ std::wstring CDealMsg::GetStatusText(std::uint8_t btStatus)
     return btIndex <= 6 ? kTexts[btIndex] : L"MCU 参数错误!\n";
 }
 
-// ---------------------------------------------------------------- replies
-
-void CDealMsg::DispatchReply(const CRawString& strFrame, CReplyListener& AListener) const
+CReply CDealMsg::Decode(const CRawString& strFrame) const
 {
     const std::uint8_t btCommand = strFrame.At(3);
     DebugPrint(L"cmd == %x\r\n", btCommand);
     switch (btCommand) {
     case Cmd::Acknowledge:
-        if (!IsShort(strFrame, kStatusFrame))
-            DispatchStatus(strFrame.At(4), strFrame.At(5), AListener);
-        return;
-    case Cmd::DeviceInfo:
+        return IsShort(strFrame, kStatusFrame) ? CReply{} : DecodeStatus(strFrame.At(4), strFrame.At(5));
+    case Cmd::DeviceInfo: {
         if (IsShort(strFrame, kInfoFrame))
-            return;
+            return {};
         DebugPrint(L"Port Num == %d\r\n", strFrame.At(5));
-        AListener.OnDeviceInfo(strFrame.At(5), {VersionAt(strFrame, 6), VersionAt(strFrame, 8), VersionAt(strFrame, 10)});
-        return;
-    case Cmd::DeviceRequest: AListener.OnDeviceRequest(); return;
-    case Cmd::SettingsBlock:
-        if (!IsShort(strFrame, kSettingsFrame))
-            AListener.OnSettingsBlock(strFrame.At(4), std::span<const std::uint8_t, kSettingsSize>(
-                                                          strFrame.GetData() + 5, kSettingsSize));
-        return;
+        CReply AReply = Make(CReply::EKind::DeviceInfo);
+        AReply.btPort = strFrame.At(5);
+        AReply.Versions = {VersionAt(strFrame, 6), VersionAt(strFrame, 8), VersionAt(strFrame, 10)};
+        return AReply;
+    }
+    case Cmd::DeviceRequest: return Make(CReply::EKind::DeviceRequest);
+    case Cmd::SettingsBlock: {
+        if (IsShort(strFrame, kSettingsFrame))
+            return {};
+        CReply AReply = Make(CReply::EKind::SettingsBlock, nullptr, strFrame.At(4));
+        std::copy_n(strFrame.GetData() + 5, kSettingsSize, AReply.Block.begin());
+        return AReply;
+    }
     default: break;
     }
-    if (const CStage* pStage = FindStageBy(&CStage::btGoAhead, btCommand)) {
-        AListener.OnGoAhead(*pStage);
-    } else if (const CStage* pAccepted = FindStageBy(&CStage::btStart, btCommand); pAccepted && pAccepted->nStage == 1) {
-        AListener.OnStartAccepted(*pAccepted);
-    } else if (const CStage* pBlock = FindStageBy(&CStage::btBlockAnswer, btCommand)) {
-        if (!IsShort(strFrame, kStatusFrame))
-            AListener.OnBlockAnswer(*pBlock, strFrame.At(4), strFrame.At(5), IsWritten(*pBlock, strFrame.At(5)));
-    } else if (const CStage* pEnd = FindStageBy(&CStage::btEndAnswer, btCommand)) {
-        if (!IsShort(strFrame, kStatusFrame))
-            AListener.OnEndAnswered(*pEnd, strFrame.At(4));
-    }
+    if (const CStage* pStage = FindStageBy(&CStage::btGoAhead, btCommand))
+        return Make(CReply::EKind::GoAhead, pStage);
+    if (const CStage* pAccepted = FindStageBy(&CStage::btStart, btCommand); pAccepted && pAccepted->nStage == 1)
+        return Make(CReply::EKind::StartAccepted, pAccepted);
+    if (const CStage* pBlock = FindStageBy(&CStage::btBlockAnswer, btCommand))
+        return IsShort(strFrame, kStatusFrame) ? CReply{}
+                                               : Make(CReply::EKind::BlockAnswer, pBlock, strFrame.At(4), strFrame.At(5));
+    if (const CStage* pEnd = FindStageBy(&CStage::btEndAnswer, btCommand))
+        return IsShort(strFrame, kStatusFrame) ? CReply{} : Make(CReply::EKind::EndAnswered, pEnd, strFrame.At(4));
     // 0x13 and commands outside the table: nothing to do.
+    return {};
 }
-
-void CDealMsg::DispatchStatus(std::uint8_t btAnswered, std::uint8_t btStatus, CReplyListener& AListener)
-{
-    if (Cmd::IsSettingsRead(btAnswered)) {
-        AListener.OnSettingsRefused(btAnswered);
-    } else if (const CStage* pBlock = FindStageBy(&CStage::btBlock, btAnswered);
-               pBlock && pBlock->btBlockAnswer == Cmd::Acknowledge) {
-        AListener.OnBlockAnswer(*pBlock, btAnswered, btStatus, IsWritten(*pBlock, btStatus));
-    } else if (const CStage* pEnd = FindStageBy(&CStage::btEnd, btAnswered)) {
-        AListener.OnEndAnswered(*pEnd, btAnswered);
-    }
-}
-
-// ---------------------------------------------------------------- commands
-
-void CDealMsg::SendInfoRequest(CCommandQueue& AQueue, std::uint8_t btPort)
-{
-    Queue(AQueue, Cmd::InfoRequest, std::span(&btPort, 1));
-}
-
-void CDealMsg::SendAck(CCommandQueue& AQueue)
-{
-    const std::uint8_t btPayload[2] = {Cmd::DeviceRequest, 0x02};
-    Queue(AQueue, Cmd::Acknowledge, btPayload);
-}
-
-void CDealMsg::SendReadSettings(CCommandQueue& AQueue) { Queue(AQueue, Cmd::ReadSettingsG); }
-void CDealMsg::SendReadSettingsI(CCommandQueue& AQueue) { Queue(AQueue, Cmd::ReadSettingsI); }

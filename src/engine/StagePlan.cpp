@@ -25,13 +25,13 @@ CStagePlan PlanStage(const CStage& AStage, const CUpdateImages& AImages)
         APlan.nBytesIn = kAnswerBytes;
         return APlan;
     }
-    const auto Payloads = AImages.GetPayloads(AStage.eImage);
-    if (Payloads.empty())
+    const std::vector<std::uint32_t> Sizes = AImages.GetPayloadSizes(AStage.eImage);
+    if (Sizes.empty())
         return APlan;
-    APlan.nUnits = static_cast<std::uint32_t>(Payloads.size());
+    APlan.nUnits = static_cast<std::uint32_t>(Sizes.size());
     APlan.nBytesOut = CPacket_ISP::kOverhead + AImages.GetStartPayload(AStage.eImage).size();
-    for (const CPayload& Payload : Payloads)
-        APlan.nBytesOut += CPacket_ISP::kOverhead + Payload.size();
+    for (const std::uint32_t nSize : Sizes)
+        APlan.nBytesOut += CPacket_ISP::kOverhead + nSize;
     APlan.nBytesOut += CPacket_ISP::kOverhead;  // the end
     APlan.nBytesIn = (AStage.btGoAhead != 0 ? CPacket_ISP::kOverhead : 0) + APlan.nUnits * kAnswerBytes +
                      (AStage.bEndsWhenWritten ? 0 : kAnswerBytes);

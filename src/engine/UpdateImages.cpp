@@ -3,7 +3,6 @@
 #include <mutex>
 #include <type_traits>
 
-#include "DebugPrint.h"
 
 namespace {
 
@@ -52,11 +51,12 @@ void CUpdateImages::ForEachDataRecord(std::span<const CPacket_Hex> Records, TTak
     if (!IsProgrammable(Records))
         return;
     std::uint32_t dwUpper = 0;
-    for (const CPacket_Hex& ARecord : Records) {
+    for (std::uint32_t nRecord = 0; nRecord < Records.size(); ++nRecord) {
+        const CPacket_Hex& ARecord = Records[nRecord];
         if (ARecord.GetType() == kExtendedLinearAddress && ARecord.GetLength() >= 2)
             dwUpper = static_cast<std::uint32_t>(ARecord.GetData()[0] << 8 | ARecord.GetData()[1]);
         else if (ARecord.GetType() == kDataRecord)
-            Take(ARecord, (dwUpper << 16) + ARecord.GetAddress());
+            Take(nRecord, (dwUpper << 16) + ARecord.GetAddress());
     }
 }
 
@@ -73,8 +73,10 @@ void CUpdateImages::Load(const std::filesystem::path& Folder)
         const std::filesystem::path File(Folder.native() + std::filesystem::path(AStage.szFile).native());
         Visit(*this, AStage.eImage, [&File](auto& AImage) { return AImage.Load(File); }, 0);
     }
-    m_dwProjectFrames = 0;
-    ForEachDataRecord(m_Project.GetRecords(), [this](const CPacket_Hex&, std::uint32_t) { ++m_dwProjectFrames; });
+    m_ProjectFrames.clear();
+    ForEachDataRecord(m_Project.GetRecords(), [this](std::uint32_t nRecord, std::uint32_t dwAddress) {
+        m_ProjectFrames.push_back({nRecord, dwAddress});
+    });
 }
 
 void CUpdateImages::Clear()
@@ -89,7 +91,7 @@ void CUpdateImages::ClearLocked()
     m_EDog.ClearBlocks();
     m_Music.ClearBlocks();
     m_Radar.ClearBlocks();
-    m_dwProjectFrames = 0;
+    m_ProjectFrames.clear();
 }
 
 std::uint32_t CUpdateImages::GetCount(EImage eImage) const
@@ -108,7 +110,7 @@ std::uint32_t CUpdateImages::GetTotal(EImage eImage) const
     std::shared_lock ALock(m_Lock);
     return Visit(*this, eImage, [this](const auto& AImage) -> std::uint32_t {
         if constexpr (kIsProject<decltype(AImage)>)
-            return m_dwProjectFrames;
+            return static_cast<std::uint32_t>(m_ProjectFrames.size());
         else
             return AImage.GetBlockCount();
     }, 0u);
@@ -154,39 +156,43 @@ CPayload CUpdateImages::GetStartPayload(EImage eImage) const
     }, CPayload{});
 }
 
-std::vector<CPayload> CUpdateImages::GetPayloads(EImage eImage) const
+CPayload CUpdateImages::GetPayload(EImage eImage, std::uint32_t nIndex) const
+{
+    std::shared_lock ALock(m_Lock);
+    return Visit(*this, eImage, [this, nIndex](const auto& AImage) {
+        CPayload Payload;
+        if constexpr (kIsProject<decltype(AImage)>) {
+            if (nIndex >= m_ProjectFrames.size())
+                return Payload;
+            const CProjectFrame& AFrame = m_ProjectFrames[nIndex];
+            const CPacket_Hex& ARecord = AImage.GetRecords()[AFrame.nRecord];
+            const std::uint8_t uLen = ARecord.GetLength();
+            Payload.assign(uLen + 5u, 0);
+            for (int i = 0; i < 4; ++i)
+                Payload[i] = static_cast<std::uint8_t>(AFrame.dwAddress >> (8 * i));
+            Payload[4] = uLen;
+            if (const std::uint8_t* pData = ARecord.GetData(); pData != nullptr)
+                std::copy(pData, pData + uLen, Payload.begin() + 5);
+        } else if (nIndex < AImage.GetBlocks().size()) {
+            const CRawString& strBlock = AImage.GetBlocks()[nIndex];
+            Payload.assign(strBlock.GetData(), strBlock.GetData() + strBlock.GetLength());
+        }
+        return Payload;
+    }, CPayload{});
+}
+
+std::vector<std::uint32_t> CUpdateImages::GetPayloadSizes(EImage eImage) const
 {
     std::shared_lock ALock(m_Lock);
     return Visit(*this, eImage, [this](const auto& AImage) {
-        std::vector<CPayload> Payloads;
+        std::vector<std::uint32_t> Sizes;
         if constexpr (kIsProject<decltype(AImage)>) {
-            Payloads.reserve(m_dwProjectFrames);
-            ForEachDataRecord(AImage.GetRecords(), [&Payloads](const CPacket_Hex& ARecord, std::uint32_t dwAddress) {
-                const std::uint8_t uLen = ARecord.GetLength();
-                CPayload Payload(uLen + 5u, 0);
-                for (int i = 0; i < 4; ++i)
-                    Payload[i] = static_cast<std::uint8_t>(dwAddress >> (8 * i));
-                Payload[4] = uLen;
-                if (const std::uint8_t* pData = ARecord.GetData(); pData != nullptr)
-                    std::copy(pData, pData + uLen, Payload.begin() + 5);
-                Payloads.push_back(std::move(Payload));
-            });
+            for (const CProjectFrame& AFrame : m_ProjectFrames)
+                Sizes.push_back(AImage.GetRecords()[AFrame.nRecord].GetLength() + 5u);
         } else {
             for (const CRawString& strBlock : AImage.GetBlocks())
-                Payloads.emplace_back(strBlock.GetData(), strBlock.GetData() + strBlock.GetLength());
+                Sizes.push_back(static_cast<std::uint32_t>(strBlock.GetLength()));
         }
-        return Payloads;
-    }, std::vector<CPayload>{});
-}
-
-bool CUpdateImages::QueueStage(const CStage& AStage, CCommandQueue& AQueue) const
-{
-    const std::vector<CPayload> Payloads = GetPayloads(AStage.eImage);
-    DebugPrint(L"%ls PacketNum is:%ld\r\n", AStage.wzTraceName, static_cast<long>(GetCount(AStage.eImage)));
-    if (Payloads.empty())
-        return false;
-    for (const CPayload& Payload : Payloads)
-        AQueue.QueueFrame(AStage.btBlock, Payload);
-    AQueue.QueueFrame(AStage.btEnd);
-    return true;
+        return Sizes;
+    }, std::vector<std::uint32_t>{});
 }

@@ -4,23 +4,22 @@
 #include <shared_mutex>
 #include <vector>
 
-#include "CommandQueue.h"
 #include "File_EDogMusic.h"
 #include "File_Project.h"
 #include "File_Radar.h"
+#include "ImageSource.h"
 #include "LoadState.h"
 #include "Stages.h"
 
-using CPayload = std::vector<std::uint8_t>;
-
 // The four update images and what an update makes of them: the frames each
 // stage sends, their totals, the start commands' payloads, and whether a
-// file is damaged. Every rule about an image kind is here, once.
+// file is damaged. Every rule about an image kind is here, once. Each frame
+// is made when it is asked for: the file's bytes are kept once.
 //
 // Threads: any. One lock guards the four images: shared for the readers
 // below, alone for Load and Clear. It is never held while calling out of
 // this object: what leaves it (payloads, faults) leaves as copies.
-class CUpdateImages {
+class CUpdateImages final : public CImageSource {
 public:
     CUpdateImages();
 
@@ -34,23 +33,23 @@ public:
     std::uint32_t GetCount(EImage eImage) const;
     // The units of a stage the device answers: the firmware's data frames,
     // the other images' blocks; none for the menu.
-    std::uint32_t GetTotal(EImage eImage) const;
+    std::uint32_t GetTotal(EImage eImage) const override;
     bool HasData(EImage eImage) const { return GetTotal(eImage) > 0; }
     // Whether the image's file is damaged (unreadable, or a firmware that
     // could not be programmed), and where.
-    bool FindDamage(EImage eImage, CLoadFault& AFault) const;
+    bool FindDamage(EImage eImage, CLoadFault& AFault) const override;
     // The firmware's version trailer.
-    std::uint16_t GetFirmwareVersion() const;
+    std::uint16_t GetFirmwareVersion() const override;
     // The payload of a stage's start command: the firmware's version (high
     // byte first), the radar file's size (low byte first); none otherwise.
-    CPayload GetStartPayload(EImage eImage) const;
-    // The payloads of the data frames a stage sends, in order: one per data
-    // record of the firmware (its 32-bit address low byte first, its
-    // length, its bytes), one per block of the others.
-    std::vector<CPayload> GetPayloads(EImage eImage) const;
-    // Queues the stage's data frames and its end command; false (and
-    // nothing queued) when the image has nothing to send.
-    bool QueueStage(const CStage& AStage, CCommandQueue& AQueue) const;
+    CPayload GetStartPayload(EImage eImage) const override;
+    // The payload of a data frame: for the firmware one data record (its
+    // 32-bit address low byte first, its length, its bytes), for the others
+    // one block.
+    CPayload GetPayload(EImage eImage, std::uint32_t nIndex) const override;
+    // The sizes of the data frames' payloads, in order (for a plan of the
+    // bytes on the line; no payload is copied).
+    std::vector<std::uint32_t> GetPayloadSizes(EImage eImage) const;
 
 private:
     // The one place that tells the image kinds apart: calls Do with the
@@ -58,8 +57,9 @@ private:
     // none, and gets ANone.
     template <class TSelf, class TDo, class TResult>
     static TResult Visit(TSelf& ASelf, EImage eImage, TDo Do, TResult ANone);
-    // Calls Take for each data record with its full 32-bit address. A file
-    // whose first record is no extended linear address gives none.
+    // Calls Take for each data record with its index among the records and
+    // its full 32-bit address. A file whose first record is no extended
+    // linear address gives none.
     template <class TTake>
     static void ForEachDataRecord(std::span<const CPacket_Hex> Records, TTake Take);
     static bool IsProgrammable(std::span<const CPacket_Hex> Records);
@@ -70,5 +70,10 @@ private:
     CFile_EDogMusic m_EDog;
     CFile_EDogMusic m_Music;
     CFile_Radar m_Radar;
-    std::uint32_t m_dwProjectFrames = 0;
+    // The firmware's data frames: each one's record and full address.
+    struct CProjectFrame {
+        std::uint32_t nRecord = 0;
+        std::uint32_t dwAddress = 0;
+    };
+    std::vector<CProjectFrame> m_ProjectFrames;
 };

@@ -2,37 +2,152 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <iterator>
 #include <string>
+#include <type_traits>
 
-#include "Command.h"
 #include "DebugPrint.h"
 #include "Frame.h"
 #include "PortTable.h"
 #include "TextCodec.h"
 #include "VersionFile.h"
 
-CWork_BK::CWork_BK() : m_Serial(nullptr, 10) {}
+CWork_BK::CWork_BK() : m_Serial(nullptr, 10), m_Core(m_Images, MakeTimes()) {}
 
-CWork_BK::~CWork_BK()
-{
-    Reset();
-    m_Sequence.Stop();
-    CTaskManager::Stop();
-}
+CWork_BK::~CWork_BK() { Reset(); }
 
 void CWork_BK::SetWorkSettings(const CWorkSettings& ASettings)
 {
     m_Settings = ASettings;
-    SetWaitTime(ASettings.dwTaskWait);
     m_Serial.SetPollingPause(ASettings.bPollingReads);
-    m_Sequence.SetTimes({ASettings.dwFirmwarePause, ASettings.dwStallTimeout});
+    std::lock_guard<std::mutex> ALock(m_CoreLock);
+    m_Core.SetTimes(MakeTimes());
 }
 
-void CWork_BK::SetNotifyWnd(CNotifyWindow* pWindow)
+CProtocolTimes CWork_BK::MakeTimes() const
 {
-    m_pWindow = pWindow;
-    m_Sequence.SetNotifyWnd(pWindow);
+    CProtocolTimes ATimes;
+    ATimes.tTaskWait = CMillis(m_Settings.dwTaskWait);
+    ATimes.tFirmwarePause = CMillis(m_Settings.dwFirmwarePause);
+    ATimes.tStallTimeout = CMillis(m_Settings.dwStallTimeout);
+    ATimes.tInfoWait = CMillis(m_Settings.dwInfoWait);
+    ATimes.nInfoTries = m_Settings.dwInfoTries;
+    return ATimes;
 }
+
+void CWork_BK::SetNotifyWnd(CNotifyWindow* pWindow) { m_pWindow = pWindow; }
+
+CMillis CWork_BK::Now() const
+{
+    return std::chrono::duration_cast<CMillis>(std::chrono::steady_clock::now() - m_tEpoch);
+}
+
+// ---------------------------------------------------------------- the protocol
+
+template <class TChange>
+auto CWork_BK::Feed(TChange Change)
+{
+    std::vector<CProtocolAction> Actions;
+    using AResult = decltype(Change(m_Core));
+    if constexpr (std::is_void_v<AResult>) {
+        {
+            std::lock_guard<std::mutex> ALock(m_CoreLock);
+            Change(m_Core);
+            Actions = m_Core.TakeActions();
+        }
+        m_LinkCond.notify_all();
+        CarryOut(std::move(Actions));
+    } else {
+        AResult AAnswer{};
+        {
+            std::lock_guard<std::mutex> ALock(m_CoreLock);
+            AAnswer = Change(m_Core);
+            Actions = m_Core.TakeActions();
+        }
+        m_LinkCond.notify_all();
+        CarryOut(std::move(Actions));
+        return AAnswer;
+    }
+}
+
+void CWork_BK::CarryOut(std::vector<CProtocolAction> Actions)
+{
+    // In the order answered; what a write's outcome answers comes after
+    // what was already to be done, so that the window hears of a stage's
+    // last unit before of its end.
+    for (std::size_t i = 0; i < Actions.size(); ++i) {
+        switch (Actions[i].eKind) {
+        case CProtocolAction::EKind::Trace: DebugPrint(L"%ls", Actions[i].strText.c_str()); break;
+        case CProtocolAction::EKind::Notify:
+            if (CNotifyWindow* pWindow = m_pWindow)
+                pWindow->SendMessage(Actions[i].uMessage, Actions[i].wParam, Actions[i].lParam);
+            break;
+        case CProtocolAction::EKind::Write: {
+            const std::vector<std::uint8_t> Frame = std::move(Actions[i].Frame);
+            const bool bWritten = SendData(Frame.data(), static_cast<std::uint32_t>(Frame.size()));
+            std::lock_guard<std::mutex> ALock(m_CoreLock);
+            m_Core.OnWritten(Frame.size() > 3 ? Frame[3] : 0, bWritten, Now());
+            std::vector<CProtocolAction> More = m_Core.TakeActions();
+            std::move(More.begin(), More.end(), std::back_inserter(Actions));
+            break;
+        }
+        }
+    }
+}
+
+bool CWork_BK::SendData(const std::uint8_t* pBytes, std::uint32_t dwCount)
+{
+    return m_Serial.IsOpen() && m_Serial.Write(pBytes, dwCount);
+}
+
+EStartResult CWork_BK::StartUpdate()
+{
+    return Feed([this](CUpdateProtocol& ACore) { return ACore.StartUpdate(Now()); });
+}
+
+bool CWork_BK::HandOverMenu(const CSettingsBlock& AEdited)
+{
+    std::lock_guard<std::mutex> ALock(m_CoreLock);
+    return m_Core.HandOverMenu(AEdited);
+}
+
+CUpdatePlan CWork_BK::PlanUpdate() const
+{
+    return CUpdatePlan::Make(m_Images, GetMenuToWrite().has_value(), kLineBaud, m_Settings.dwFirmwarePause / 1000.0);
+}
+
+// ---------------------------------------------------------------- the read thread
+
+int CWork_BK::OnReceive(const std::uint8_t* pBytes, std::uint32_t dwCount)
+{
+    DebugPrintBytes(L"Data is :", {pBytes, dwCount});
+    CutFrames(m_strReceive, {pBytes, dwCount}, [this](const CRawString& strFrame) {
+        const CReply AReply = m_Deal.Decode(strFrame);
+        Feed([&](CUpdateProtocol& ACore) { ACore.OnReply(AReply, Now()); });
+    });
+    return 1;
+}
+
+void CWork_BK::OnTick()
+{
+    std::optional<CMillis> WakeUp;
+    {
+        std::lock_guard<std::mutex> ALock(m_CoreLock);
+        WakeUp = m_Core.GetWakeUp();
+    }
+    if (WakeUp && Now() >= *WakeUp)
+        Feed([this](CUpdateProtocol& ACore) { ACore.OnTime(Now()); });
+}
+
+void CWork_BK::OnPortLost()
+{
+    Feed([this](CUpdateProtocol& ACore) { ACore.OnPortLost(Now()); });
+    // The search thread closes the port (joining this thread), empties the
+    // images and searches again.
+    m_SearchEvent.Set();
+}
+
+// ---------------------------------------------------------------- start and end
 
 bool CWork_BK::StartWork(std::uint32_t dwPortBound, std::uint32_t dwBaud, const std::wstring& strFolder)
 {
@@ -51,8 +166,6 @@ bool CWork_BK::StartWork(std::uint32_t dwPortBound, std::uint32_t dwBaud, const 
     } else {
         m_SearchEvent.Set();
     }
-    m_Sequence.Resume();
-    m_Sequence.Run();
     return true;
 }
 
@@ -61,12 +174,11 @@ void CWork_BK::Reset()
     {
         // Under the lock, so that a search waiting for the device's
         // information cannot miss it.
-        std::lock_guard<std::mutex> ALock(m_ReadyLock);
+        std::lock_guard<std::mutex> ALock(m_CoreLock);
         m_bQuit = true;
     }
-    m_ReadyCond.notify_all();
+    m_LinkCond.notify_all();
     m_QuitEvent.Set();
-    m_Sequence.Interrupt();
     // A probe waiting on a silent port ends now, not after its second.
     m_Serial.Interrupt();
     m_SearchEvent.Set();
@@ -79,22 +191,15 @@ void CWork_BK::ResetConnection()
 {
     m_Serial.Close();
     {
-        std::lock_guard<std::mutex> ALock(m_FolderLock);
-        m_Images.Clear();
-        m_bImagesWanted = false;
+        std::lock_guard<std::mutex> ALock(m_CoreLock);
+        m_Core.Disconnect();
     }
-    CTaskManager::Stop();
-    std::lock_guard<std::mutex> ALock(m_ReadyLock);
-    m_bImagesLoaded = m_bInfoSeen = m_bReadySent = false;
+    std::lock_guard<std::mutex> ALock(m_FolderLock);
+    m_Images.Clear();
+    m_bImagesWanted = false;
 }
 
-void CWork_BK::Notify(std::uint32_t uMessage, std::uintptr_t wParam)
-{
-    if (CNotifyWindow* pWindow = m_pWindow)
-        pWindow->SendMessage(uMessage, wParam, 0);
-}
-
-// ---------------------------------------------------------------- search
+// ---------------------------------------------------------------- the search
 
 void CWork_BK::SearchLoop()
 {
@@ -116,14 +221,6 @@ void CWork_BK::SearchLoop()
 bool CWork_BK::SearchDevice()
 {
     ResetConnection();
-    {
-        // Cleared before the probe, so the device's own answer to the
-        // settings read is what stays in it.
-        std::lock_guard<std::mutex> ALock(m_DataLock);
-        m_SettingsG.fill(0);
-        m_bMenuHeld = false;
-        m_strDeviceVersions = {};
-    }
     m_Serial.SetOwner(this);
     std::vector<CPortFinding> Findings;
     bool bFound = false;
@@ -135,15 +232,12 @@ bool CWork_BK::SearchDevice()
                 Findings.push_back(std::move(*AFinding));
             continue;
         }
-        const auto tAsked = std::chrono::steady_clock::now();
-        m_btPort = btPort;
         {
             std::lock_guard<std::mutex> ALock(m_DataLock);
             m_strPortPath = m_Serial.GetPortPath();
         }
         LoadImages();
-        MarkReady(true, false);
-        bFound = AwaitDeviceInfo(btPort, tAsked);
+        bFound = Connect(btPort);
         if (!bFound && !m_bQuit) {
             Findings.push_back({CPortFinding::EKind::NoInfo, btPort, m_Serial.GetPortPath()});
             ResetConnection();
@@ -154,11 +248,23 @@ bool CWork_BK::SearchDevice()
     if (!m_bQuit) {
         std::lock_guard<std::mutex> ALock(m_DataLock);
         m_SearchFindings = std::move(Findings);
-        ++m_dwSearchCount;
     }
-    if (!bFound)
+    if (!bFound) {
         ResetConnection();
+        if (!m_bQuit)
+            ++m_nSearches;
+    }
     return bFound;
+}
+
+bool CWork_BK::Connect(std::uint8_t btPort)
+{
+    Feed([this, btPort](CUpdateProtocol& ACore) { ACore.Connect(btPort, Now()); });
+    // The protocol asks again when the answer is lost, on the read thread's
+    // ticks; this thread only waits for how that ends.
+    std::unique_lock<std::mutex> ALock(m_CoreLock);
+    m_LinkCond.wait(ALock, [this] { return m_bQuit || m_Core.GetLink() != CUpdateProtocol::ELink::Asking; });
+    return !m_bQuit && m_Core.GetLink() == CUpdateProtocol::ELink::Ready;
 }
 
 std::vector<std::uint8_t> CWork_BK::GetPortsToProbe() const
@@ -176,100 +282,10 @@ std::vector<std::uint8_t> CWork_BK::GetPortsToProbe() const
     return Ports;
 }
 
-bool CWork_BK::AskDeviceInfo(std::uint8_t btPort, std::uint64_t nBefore, std::chrono::steady_clock::time_point tAsked,
-                             const wchar_t* wzWhen)
+std::vector<CPortFinding> CWork_BK::GetSearchFindings() const
 {
-    // The information request is a question without side effects: when its
-    // answer is lost on the line, it is asked again, a bounded number of
-    // times. The first was asked at tAsked; a new update started meanwhile
-    // has the line, and no question is put into it.
-    for (std::uint32_t nAsked = 1;; ++nAsked) {
-        {
-            std::unique_lock<std::mutex> ALock(m_ReadyLock);
-            const auto tUntil = tAsked + std::chrono::milliseconds(m_Settings.dwInfoWait);
-            if (m_ReadyCond.wait_until(ALock, tUntil, [&] { return m_nInfoAnswers != nBefore || m_bQuit; }))
-                return m_nInfoAnswers != nBefore;
-        }
-        if (nAsked >= m_Settings.dwInfoTries || !IsConnected() || m_Sequence.IsRunning())
-            return false;
-        DebugPrint(L"[Device] COM%u: no device information %ls within %u ms; asked again (%u of %u)\r\n",
-                   static_cast<unsigned>(btPort), wzWhen, m_Settings.dwInfoWait, nAsked + 1, m_Settings.dwInfoTries);
-        RemoveFront(Cmd::InfoRequest);
-        CDealMsg::SendInfoRequest(*this, btPort);
-        tAsked = std::chrono::steady_clock::now();
-    }
-}
-
-bool CWork_BK::AwaitDeviceInfo(std::uint8_t btPort, std::chrono::steady_clock::time_point tAsked)
-{
-    // The port's opening asked the first time; the answers counted before
-    // it are none of this port's.
-    if (AskDeviceInfo(btPort, 0, tAsked, L"at connection"))
-        return true;
-    std::lock_guard<std::mutex> ALock(m_ReadyLock);
-    if (m_bInfoSeen)
-        return true;
-    // Given up: an answer that still comes must not announce a device whose
-    // port is about to close.
-    m_bImagesLoaded = false;
-    if (!m_bQuit)
-        DebugPrint(L"[Search] COM%u answered the probe but sent no information to %u requests; closed, "
-                   L"searching on\r\n",
-                   static_cast<unsigned>(btPort), m_Settings.dwInfoTries);
-    return false;
-}
-
-void CWork_BK::MarkReady(bool bImagesLoaded, bool bInfoSeen)
-{
-    bool bNotify = false;
-    {
-        std::lock_guard<std::mutex> ALock(m_ReadyLock);
-        m_bImagesLoaded = m_bImagesLoaded || bImagesLoaded;
-        if (bInfoSeen) {
-            m_bInfoSeen = true;
-            ++m_nInfoAnswers;
-        }
-        bNotify = m_bImagesLoaded && m_bInfoSeen && !m_bReadySent;
-        m_bReadySent = m_bReadySent || bNotify;
-    }
-    m_ReadyCond.notify_all();
-    if (bNotify)
-        Notify(WM_DEVICE_READY);
-}
-
-void CWork_BK::RereadDevice()
-{
-    std::uint64_t nBefore = 0;
-    {
-        std::lock_guard<std::mutex> ALock(m_ReadyLock);
-        nBefore = m_nInfoAnswers;
-    }
-    const std::uint8_t btPort = m_btPort;
-    bool bAnswered = false;
-    if (IsConnected() && !m_Sequence.IsRunning()) {
-        RemoveFront(Cmd::InfoRequest);
-        CDealMsg::SendInfoRequest(*this, btPort);
-        bAnswered = AskDeviceInfo(btPort, nBefore, std::chrono::steady_clock::now(), L"after the update");
-    }
-    // A device lost meanwhile has been announced as lost, and a new update
-    // reports what it does: nothing more.
-    if (m_bQuit || !IsConnected() || m_Sequence.IsRunning())
-        return;
-    if (!bAnswered)
-        SetDeviceVersions({}, {}, {});
-    Notify(WM_DEVICE_REREAD, bAnswered ? 1 : 0);
-}
-
-CUpdatePlan CWork_BK::PlanUpdate() const
-{
-    return CUpdatePlan::Make(m_Images, GetMenuToWrite().has_value(), kLineBaud,
-                             m_Sequence.GetTimes().dwFirmwarePause / 1000.0);
-}
-
-std::wstring CWork_BK::GetFirmwareSent() const
-{
-    const std::int32_t nVersion = m_Sequence.GetFirmwareSent();
-    return nVersion < 0 ? std::wstring() : FormatVersion(static_cast<std::uint16_t>(nVersion));
+    std::lock_guard<std::mutex> ALock(m_DataLock);
+    return m_SearchFindings;
 }
 
 std::string CWork_BK::GetPortPath() const
@@ -278,17 +294,11 @@ std::string CWork_BK::GetPortPath() const
     return m_strPortPath;
 }
 
-std::vector<CPortFinding> CWork_BK::GetSearchFindings() const
-{
-    std::lock_guard<std::mutex> ALock(m_DataLock);
-    return m_SearchFindings;
-}
-
-// ---------------------------------------------------------------- the connection
+// ---------------------------------------------------------------- the update folder
 
 bool CWork_BK::SetUpdateFolder(const std::wstring& strFolder)
 {
-    if (m_Sequence.IsRunning())
+    if (IsUpdateRunning())
         return false;
     std::lock_guard<std::mutex> ALock(m_FolderLock);
     m_Folder = PathFromWide(strFolder);
@@ -308,162 +318,87 @@ void CWork_BK::LoadImages()
     m_Images.Load(m_Folder);
 }
 
-void CWork_BK::OnPortOpened(std::uint8_t btPort)
-{
-    {
-        std::lock_guard<std::mutex> ALock(m_ReadyLock);
-        m_nInfoAnswers = 0;
-    }
-    SetWaitTime(m_Settings.dwTaskWait);
-    CTaskManager::Start();
-    CDealMsg::SendInfoRequest(*this, btPort);
-}
+// ---------------------------------------------------------------- the queries
 
-void CWork_BK::OnPortLost()
+bool CWork_BK::GetDeviceVersions(std::wstring& strFirmware, std::wstring& strData, std::wstring& strRadar) const
 {
-    DebugPrint(L"[Device] COM%d is gone\r\n", static_cast<int>(m_btPort.load()));
-    m_Sequence.Fail(CUpdateFailure::EKind::Lost, L"the device was disconnected");
-    Notify(WM_DEVICE_LOST);
-    // The search thread closes the port (joining this thread), empties the
-    // images and searches again.
-    m_SearchEvent.Set();
-}
-
-void CWork_BK::OnDeviceInfo(std::uint8_t /*btPort*/, const std::array<std::wstring, 3>& Versions)
-{
-    SetDeviceVersions(Versions[0], Versions[1], Versions[2]);
-    OnAnswer(Cmd::InfoRequest);
-    MarkReady(false, true);
-    CDealMsg::SendReadSettings(*this);
-    CDealMsg::SendReadSettingsI(*this);
-}
-
-void CWork_BK::OnSettingsBlock(std::uint8_t btRead, std::span<const std::uint8_t, kSettingsSize> Block)
-{
-    OnAnswer(btRead);
-    // Once an update runs, block G holds the menu it writes, and so it does
-    // from the moment a menu was handed over: a late answer to an earlier
-    // read must not put the device's old menu in place of the driver's edit.
-    bool bKept = false;
-    if (!m_Sequence.IsRunning()) {
-        std::lock_guard<std::mutex> ALock(m_DataLock);
-        bKept = btRead == Cmd::ReadSettingsG && m_bMenuHeld;
-        if (btRead == Cmd::ReadSettingsI)
-            std::copy(Block.begin(), Block.end(), m_SettingsI.begin());
-        else if (btRead == Cmd::ReadSettingsG && !bKept)
-            std::copy(Block.begin(), Block.end(), m_SettingsG.begin());
-    }
-    if (bKept)
-        DebugPrint(L"[Device] the device's menu came while the driver's waits to be written; the driver's stays\r\n");
-    Notify(WM_SETTINGS_READ);
-}
-
-void CWork_BK::OnDeviceRequest()
-{
-    ClearTasks();
-    CDealMsg::SendAck(*this);
-}
-
-// ---------------------------------------------------------------- settings and versions
-
-bool CWork_BK::GetDeviceVersions(std::wstring& strFirmware, std::wstring& strData,
-                                 std::wstring& strRadar) const
-{
-    std::lock_guard<std::mutex> ALock(m_DataLock);
-    if (std::any_of(m_strDeviceVersions.begin(), m_strDeviceVersions.end(), [](const auto& s) { return s.empty(); }))
+    std::lock_guard<std::mutex> ALock(m_CoreLock);
+    const auto& Versions = m_Core.GetVersions();
+    if (std::any_of(Versions.begin(), Versions.end(), [](const std::wstring& s) { return s.empty(); }))
         return false;
-    strFirmware = m_strDeviceVersions[0], strData = m_strDeviceVersions[1], strRadar = m_strDeviceVersions[2];
+    strFirmware = Versions[0], strData = Versions[1], strRadar = Versions[2];
     return true;
 }
 
-void CWork_BK::SetDeviceVersions(const std::wstring& strFirmware, const std::wstring& strData,
-                                 const std::wstring& strRadar)
+void CWork_BK::GetSettingsG(std::uint8_t* pOut) const
 {
-    std::lock_guard<std::mutex> ALock(m_DataLock);
-    m_strDeviceVersions = {strFirmware, strData, strRadar};
+    std::lock_guard<std::mutex> ALock(m_CoreLock);
+    std::copy(m_Core.GetSettingsG().begin(), m_Core.GetSettingsG().end(), pOut);
 }
 
-void CWork_BK::CopyBlock(const std::uint8_t* pFrom, std::uint8_t* pTo) const
+void CWork_BK::GetSettingsI(std::uint8_t* pOut) const
 {
-    std::lock_guard<std::mutex> ALock(m_DataLock);
-    std::copy(pFrom, pFrom + kSettingsSize, pTo);
-}
-
-bool CWork_BK::HandOverMenu(const CSettingsBlock& AEdited)
-{
-    CSettingsBlock ADevice{};
-    GetSettingsG(ADevice.data());
-    const bool bAllZero = std::all_of(AEdited.begin(), AEdited.end(), [](std::uint8_t bt) { return bt == 0; });
-    if (AEdited == ADevice || bAllZero)
-        return false;
-    {
-        std::lock_guard<std::mutex> ALock(m_DataLock);
-        m_SettingsG = AEdited;
-        m_bMenuHeld = true;
-    }
-    SetWriteSettings(1);
-    return true;
-}
-
-void CWork_BK::OnMenuWritten()
-{
-    std::lock_guard<std::mutex> ALock(m_DataLock);
-    m_bMenuHeld = false;
+    std::lock_guard<std::mutex> ALock(m_CoreLock);
+    std::copy(m_Core.GetSettingsI().begin(), m_Core.GetSettingsI().end(), pOut);
 }
 
 std::optional<CSettingsBlock> CWork_BK::GetMenuToWrite() const
 {
-    if (m_nWriteSettings == 0)
-        return std::nullopt;
-    std::lock_guard<std::mutex> ALock(m_DataLock);
-    return m_SettingsG;
+    std::lock_guard<std::mutex> ALock(m_CoreLock);
+    return m_Core.GetMenuToWrite();
 }
 
-// ---------------------------------------------------------------- receiving and sending
-
-int CWork_BK::OnReceive(const std::uint8_t* pBytes, std::uint32_t dwCount)
+std::int32_t CWork_BK::GetCurrentStage() const
 {
-    DebugPrintBytes(L"Data is :", {pBytes, dwCount});
-    CutFrames(m_strReceive, {pBytes, dwCount}, [this](const CRawString& strFrame) { DispatchFrame(strFrame); });
-    return 1;
+    std::lock_guard<std::mutex> ALock(m_CoreLock);
+    return m_Core.GetCurrentStage();
 }
 
-void CWork_BK::DispatchFrame(const CRawString& strFrame)
+std::uint32_t CWork_BK::GetDoneCount() const
 {
-    m_Sequence.BeginReply();
-    m_Deal.DispatchReply(strFrame, *this);
-    m_Sequence.EndReply();
+    std::lock_guard<std::mutex> ALock(m_CoreLock);
+    return m_Core.GetDoneCount();
 }
 
-void CWork_BK::QueueFrame(std::uint8_t btCommand, std::span<const std::uint8_t> Payload)
+std::int32_t CWork_BK::GetLastResult() const
 {
-    CPacket_ISP APacket;
-    APacket.SetCommand(btCommand, Payload.empty() ? nullptr : Payload.data(), static_cast<std::uint16_t>(Payload.size()));
-    AddTask(APacket);
+    std::lock_guard<std::mutex> ALock(m_CoreLock);
+    return m_Core.GetLastResult();
 }
 
-int CWork_BK::SendData(const std::uint8_t* pBytes, std::uint32_t dwCount)
+bool CWork_BK::IsUpdateRunning() const
 {
-    const bool bWritten = m_Serial.IsOpen() && m_Serial.Write(pBytes, dwCount);
-    const std::uint8_t btCommand = dwCount > 3 ? pBytes[3] : 0;
-    // The acknowledgement of a device request is itself an answer; nothing
-    // comes back for it, and left at the front it would hold every later
-    // command, the next update's start among them.
-    if (btCommand == Cmd::Acknowledge)
-        OnAnswer(btCommand);
-    if (const CStage* pStage = FindStageBy(&CStage::btEnd, btCommand); pStage && pStage->bEndsWhenWritten) {
-        // The end command leaves the queue at once, so the next stage's
-        // start is not held up; its stage ends after the reply that let it go.
-        OnAnswer(btCommand);
-        m_Sequence.OnEndWritten(btCommand, bWritten);
-    }
-    return bWritten ? 1 : 0;
+    std::lock_guard<std::mutex> ALock(m_CoreLock);
+    return m_Core.IsRunning();
 }
 
-int CWork_BK::SendTask(CPacket_ISP& APacket, std::uint32_t /*dwTriesUsed*/)
+CUpdateFailure CWork_BK::GetFailure() const
 {
-    SendData(APacket.GetData(), static_cast<std::uint32_t>(APacket.GetSize()));
-    return 0;
+    std::lock_guard<std::mutex> ALock(m_CoreLock);
+    return m_Core.GetFailure();
 }
 
-bool CWork_BK::OnTimeout(CPacket_ISP& APacket) { return Cmd::IsSettingsRead(APacket.GetCommand()); }
+std::wstring CWork_BK::GetFirmwareSent() const
+{
+    std::lock_guard<std::mutex> ALock(m_CoreLock);
+    const std::int32_t nVersion = m_Core.GetFirmwareSent();
+    return nVersion < 0 ? std::wstring() : FormatVersion(static_cast<std::uint16_t>(nVersion));
+}
+
+bool CWork_BK::IsConnected() const
+{
+    std::lock_guard<std::mutex> ALock(m_CoreLock);
+    return m_Core.GetLink() == CUpdateProtocol::ELink::Ready;
+}
+
+std::uint8_t CWork_BK::GetPortNumber() const
+{
+    std::lock_guard<std::mutex> ALock(m_CoreLock);
+    return m_Core.GetPort();
+}
+
+std::size_t CWork_BK::GetQueueLength() const
+{
+    std::lock_guard<std::mutex> ALock(m_CoreLock);
+    return m_Core.GetQueueLength();
+}

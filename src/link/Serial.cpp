@@ -155,6 +155,8 @@ int CSerial::Run()
         }
         if (dwRead > 0 && m_pOwner != nullptr && !StopRequested())
             m_pOwner->OnReceive(btBuf.data(), dwRead);
+        if (m_pOwner != nullptr && !StopRequested())
+            m_pOwner->OnTick();
         if (m_bPollingPause && !StopRequested())
             Sleep(m_dwReadPause);
     }

@@ -14,4 +14,8 @@ public:
     // Called once, on the read thread, when the device is gone (the adapter
     // was unplugged, the line hung up). The read loop then ends.
     virtual void OnPortLost() {}
+    // Called on the read thread after each turn of its loop, whether bytes
+    // came or not: at least every read pause while the port is open, so that
+    // the owner can keep its time without a thread of its own.
+    virtual void OnTick() {}
 };

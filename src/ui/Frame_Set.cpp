@@ -11,7 +11,6 @@
 
 #include "SettingsChoices.h"
 #include "SkinLoader.h"
-#include "Singleton.h"
 
 namespace {
 
@@ -32,8 +31,9 @@ void ShowTabPage(QWidget* pTab, int nPage)
 
 } // namespace
 
-CFrame_Set::CFrame_Set(std::wstring strSkinFile, CProgramData& AData)
-    : WindowImplBase(AData), m_strSkinFile(std::move(strSkinFile))
+CFrame_Set::CFrame_Set(std::wstring strSkinFile, CProgramData& AData, const CSettingsBlock& ADeviceG,
+                       const CSettingsBlock& ADeviceI)
+    : WindowImplBase(AData), m_strSkinFile(std::move(strSkinFile)), m_aCopyG(ADeviceG), m_aCopyI(ADeviceI)
 {
 }
 
@@ -70,10 +70,6 @@ void CFrame_Set::Notify(TNotifyUI& AMsg)
 
 void CFrame_Set::OnWindowInit()
 {
-    if (const CWork_BK* pWork = Singleton<CWork_BK>::GetInstance()) {
-        pWork->GetSettingsI(m_aCopyI.data());
-        pWork->GetSettingsG(m_aCopyG.data());
-    }
     m_aEdited = m_Data.aSharedSettings;
     if (QWidget* pTab = FindControl("tab_main")) {
         ShowTabPage(pTab, 0);

@@ -2,12 +2,14 @@
 #include "WindowImplBase.h"
 
 // The device settings dialog: edits a copy of the shared device menu page by
-// page, can reload it from either block the device reported, and writes it
-// back on OK for the next update to hand to the device.
+// page, can reload it from either block the device reported (ADeviceG,
+// ADeviceI: copied when the dialog is made), and writes it back on OK for
+// the next update to hand to the device.
 class CFrame_Set final : public WindowImplBase {
     Q_OBJECT
 public:
-    CFrame_Set(std::wstring strSkinFile, CProgramData& AData);
+    CFrame_Set(std::wstring strSkinFile, CProgramData& AData, const CSettingsBlock& ADeviceG,
+               const CSettingsBlock& ADeviceI);
 
     const CSettingsBlock& GetEditedBlock() const { return m_aEdited; }
     int GetCurrentPage() const { return m_nCurrentPage; }

@@ -13,12 +13,11 @@
 #include <system_error>
 
 #include "AdapterFinding.h"
+#include "SearchText.h"
 #include "Frame_Set.h"
-#include "NotifyBridge.h"
 #include "ProgramFolders.h"
 #include "SystemInfo.h"
 #include "TraceTap.h"
-#include "Singleton.h"
 #include "StageText.h"
 #include "TextCodec.h"
 #include "Tick.h"
@@ -37,8 +36,6 @@ const char* const kNoFolder = "Папка не выбрана";
 const char* const kNoSuchFolder = " (такой папки нет)";
 const char* const kChooseFolder = "Папка с файлами обновления";
 
-CWork_BK* Work() { return Singleton<CWork_BK>::GetInstance(); }
-
 QString Text(const char* szUtf8) { return QString::fromUtf8(szUtf8); }
 
 // The worker joins the file names to the folder as text: with its
@@ -52,8 +49,8 @@ QString StageText(std::int32_t nStage, EStageText eText) { return QString::fromW
 
 } // namespace
 
-CFrame_Update::CFrame_Update(std::wstring strSkinFile, CProgramData& AData, CNotifyBridge& ABridge)
-    : WindowImplBase(AData, &ABridge), m_strSkinFile(std::move(strSkinFile)), m_Bridge(ABridge)
+CFrame_Update::CFrame_Update(std::wstring strSkinFile, CProgramData& AData, CNotifyWindow& ANotify, CWork_BK& AWork)
+    : WindowImplBase(AData, &ANotify), m_strSkinFile(std::move(strSkinFile)), m_Work(AWork)
 {
 }
 
@@ -80,10 +77,8 @@ void CFrame_Update::InitWindow()
         pFolder->installEventFilter(this);
     ShowFolder();
     SetText("lbl_app_version", QStringLiteral("IAP Tool %1").arg(QString::fromLatin1(kIapVersion)));
-    if (CWork_BK* pWork = Work()) {
-        pWork->SetNotifyWnd(GetHWND());
-        pWork->StartWork(kSearchPortBound, kLineBaud, FolderForWorker(m_Data.UpdateFolder));
-    }
+    m_Work.SetNotifyWnd(GetHWND());
+    m_Work.StartWork(kSearchPortBound, kLineBaud, FolderForWorker(m_Data.UpdateFolder));
     SetIcon(108);
     CenterWindow();
     // Until «Обновить» can be pressed the window itself holds the focus, so
@@ -133,8 +128,7 @@ bool CFrame_Update::eventFilter(QObject* pObject, QEvent* pEvent)
 
 void CFrame_Update::ChangeUpdateFolder(const std::filesystem::path& Folder)
 {
-    CWork_BK* pWork = Work();
-    if (m_bUpdating || (pWork != nullptr && !pWork->SetUpdateFolder(FolderForWorker(Folder))))
+    if (m_bUpdating || !m_Work.SetUpdateFolder(FolderForWorker(Folder)))
         return;
     m_Data.UpdateFolder = Folder;
     m_Data.aVersionTexts = Folder.empty() ? std::array<std::wstring, 4>{} : ReadVersionFile(Folder / "ver.txt");
@@ -161,8 +155,8 @@ void CFrame_Update::OnFolderClick()
 void CFrame_Update::ShowDeviceVersions(bool bShow)
 {
     std::wstring strFirmware, strData, strRadar;
-    if (const CWork_BK* pWork = Work(); bShow && pWork != nullptr)
-        pWork->GetDeviceVersions(strFirmware, strData, strRadar);
+    if (bShow)
+        m_Work.GetDeviceVersions(strFirmware, strData, strRadar);
     SetText("lbl_device_firmwareversion", strFirmware);
     SetText("lbl_device_dataversion", strData);
     SetText("lbl_device_radarversion", strRadar);
@@ -217,9 +211,6 @@ void CFrame_Update::Notify(TNotifyUI& AMsg)
 
 void CFrame_Update::OnUpdateClick()
 {
-    CWork_BK* pWork = Work();
-    if (pWork == nullptr)
-        return;
     EnableButtons(false);
     m_bUpdating = true;
     m_nCurrentStage = 0;
@@ -227,13 +218,13 @@ void CFrame_Update::OnUpdateClick()
     m_dwStartTick = GetTickCount();
     SetTimer(kTimerElapsed, 100);
     m_dwTotal = m_dwDone = 0;
-    m_dwTotal = pWork->GetProjectCount() + pWork->GetEDogCount() + pWork->GetMusicCount() + pWork->GetRadarCount();
-    m_bMenuHandedOver = pWork->HandOverMenu(m_Data.aSharedSettings);
+    m_dwTotal = m_Work.GetProjectCount() + m_Work.GetEDogCount() + m_Work.GetMusicCount() + m_Work.GetRadarCount();
+    m_bMenuHandedOver = m_Work.HandOverMenu(m_Data.aSharedSettings);
     m_DeviceBefore.emplace();
-    pWork->GetDeviceVersions((*m_DeviceBefore)[0], (*m_DeviceBefore)[1], (*m_DeviceBefore)[2]);
+    m_Work.GetDeviceVersions((*m_DeviceBefore)[0], (*m_DeviceBefore)[1], (*m_DeviceBefore)[2]);
     m_DeviceAfter.reset();
     m_bAfterUnanswered = false;
-    m_Journal.Begin(pWork->PlanUpdate(), std::chrono::steady_clock::now());
+    m_Journal.Begin(m_Work.PlanUpdate(), std::chrono::steady_clock::now());
     ShowReportButton(false);
     SetText("lbl_status", Text("Старт обновления..."));
     SetText("lbl_detail", QString());
@@ -244,16 +235,17 @@ void CFrame_Update::OnUpdateClick()
     // From the first frame to the result the computer may not sleep; with
     // no logind (or none at all) the update runs as it is.
     m_Awake.Acquire(kSleepWhyRu);
-    // A refused (damaged) file ends the update at once with its failure
-    // result. When there is nothing to send at all, no result will ever
-    // come: say so instead of waiting with disabled buttons.
-    if (!pWork->StartUpdate() && m_bUpdating) {
-        m_Awake.Release();
-        m_bUpdating = false;
-        KillTimer(kTimerElapsed);
-        EnableButtons(true);
-        SetText("lbl_status", Text(kNothing));
-    }
+    // A refused (damaged) file has ended the update with its failure result
+    // by now. When nothing will ever come (nothing to send, no device), say
+    // so instead of waiting with disabled buttons.
+    const EStartResult eStart = m_Work.StartUpdate();
+    if (eStart != EStartResult::NothingToDo && eStart != EStartResult::NotConnected)
+        return;
+    m_Awake.Release();
+    m_bUpdating = false;
+    KillTimer(kTimerElapsed);
+    EnableButtons(true);
+    SetText("lbl_status", Text(eStart == EStartResult::NothingToDo ? kNothing : kLost));
 }
 
 void CFrame_Update::ShowReportButton(bool bShow)
@@ -272,8 +264,8 @@ CReportFacts CFrame_Update::GatherReport() const
 {
     CReportFacts AFacts;
     AFacts.Program = {std::string("IAP Tool ") + kIapVersion, std::string("Qt ") + qVersion()};
-    if (const CWork_BK* pWork = Work(); pWork != nullptr && m_bDeviceReady)
-        GatherConnection(*pWork, AFacts);
+    if (m_bDeviceReady)
+        GatherConnection(m_Work, AFacts);
     else
         AFacts.Adapters = ReadUsbAdapters();
     AFacts.SearchLines = m_SearchLines;
@@ -286,8 +278,8 @@ CReportFacts CFrame_Update::GatherReport() const
         AFacts.Journal = m_Journal;
     if (const std::optional<std::int32_t> Result = m_Journal.GetResult()) {
         AFacts.strResult = GetStageText(kWholeUpdate, *Result == 0 ? EStageText::Succeeded : EStageText::Failed);
-        if (const CWork_BK* pWork = Work(); *Result != 0 && pWork != nullptr)
-            AFacts.strWhy = pWork->GetFailure().Describe();
+        if (*Result != 0)
+            AFacts.strWhy = m_Work.GetFailure().Describe();
     }
     if (m_Data.pTrace != nullptr)
         AFacts.Trace = m_Data.pTrace->GetLines();
@@ -319,7 +311,10 @@ void CFrame_Update::OnSettingsClick()
 {
     ShowWindow(false, true);
     {
-        CFrame_Set ASet(L"Frame_Set.xml", m_Data);
+        CSettingsBlock ADeviceG{}, ADeviceI{};
+        m_Work.GetSettingsG(ADeviceG.data());
+        m_Work.GetSettingsI(ADeviceI.data());
+        CFrame_Set ASet(L"Frame_Set.xml", m_Data, ADeviceG, ADeviceI);
         if (ASet.Create(nullptr, QStringLiteral("IAP Tool")))
             ASet.ShowModal();
         else
@@ -363,23 +358,22 @@ void CFrame_Update::ShowSearchState()
     // when the ports or the USB adapters plugged in tell.
     if (m_bDeviceReady || m_bUpdating)
         return;
-    const CWork_BK* pWork = Work();
-    if (pWork == nullptr || pWork->GetSearchCount() == m_dwSearchesShown)
+    if (m_Work.GetSearchCount() == m_dwSearchesShown)
         return;
-    m_dwSearchesShown = pWork->GetSearchCount();
-    const std::vector<CPortFinding> Findings = pWork->GetSearchFindings();
-    const CPortFinding* pFinding = GetMostUseful(Findings);
-    if (pFinding != nullptr && pFinding->eKind == CPortFinding::EKind::NoInfo)
-        SetText("lbl_status", QString::fromUtf8("Устройство на COM%1 ответило, но не прислало сведений о себе.")
-                                  .arg(pFinding->btPort));
+    m_dwSearchesShown = m_Work.GetSearchCount();
+    const std::vector<CPortFinding> Findings = m_Work.GetSearchFindings();
+    const CSearchText AText = DescribeSearch(Findings, m_Work.GetPortsToProbe(), ELanguage::Russian);
+    if (AText.bNoInfo)
+        SetText("lbl_status", QString::fromStdString(AText.strHeadline));
     // Once a search has ended the adapters are read again: on Windows that
     // asks the device tree, too slow for every tick of the timer.
     QStringList Lines;
     if (!m_strLastResult.isEmpty())
         Lines << Text(kLastResult) + m_strLastResult;
-    if (pFinding != nullptr)
-        Lines << DescribeFinding(*pFinding);
-    for (const std::string& strLine : DescribeInRussian(ReadAdapterTroubles(Findings), GetHostSystem()))
+    if (!AText.strMostUseful.empty())
+        Lines << QString::fromStdString(AText.strMostUseful);
+    for (const std::string& strLine :
+         DescribeAdapters(ReadAdapterTroubles(Findings), GetHostSystem(), ELanguage::Russian))
         Lines << QString::fromStdString(strLine);
     SetText("lbl_detail", Lines.join(QLatin1Char('\n')));
     m_SearchLines.clear();
@@ -406,28 +400,6 @@ void CFrame_Update::GrowToFit()
                                               pControl->height());
     if (nLacking > 0)
         resize(width(), height() + nLacking);
-}
-
-QString CFrame_Update::DescribeFinding(const CPortFinding& AFinding)
-{
-    const QString strPort = QString::fromUtf8("COM%1 (%2)").arg(AFinding.btPort).arg(QString::fromStdString(AFinding.strPath));
-    switch (AFinding.eKind) {
-    case CPortFinding::EKind::NoInfo:
-        return QString::fromUtf8("Отключите устройство от компьютера, подключите снова и подождите: поиск "
-                                 "продолжается.");
-    case CPortFinding::EKind::Denied:
-        return QString::fromUtf8("Порт %1 закрыт для этого пользователя: нет прав доступа. Если программа "
-                                 "установлена из пакета, отключите адаптер и подключите его снова. Иначе добавьте "
-                                 "пользователя в группу dialout и войдите в систему заново.")
-            .arg(strPort);
-    case CPortFinding::EKind::Busy:
-        return QString::fromUtf8("Порт %1 занят другой программой. Закройте её: поиск продолжается.").arg(strPort);
-    case CPortFinding::EKind::TooShort:
-    case CPortFinding::EKind::Foreign:
-        return QString::fromUtf8("На порту %1 отвечает не это устройство.").arg(strPort);
-    case CPortFinding::EKind::Silent: break;
-    }
-    return {};
 }
 
 void CFrame_Update::OnDeviceReady()
@@ -466,8 +438,7 @@ void CFrame_Update::OnSettingsRead()
     // update button; the dialog must not open in the middle of an update.
     if (!m_bUpdating)
         SetEnabled("btn_settings", true);
-    if (const CWork_BK* pWork = Work())
-        pWork->GetSettingsG(m_Data.aSharedSettings.data());
+    m_Work.GetSettingsG(m_Data.aSharedSettings.data());
 }
 
 void CFrame_Update::OnDeviceLost()
@@ -492,20 +463,17 @@ void CFrame_Update::OnDeviceReread(bool bAnswered)
     if (!m_bDeviceReady || m_bUpdating)
         return;
     ShowDeviceVersions(true);
-    const CWork_BK* pWork = Work();
-    if (pWork == nullptr)
-        return;
-    if (!bAnswered) {
-        m_bAfterUnanswered = true;
-        SetText("lbl_detail", Text("Устройство не сообщило свои версии после обновления."));
-        return;
+    std::optional<std::wstring> FirmwareNow;
+    if (bAnswered) {
+        std::wstring strFirmware, strData, strRadar;
+        m_Work.GetDeviceVersions(strFirmware, strData, strRadar);
+        m_DeviceAfter = std::array<std::wstring, 3>{strFirmware, strData, strRadar};
+        FirmwareNow = strFirmware;
     }
-    std::wstring strFirmware, strData, strRadar;
-    pWork->GetDeviceVersions(strFirmware, strData, strRadar);
-    m_DeviceAfter = std::array<std::wstring, 3>{strFirmware, strData, strRadar};
-    if (const std::wstring strSent = pWork->GetFirmwareSent(); !strSent.empty() && strSent != strFirmware)
-        SetText("lbl_detail", Text("После обновления устройство сообщает версию ПО %1, а записана %2.")
-                                  .arg(QString::fromStdWString(strFirmware), QString::fromStdWString(strSent)));
+    m_bAfterUnanswered = !bAnswered;
+    if (const std::string strNote = DescribeDeviceAfter(FirmwareNow, m_Work.GetFirmwareSent(), ELanguage::Russian);
+        !strNote.empty())
+        SetText("lbl_detail", QString::fromStdString(strNote));
 }
 
 void CFrame_Update::OnStageStart(std::int32_t nStage, std::uint32_t dwTotal)
@@ -514,7 +482,7 @@ void CFrame_Update::OnStageStart(std::int32_t nStage, std::uint32_t dwTotal)
     m_bStageEnded = false;
     m_dwTotal = dwTotal;
     m_dwDone = 0;
-    SetProgress(nStage == 6 ? 100 : 0);
+    SetProgress(nStage == kWholeUpdate ? 100 : 0);
     SetText("lbl_progress", QString());
     SetText("lbl_status", StageText(nStage, EStageText::Running));
 }
@@ -544,10 +512,10 @@ void CFrame_Update::OnStageResult(std::int32_t nStage, std::int32_t nResult)
     // full, and one that never began shows nothing.
     if (nResult == 0)
         SetProgress(100);
-    else if (nStage != 6)
+    else if (nStage != kWholeUpdate)
         SetProgress(nStage == m_nCurrentStage && !m_bStageEnded ? FailedBar(m_dwTotal, m_dwDone) : 0);
     m_bStageEnded = true;
-    if (nStage == 6) {
+    if (nStage == kWholeUpdate) {
         m_Awake.Release();
         m_nCurrentStage = 6;
         m_bUpdating = false;
@@ -555,14 +523,11 @@ void CFrame_Update::OnStageResult(std::int32_t nStage, std::int32_t nResult)
         EnableButtons(true);
         ShowReportButton(true);
         SetText("lbl_left", QString());
-        const CWork_BK* pWork = Work();
-        SetText("lbl_detail", nResult != 0 && pWork != nullptr
-                                  ? QString::fromStdWString(pWork->GetFailure().Describe())
-                                  : QString());
+        SetText("lbl_detail", nResult != 0 ? QString::fromStdWString(m_Work.GetFailure().Describe()) : QString());
     }
     SetText("lbl_progress", QString());
     SetText("lbl_status", strText);
-    if (nStage == 6)
+    if (nStage == kWholeUpdate)
         KillTimer(kTimerElapsed);
 }
 

@@ -15,7 +15,10 @@ public:
     static constexpr int kTimerElapsed = 10086;
     static constexpr int kTimerSearch = 10087;
 
-    CFrame_Update(std::wstring strSkinFile, CProgramData& AData, CNotifyBridge& ABridge);
+    // AWork is the program's worker; the window tells it what the driver
+    // does and shows what it notifies through ANotify (the program's bridge,
+    // which delivers to this window). Both must outlive the window.
+    CFrame_Update(std::wstring strSkinFile, CProgramData& AData, CNotifyWindow& ANotify, CWork_BK& AWork);
 
     bool IsUpdating() const { return m_bUpdating; }
     // Reads the update files and "ver.txt" from Folder from now on (empty:
@@ -31,8 +34,6 @@ public:
     static bool CalcProgress(std::uint32_t dwTotal, std::uint32_t dwDone, int& nBar, QString& strPercent);
     // The bar a failed stage is left with: how far it got, never full.
     static int FailedBar(std::uint32_t dwTotal, std::uint32_t dwDone);
-    // What the search met on a port, in the window's language.
-    static QString DescribeFinding(const CPortFinding& AFinding);
 
 protected:
     QString GetWindowClassName() const override { return QStringLiteral("CFrame_Update"); }
@@ -77,7 +78,7 @@ private:
     std::uint32_t m_dwTotal = 0;
     std::uint32_t m_dwDone = 0;
     std::uint32_t m_dwStartTick = 0;
-    CNotifyBridge& m_Bridge;
+    CWork_BK& m_Work;
     bool m_bUpdating = false;     // from the click until the whole update's result
     bool m_bDeviceReady = false;  // the connected device has answered
     bool m_bMenuRead = false;     // the connected device reported its menu

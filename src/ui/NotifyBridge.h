@@ -5,15 +5,8 @@
 #include <memory>
 #include <mutex>
 
+#include "MessageTarget.h"
 #include "NotifyWindow.h"
-
-// What the bridge delivers a message to: a window's message handler, on
-// the GUI thread.
-class CMessageTarget {
-public:
-    virtual ~CMessageTarget() = default;
-    virtual std::intptr_t HandleMessage(std::uint32_t uMsg, std::uintptr_t wParam, std::intptr_t lParam) = 0;
-};
 
 // The worker's notification target for a window. SendMessage from a worker
 // thread waits until the GUI thread has handled the message; on the GUI
@@ -50,4 +43,18 @@ private:
     mutable std::mutex m_Mutex;
     std::condition_variable m_Cond;
     bool m_bClosed = false;
+};
+
+// Makes a window the bridge's target for as long as it lives: the program
+// that owns both sets it up right after making the window (before the
+// worker can send anything) and it ends before the window goes. GUI thread.
+class CBridgeTarget {
+public:
+    CBridgeTarget(CNotifyBridge& ABridge, CMessageTarget& ATarget) : m_Bridge(ABridge) { m_Bridge.SetTarget(&ATarget); }
+    ~CBridgeTarget() { m_Bridge.SetTarget(nullptr); }
+    CBridgeTarget(const CBridgeTarget&) = delete;
+    CBridgeTarget& operator=(const CBridgeTarget&) = delete;
+
+private:
+    CNotifyBridge& m_Bridge;
 };

@@ -26,7 +26,6 @@
 #include <QWindow>
 
 #include "HitTest.h"
-#include "NotifyBridge.h"
 #include "SkinLoader.h"
 #include "TextCodec.h"
 
@@ -65,17 +64,12 @@ bool IsOption(const QAbstractButton* pButton)
 
 } // namespace
 
-WindowImplBase::WindowImplBase(CProgramData& AData, CNotifyBridge* pBridge)
-    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), m_Data(AData), m_pBridge(pBridge)
+WindowImplBase::WindowImplBase(CProgramData& AData, CNotifyWindow* pNotify)
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), m_Data(AData), m_pNotify(pNotify)
 {
 }
 
-WindowImplBase::~WindowImplBase()
-{
-    // Messages still queued for this window find no target any more.
-    if (m_pBridge != nullptr)
-        m_pBridge->SetTarget(nullptr);
-}
+WindowImplBase::~WindowImplBase() = default;
 
 bool WindowImplBase::Create(QWidget* pParent, const QString& strTitle)
 {
@@ -98,8 +92,6 @@ bool WindowImplBase::Create(QWidget* pParent, const QString& strTitle)
     pLayout->addWidget(m_pRoot.get());
     resize(m_pRoot->size());
     ConnectNotifications();
-    if (m_pBridge != nullptr)
-        m_pBridge->SetTarget(this);
     m_bClosed = false;
     InitWindow();
     show();
@@ -188,7 +180,7 @@ void WindowImplBase::SetIcon(int nResource)
         setWindowIcon(AImage);
 }
 
-CNotifyWindow* WindowImplBase::GetHWND() const { return m_pBridge; }
+CNotifyWindow* WindowImplBase::GetHWND() const { return m_pNotify; }
 
 QWidget* WindowImplBase::FindControlAt(QPoint APoint) const { return childAt(APoint); }
 

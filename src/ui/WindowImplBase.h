@@ -9,7 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "NotifyBridge.h"
+#include "MessageTarget.h"
+#include "NotifyWindow.h"
 #include "ProgramData.h"
 #include "Win32Names.h"
 
@@ -29,7 +30,9 @@ struct TNotifyUI {
 class WindowImplBase : public QWidget, public CMessageTarget {
     Q_OBJECT
 public:
-    explicit WindowImplBase(CProgramData& AData, CNotifyBridge* pBridge = nullptr);
+    // pNotify: what the worker notifies this window through (not owned; none
+    // for a window the worker does not notify).
+    explicit WindowImplBase(CProgramData& AData, CNotifyWindow* pNotify = nullptr);
     ~WindowImplBase() override;
 
     // Loads the skin, calls the window-created hook, shows the window and
@@ -107,7 +110,7 @@ private:
     void ConnectNotifications();
     void SendNotify(const char* szType, QWidget* pSender);
 
-    CNotifyBridge* m_pBridge;
+    CNotifyWindow* m_pNotify;
     std::unique_ptr<QWidget> m_pRoot;
     std::map<int, int> m_Timers;  // our id -> the toolkit's id
     QEventLoop* m_pLoop = nullptr;

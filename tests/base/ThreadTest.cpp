@@ -4,7 +4,6 @@
 
 #include "AutoThread.h"
 #include "EventObject.h"
-#include "Singleton.h"
 #include "Tick.h"
 
 namespace {
@@ -93,22 +92,4 @@ TEST(AutoThread, BodyLateToEndIsWaitedForAndReleasesItsLock)
     EXPECT_EQ(AThread.GetExitCode(), 5);
     EXPECT_TRUE(AThread.Held.try_lock());
     AThread.Held.unlock();
-}
-
-namespace {
-class CRegistered : public Singleton<CRegistered> {
-public:
-    int nValue = 42;
-};
-} // namespace
-
-TEST(Singleton, PointerLivesExactlyAsLongAsTheObject)
-{
-    EXPECT_EQ(Singleton<CRegistered>::GetInstance(), nullptr);
-    {
-        CRegistered AObject;
-        ASSERT_EQ(Singleton<CRegistered>::GetInstance(), &AObject);
-        EXPECT_EQ(Singleton<CRegistered>::GetInstance()->nValue, 42);
-    }
-    EXPECT_EQ(Singleton<CRegistered>::GetInstance(), nullptr);
 }

@@ -11,38 +11,32 @@ CRawString Frame(std::uint8_t btCommand, const CBytes& Payload)
     return CRawString(Bytes.data(), static_cast<std::int32_t>(Bytes.size()));
 }
 
-// What the dispatcher says a frame means, written down as text.
-class CHeard final : public CReplyListener {
-public:
-    std::string strHeard;
-
-    void OnDeviceInfo(std::uint8_t btPort, const std::array<std::wstring, 3>& V) override
-    {
-        Say("info %d %s %s %s", btPort, WideToUtf8(V[0]).c_str(), WideToUtf8(V[1]).c_str(), WideToUtf8(V[2]).c_str());
+// What the decoder says a frame means, written down as text.
+std::string Heard(const CReply& A)
+{
+    char szText[128] = "";
+    const int nStage = A.pStage != nullptr ? A.pStage->nStage : 0;
+    switch (A.eKind) {
+    case CReply::EKind::None: break;
+    case CReply::EKind::DeviceInfo:
+        std::snprintf(szText, sizeof szText, "info %d %s %s %s", A.btPort, WideToUtf8(A.Versions[0]).c_str(),
+                      WideToUtf8(A.Versions[1]).c_str(), WideToUtf8(A.Versions[2]).c_str());
+        break;
+    case CReply::EKind::SettingsBlock:
+        std::snprintf(szText, sizeof szText, "settings %02x %02x..%02x", A.btAnswered, A.Block[0], A.Block[72]);
+        break;
+    case CReply::EKind::SettingsRefused: std::snprintf(szText, sizeof szText, "refused %02x", A.btAnswered); break;
+    case CReply::EKind::DeviceRequest: std::snprintf(szText, sizeof szText, "request"); break;
+    case CReply::EKind::GoAhead: std::snprintf(szText, sizeof szText, "go-ahead %d", nStage); break;
+    case CReply::EKind::StartAccepted: std::snprintf(szText, sizeof szText, "accepted %d", nStage); break;
+    case CReply::EKind::BlockAnswer:
+        std::snprintf(szText, sizeof szText, "block %d %02x %02x %s", nStage, A.btAnswered, A.btStatus,
+                      A.bWritten ? "written" : "not written");
+        break;
+    case CReply::EKind::EndAnswered: std::snprintf(szText, sizeof szText, "end %d %02x", nStage, A.btAnswered); break;
     }
-    void OnSettingsBlock(std::uint8_t btRead, std::span<const std::uint8_t, kSettingsSize> B) override
-    {
-        Say("settings %02x %02x..%02x", btRead, B[0], B[72]);
-    }
-    void OnSettingsRefused(std::uint8_t btRead) override { Say("refused %02x", btRead); }
-    void OnDeviceRequest() override { Say("request"); }
-    void OnGoAhead(const CStage& A) override { Say("go-ahead %d", A.nStage); }
-    void OnStartAccepted(const CStage& A) override { Say("accepted %d", A.nStage); }
-    void OnBlockAnswer(const CStage& A, std::uint8_t btAnswered, std::uint8_t btStatus, bool bWritten) override
-    {
-        Say("block %d %02x %02x %s", A.nStage, btAnswered, btStatus, bWritten ? "written" : "not written");
-    }
-    void OnEndAnswered(const CStage& A, std::uint8_t btAnswered) override { Say("end %d %02x", A.nStage, btAnswered); }
-
-private:
-    template <class... TArgs>
-    void Say(const char* szFormat, TArgs... Args)
-    {
-        char szText[128];
-        std::snprintf(szText, sizeof szText, szFormat, Args...);
-        strHeard += (strHeard.empty() ? "" : "; ") + std::string(szText);
-    }
-};
+    return szText;
+}
 
 struct CMeaningRow {
     std::uint8_t btCommand;
@@ -60,10 +54,10 @@ CBytes Settings(std::uint8_t btRead, std::size_t nBytes)
 
 } // namespace
 
-// Every frame the device may send, and what the dispatcher makes of it: the
+// Every frame the device may send, and what the decoder makes of it: the
 // versions in the files' notation, each stage's rule for its statuses, and
 // nothing from a frame too short for its kind.
-TEST(Dispatch, WhatEachFrameMeans)
+TEST(Decode, WhatEachFrameMeans)
 {
     const CMeaningRow Rows[] = {
         {0x46, {0x45, 0x03, 0x00, 0x7B, 0x00, 0x05, 0x1A, 0x2B}, "info 3 007b 0005 1a2b"},
@@ -97,9 +91,7 @@ TEST(Dispatch, WhatEachFrameMeans)
         {0x50, {0x01}, ""},
     };
     const CDealMsg ADeal;
-    for (const CMeaningRow& ARow : Rows) {
-        CHeard AHeard;
-        ADeal.DispatchReply(Frame(ARow.btCommand, ARow.Payload), AHeard);
-        EXPECT_EQ(AHeard.strHeard, ARow.szMeans) << "command " << int(ARow.btCommand);
-    }
+    for (const CMeaningRow& ARow : Rows)
+        EXPECT_EQ(Heard(ADeal.Decode(Frame(ARow.btCommand, ARow.Payload))), ARow.szMeans)
+            << "command " << int(ARow.btCommand);
 }

@@ -44,11 +44,6 @@ struct CFaultRow {
     int nExit = -1;                  // iap-cli's exit when no update ran
     const char* szCliSays = nullptr; // what iap-cli must print, when no update ran
     unsigned nWait = 0;              // iap-cli's --wait with short times (0: its default)
-    // A fault that races the update's own threads may end this other way
-    // instead, as a correct result too (then without szWhy), or fail for
-    // this other reason.
-    CResults OrElse = {};
-    const char* szOtherWhy = nullptr;
     unsigned nCom = 3;  // the device's port
 };
 // Whether every request the device makes as its menu is read has been
@@ -56,10 +51,8 @@ struct CFaultRow {
 // command cleared with the rest of the queue, as a request in a stage
 // clears a block; a user, and the tests, start the update after it.
 bool EarlyRequestsAnswered(const CSimDevice& ADevice);
-// Whether a failure's description gives the row's reason (or its other one).
+// Whether a failure's description gives the row's reason.
 bool SaysWhy(const CFaultRow& ARow, const std::string& strText);
-// The row as it ended: its other way when the results took that one.
-CFaultRow SettleRace(const CFaultRow& ARow, const CResults& Results);
 // Test names and failure messages show the row's name.
 void PrintTo(const CFaultRow& ARow, std::ostream* pStream);
 

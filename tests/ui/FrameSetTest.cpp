@@ -98,10 +98,8 @@ TEST_P(FrameSet, EditsReachTheSharedMenuOnlyOnOk)
     const CSetRow& ARow = GetParam();
     CProgramData& AData = m_Data;
     const CSettingsBlock aG = MakeMenu(2), aI = MakeMenu(3);
-    m_Work.SetSettingsG(aG.data());
-    m_Work.SetSettingsI(aI.data());
     AData.aSharedSettings = MakeMenu(1);
-    CFrame_Set ASet(L"Frame_Set.xml", AData);
+    CFrame_Set ASet(L"Frame_Set.xml", AData, aG, aI);
     ASSERT_TRUE(ASet.Create(nullptr, QStringLiteral("IAP Tool")));
     ASSERT_EQ(ASet.GetCurrentPage(), 1);
     Act(ASet, ARow.szSteps);
@@ -141,7 +139,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(FrameSetControls, AnAllZeroMenuShowsFirstItemsAndCheckedBoxes)
 {
     CProgramData& AData = m_Data;
-    CFrame_Set ASet(L"Frame_Set.xml", AData);
+    CFrame_Set ASet(L"Frame_Set.xml", AData, {}, {});
     ASSERT_TRUE(ASet.Create(nullptr, QStringLiteral("IAP Tool")));
     for (const CComboChoice& AChoice : GetComboChoices()) {
         if (AChoice.IsPerPage()) {
@@ -159,7 +157,7 @@ TEST_F(FrameSetControls, ChoiceListsSwitchesAndHeaders)
     CProgramData& AData = m_Data;
     AData.aSharedSettings = MakeMenu(1);
     AData.aSharedSettings[27] = 40;  // not an item of como_frame1_content_2_2
-    CFrame_Set ASet(L"Frame_Set.xml", AData);
+    CFrame_Set ASet(L"Frame_Set.xml", AData, {}, {});
     ASSERT_TRUE(ASet.Create(nullptr, QStringLiteral("IAP Tool")));
 
     EXPECT_EQ(Combo(ASet, "como_frame1_1")->currentIndex(), 1);

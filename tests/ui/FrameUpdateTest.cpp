@@ -12,8 +12,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-QString Stage(int nStage, EStageText eText) { return QString::fromWCharArray(GetStageText(nStage, eText)); }
-
 class FrameUpdate : public CWindowTest {};
 
 struct CElapsedRow {
@@ -53,88 +51,11 @@ TEST(FrameUpdateTexts, ElapsedTimeAndPercentages)
     }
 }
 
-// Notifications as the worker sends them, without a device.
-TEST_F(FrameUpdate, NotificationsDriveStatusBarAndButtons)
-{
-    m_Files.Write("ver.txt", "RD-1\r\n0102\r\n0003\r\n1a2b\r\n");
-    Frame().ChangeUpdateFolder(m_Files.GetPath());  // reads the folder's ver.txt again
-    const CFrame_Update& AFrame = Frame();
-    auto Send = [&](std::uint32_t uMsg, std::uintptr_t w = 0, std::intptr_t l = 0) {
-        m_Program.pFrame->HandleMessage(uMsg, w, l);
-    };
-
-    EXPECT_EQ(TextOf(AFrame, "lbl_device_type"), "RD-1");
-    EXPECT_EQ(TextOf(AFrame, "lbl_file_radarversion"), "1a2b");
-    EXPECT_FALSE(IsEnabled(AFrame, "btn_update")) << "the skin creates it disabled";
-    EXPECT_FALSE(IsEnabled(AFrame, "btn_settings"));
-    EXPECT_TRUE(TextOf(AFrame, "lbl_status").startsWith(QString::fromUtf8("Поиск устройства")));
-
-    // Nothing to send at all: said plainly, and the window is usable again.
-    Send(WM_DEVICE_READY);
-    ASSERT_TRUE(IsEnabled(AFrame, "btn_update"));
-    Click(AFrame, "btn_update");
-    EXPECT_TRUE(TextOf(AFrame, "lbl_status").startsWith(QString::fromUtf8("Нечего обновлять")));
-    EXPECT_TRUE(IsEnabled(AFrame, "btn_update"));
-    EXPECT_TRUE(IsEnabled(AFrame, "btn_cancel"));
-    EXPECT_FALSE(AFrame.IsUpdating());
-
-    // An update runs (a changed menu is there to send): late answers of the
-    // device enable nothing.
-    m_Program.AWork.SetWriteSettings(1);  // a changed menu: StartUpdate queues 0x4A
-    Click(AFrame, "btn_update");
-    ASSERT_TRUE(AFrame.IsUpdating());
-    Send(WM_SETTINGS_READ);
-    Send(WM_DEVICE_READY);
-    EXPECT_FALSE(IsEnabled(AFrame, "btn_settings"));
-    EXPECT_FALSE(IsEnabled(AFrame, "btn_update"));
-    Send(WM_STAGE_START, 2, 100);
-    EXPECT_EQ(BarOf(AFrame), 0);
-    EXPECT_EQ(TextOf(AFrame, "lbl_status"), Stage(2, EStageText::Running));
-    Send(WM_PROGRESS, 3, 2);
-    EXPECT_EQ(TextOf(AFrame, "lbl_progress"), "66%");
-    Send(WM_PROGRESS, 0, 7);
-    EXPECT_EQ(BarOf(AFrame), 66) << "a total of 0 leaves the bar as it is";
-    EXPECT_EQ(TextOf(AFrame, "lbl_progress"), "66%");
-    Send(WM_STAGE_RESULT, 2, 1);
-    EXPECT_EQ(TextOf(AFrame, "lbl_status"), QString::fromUtf8("Не удалось обновить базу камер!"));
-    EXPECT_EQ(BarOf(AFrame), 66) << "a failed stage shows how far it got";
-    EXPECT_FALSE(IsEnabled(AFrame, "btn_update")) << "only the whole update's result enables the buttons";
-    EXPECT_FALSE(IsEnabled(AFrame, "btn_cancel"));
-    Send(WM_PROGRESS, 3, 3);
-    EXPECT_EQ(BarOf(AFrame), 66) << "a progress after its stage's result changes nothing";
-    EXPECT_EQ(TextOf(AFrame, "lbl_status"), QString::fromUtf8("Не удалось обновить базу камер!"));
-    Send(WM_STAGE_START, 3, 3);
-    Send(WM_PROGRESS, 3, 3);
-    EXPECT_EQ(BarOf(AFrame), 100);
-    Send(WM_STAGE_RESULT, 3, 1);
-    EXPECT_EQ(BarOf(AFrame), 99) << "every block answered, yet failed: never a full bar";
-    Send(WM_STAGE_RESULT, 5, 1);
-    EXPECT_EQ(BarOf(AFrame), 0) << "the menu stage failed before it began";
-    Send(WM_STAGE_START, 6, 0);
-    EXPECT_EQ(BarOf(AFrame), 100);
-    EXPECT_EQ(TextOf(AFrame, "lbl_status"), "");
-    Send(WM_STAGE_RESULT, 6, 0);
-    EXPECT_EQ(TextOf(AFrame, "lbl_status"), QString::fromUtf8("Успешно обновлено!"));
-    EXPECT_TRUE(IsEnabled(AFrame, "btn_update"));
-    EXPECT_TRUE(IsEnabled(AFrame, "btn_settings"));
-    EXPECT_TRUE(IsEnabled(AFrame, "btn_cancel"));
-    Send(WM_PROGRESS, 1, 1);
-    EXPECT_EQ(TextOf(AFrame, "lbl_status"), QString::fromUtf8("Успешно обновлено!")) << "nothing wipes the result";
-
-    // Unplugged: said so, with the last result below (found again, the
-    // fault matrix's replug rows show the clean slate).
-    m_Program.pFrame->FindControl<QLabel>("lbl_device_firmwareversion")->setText("0102");
-    Send(WM_DEVICE_LOST);
-    EXPECT_FALSE(IsEnabled(AFrame, "btn_update"));
-    EXPECT_EQ(TextOf(AFrame, "lbl_device_firmwareversion"), "");
-    EXPECT_EQ(TextOf(AFrame, "lbl_detail"), QString::fromUtf8("Последнее обновление: Успешно обновлено!"));
-}
-
 // A disabled button must look disabled, whatever role the skin gives it:
 // one that looks live and does nothing confuses.
 TEST_F(FrameUpdate, DisabledButtonsLookDisabledAndBothWindowsHaveTheIcon)
 {
-    CFrame_Set ASet(L"Frame_Set.xml", m_Program.AData);
+    CFrame_Set ASet(L"Frame_Set.xml", m_Program.AData, {}, {});
     ASSERT_TRUE(ASet.Create(nullptr, QStringLiteral("IAP Tool")));
     ASet.show();
     const std::pair<const WindowImplBase*, const char*> Buttons[] = {

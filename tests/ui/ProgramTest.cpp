@@ -16,6 +16,7 @@
 #include "FakeSysfs.h"
 #include "MockLogind.h"
 #include "SleepInhibitor.h"
+#include "StageText.h"
 #include "ProgramFolders.h"
 #include "TextCodec.h"
 #include "UiTestKit.h"
@@ -116,6 +117,94 @@ TEST(Program, TheUpdateFolderIsWhatTheWindowShowsAndTheUpdateSends)
     EXPECT_EQ(TextOf(AFrame, "lbl_status"), QString::fromUtf8("Успешно обновлено!"));
     EXPECT_EQ(pDevice->GetImage(0x31), Sound);
     EXPECT_TRUE(pDevice->GetImage(0x21).empty()) << "the working folder's camera database was sent";
+}
+
+// Notifications as the worker sends them, sent by hand to a window whose
+// device answers its connection but never an update's start, so that an
+// update stays running as long as the test needs.
+TEST(Program, NotificationsDriveStatusBarAndButtons)
+{
+    CTempPortDir APorts;
+    CUpdateFolder AFiles;
+    AFiles.Write("ver.txt", "RD-1\r\n0102\r\n0003\r\n1a2b\r\n");
+    CSimOptions AQuiet;
+    AQuiet.nStopAfter = 4;  // the probe, 0x45, 0x47 and 0x49
+    const auto pDevice = StartDevice(APorts.GetPath(), 3, AQuiet);
+    CWorkSettings ASettings = CEngine::Fast();
+    ASettings.dwStallTimeout = 600000;
+    CUiProgram AProgram(AFiles.GetPath(), ASettings);
+    ASSERT_TRUE(AProgram.Open());
+    AProgram.pFrame->ChangeUpdateFolder(AFiles.GetPath());  // reads the folder's ver.txt again
+    const CFrame_Update& AFrame = *AProgram.pFrame;
+    auto Send = [&](std::uint32_t uMsg, std::uintptr_t w = 0, std::intptr_t l = 0) {
+        AProgram.pFrame->HandleMessage(uMsg, w, l);
+    };
+
+    EXPECT_EQ(TextOf(AFrame, "lbl_device_type"), "RD-1");
+    EXPECT_EQ(TextOf(AFrame, "lbl_file_radarversion"), "1a2b");
+    EXPECT_FALSE(IsEnabled(AFrame, "btn_update")) << "the skin creates it disabled";
+    EXPECT_FALSE(IsEnabled(AFrame, "btn_settings"));
+    EXPECT_TRUE(TextOf(AFrame, "lbl_status").startsWith(QString::fromUtf8("Поиск устройства")));
+
+    // Nothing to send at all: said plainly, and the window is usable again.
+    ASSERT_TRUE(AProgram.WaitReady());
+    ASSERT_TRUE(IsEnabled(AFrame, "btn_update"));
+    Click(AFrame, "btn_update");
+    EXPECT_TRUE(TextOf(AFrame, "lbl_status").startsWith(QString::fromUtf8("Нечего обновлять")));
+    EXPECT_TRUE(IsEnabled(AFrame, "btn_update"));
+    EXPECT_TRUE(IsEnabled(AFrame, "btn_cancel"));
+    EXPECT_FALSE(AFrame.IsUpdating());
+
+    // An update runs (a changed menu is there to send): late answers of the
+    // device enable nothing.
+    AProgram.AData.aSharedSettings[3] ^= 0x01;  // a changed menu: the start 0x4A goes, unanswered
+    Click(AFrame, "btn_update");
+    ASSERT_TRUE(AFrame.IsUpdating());
+    Send(WM_SETTINGS_READ);
+    Send(WM_DEVICE_READY);
+    EXPECT_FALSE(IsEnabled(AFrame, "btn_settings"));
+    EXPECT_FALSE(IsEnabled(AFrame, "btn_update"));
+    Send(WM_STAGE_START, 2, 100);
+    EXPECT_EQ(BarOf(AFrame), 0);
+    EXPECT_EQ(TextOf(AFrame, "lbl_status"), QString::fromWCharArray(GetStageText(2, EStageText::Running)));
+    Send(WM_PROGRESS, 3, 2);
+    EXPECT_EQ(TextOf(AFrame, "lbl_progress"), "66%");
+    Send(WM_PROGRESS, 0, 7);
+    EXPECT_EQ(BarOf(AFrame), 66) << "a total of 0 leaves the bar as it is";
+    EXPECT_EQ(TextOf(AFrame, "lbl_progress"), "66%");
+    Send(WM_STAGE_RESULT, 2, 1);
+    EXPECT_EQ(TextOf(AFrame, "lbl_status"), QString::fromUtf8("Не удалось обновить базу камер!"));
+    EXPECT_EQ(BarOf(AFrame), 66) << "a failed stage shows how far it got";
+    EXPECT_FALSE(IsEnabled(AFrame, "btn_update")) << "only the whole update's result enables the buttons";
+    EXPECT_FALSE(IsEnabled(AFrame, "btn_cancel"));
+    Send(WM_PROGRESS, 3, 3);
+    EXPECT_EQ(BarOf(AFrame), 66) << "a progress after its stage's result changes nothing";
+    EXPECT_EQ(TextOf(AFrame, "lbl_status"), QString::fromUtf8("Не удалось обновить базу камер!"));
+    Send(WM_STAGE_START, 3, 3);
+    Send(WM_PROGRESS, 3, 3);
+    EXPECT_EQ(BarOf(AFrame), 100);
+    Send(WM_STAGE_RESULT, 3, 1);
+    EXPECT_EQ(BarOf(AFrame), 99) << "every block answered, yet failed: never a full bar";
+    Send(WM_STAGE_RESULT, 5, 1);
+    EXPECT_EQ(BarOf(AFrame), 0) << "the menu stage failed before it began";
+    Send(WM_STAGE_START, 6, 0);
+    EXPECT_EQ(BarOf(AFrame), 100);
+    EXPECT_EQ(TextOf(AFrame, "lbl_status"), "");
+    Send(WM_STAGE_RESULT, 6, 0);
+    EXPECT_EQ(TextOf(AFrame, "lbl_status"), QString::fromUtf8("Успешно обновлено!"));
+    EXPECT_TRUE(IsEnabled(AFrame, "btn_update"));
+    EXPECT_TRUE(IsEnabled(AFrame, "btn_settings"));
+    EXPECT_TRUE(IsEnabled(AFrame, "btn_cancel"));
+    Send(WM_PROGRESS, 1, 1);
+    EXPECT_EQ(TextOf(AFrame, "lbl_status"), QString::fromUtf8("Успешно обновлено!")) << "nothing wipes the result";
+
+    // Unplugged: said so, with the last result below (found again, the
+    // fault matrix's replug rows show the clean slate).
+    AProgram.pFrame->FindControl<QLabel>("lbl_device_firmwareversion")->setText("0102");
+    Send(WM_DEVICE_LOST);
+    EXPECT_FALSE(IsEnabled(AFrame, "btn_update"));
+    EXPECT_EQ(TextOf(AFrame, "lbl_device_firmwareversion"), "");
+    EXPECT_EQ(TextOf(AFrame, "lbl_detail"), QString::fromUtf8("Последнее обновление: Успешно обновлено!"));
 }
 
 // After a successful update the device is asked again what it is: the

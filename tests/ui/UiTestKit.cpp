@@ -73,7 +73,8 @@ CUiProgram::CUiProgram(const std::filesystem::path& ProgramFolder, CWorkSettings
     : AData(MakeProgramData(ProgramFolder, SkinFolder))
 {
     AWork.SetWorkSettings(ASettings);
-    pFrame = std::make_unique<CFrame_Update>(L"frame_Update.xml", AData, ABridge);
+    pFrame = std::make_unique<CFrame_Update>(L"frame_Update.xml", AData, ABridge, AWork);
+    pTarget = std::make_unique<CBridgeTarget>(ABridge, *pFrame);
 }
 
 CUiProgram::~CUiProgram()
@@ -82,6 +83,7 @@ CUiProgram::~CUiProgram()
     ABridge.Close();
     AWork.Reset();
     AWork.SetNotifyWnd(nullptr);
+    pTarget.reset();
     pFrame.reset();
 }
 

@@ -58,6 +58,7 @@ struct CUiProgram {
     CNotifyBridge ABridge;
     CWork_BK AWork;
     std::unique_ptr<CFrame_Update> pFrame;
+    std::unique_ptr<CBridgeTarget> pTarget;
 
     // The program's folder, where its update files are.
     explicit CUiProgram(const std::filesystem::path& ProgramFolder, CWorkSettings ASettings = CEngine::Fast(),
@@ -79,11 +80,9 @@ protected:
     CUiProgram m_Program{m_Files.GetPath()};
 };
 
-// The device menu dialog's program data and a worker holding the device's
-// two blocks; no window is opened.
+// The device menu dialog's program data; no window is opened.
 class CMenuTest : public testing::Test {
 protected:
     CUpdateFolder m_Files;
     CProgramData m_Data = MakeProgramData(m_Files.GetPath());
-    CWork_BK m_Work;
 };

@@ -112,7 +112,7 @@ TEST(WindowSkin, ASkinWithoutMostControlsStillRuns)
     EXPECT_FALSE(AProgram.pFrame->IsUpdating());
 
     AProgram.AData.aSharedSettings.fill(0);
-    CFrame_Set ASet(L"Frame_Set.xml", AProgram.AData);
+    CFrame_Set ASet(L"Frame_Set.xml", AProgram.AData, {}, {});
     ASSERT_TRUE(ASet.Create(nullptr, QStringLiteral("IAP Tool")));
     Pick(ASet, "como_frame1_content_2_2", 4);
     Click(ASet, "option_frame_1_3");  // four page options are missing: no page change
