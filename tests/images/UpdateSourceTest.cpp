@@ -145,18 +145,3 @@ TEST(UpdateSource, ArchivesAreUnpackedOrRefusedWithNothingLeft)
         EXPECT_TRUE(List(Temp).empty());
     }
 }
-
-// A folder is the folder; a name that is not an archive's is no archive.
-TEST(UpdateSource, FoldersAreTakenAsTheyAre)
-{
-    const CUpdateFolder AFolder;
-    const std::filesystem::path Zipped = AFolder.GetPath() / "Обновление.ZIP";
-    std::filesystem::create_directory(Zipped);
-    for (const std::filesystem::path& Path : {AFolder.GetPath(), Zipped}) {
-        const CUpdateSource ASource(Path, kNames);
-        EXPECT_EQ(ASource.GetFolder(), Path);
-        EXPECT_EQ(ASource.GetRefusal(), ERefusal::None);
-    }
-    EXPECT_TRUE(CUpdateSource::IsArchive("a.Rar") && CUpdateSource::IsArchive("b.7z"));
-    EXPECT_FALSE(CUpdateSource::IsArchive("update.tar.gz") || CUpdateSource::IsArchive("zip"));
-}
