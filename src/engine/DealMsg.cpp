@@ -53,7 +53,7 @@ CReply Make(CReply::EKind eKind, const CStage* pStage = nullptr, std::uint8_t bt
     AReply.pStage = pStage;
     AReply.btAnswered = btAnswered;
     AReply.btStatus = btStatus;
-    AReply.bWritten = pStage != nullptr && IsWritten(*pStage, btStatus);
+    AReply.bWritten = eKind == CReply::EKind::BlockAnswer && IsWritten(*pStage, btStatus);
     return AReply;
 }
 

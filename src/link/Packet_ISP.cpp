@@ -2,7 +2,7 @@
 
 #include "Frame.h"
 
-CPacket_ISP::CPacket_ISP() : CTask(1, 1000, 100) {}
+CPacket_ISP::CPacket_ISP() = default;
 
 bool CPacket_ISP::SetCommand(std::uint8_t btCommand, const std::uint8_t* pPayload,
                              std::uint16_t uLen)

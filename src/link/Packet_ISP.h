@@ -2,13 +2,12 @@
 #include <cstdint>
 
 #include "RawString.h"
-#include "Task.h"
 
-// One outgoing frame with its send bookkeeping:
+// One outgoing frame:
 // AC, length (n + 5, low byte first), command, n payload bytes, 8-bit sum of
 // command and payload. The inherited buffer stays empty; the frame lives in
 // a member.
-class CPacket_ISP : public CRawString, public CTask {
+class CPacket_ISP : public CRawString {
 public:
     CPacket_ISP();
     CPacket_ISP(const CPacket_ISP&) = default;

@@ -5,7 +5,6 @@
 #include <span>
 
 #include "AutoThread.h"
-#include "MuTexObject.h"
 #include "SerialBackend.h"
 #include "SerialObject.h"
 
@@ -31,12 +30,11 @@
 //   driver does.
 // Locks: m_PortLock (shared for writes and the probe, alone for opening and
 // closing), never held while calling the owner, and never across a wait
-// that Close cannot end. The CMuTexObject base is the port's lock as the
-// system names it; nothing here takes it.
+// that Close cannot end.
 // Pointers: the owner (constructor, SetOwner) is not owned and must outlive
 // the read thread, that is every Close; the worker owns its CSerial and is
 // its owner.
-class CSerial : public CAutoThread, public CMuTexObject {
+class CSerial : public CAutoThread {
 public:
     CSerial(CSerialObject* pOwner, std::uint32_t dwReadPause);
     ~CSerial() override;

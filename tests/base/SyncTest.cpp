@@ -4,7 +4,6 @@
 
 #include "DebugPrint.h"
 #include "EventObject.h"
-#include "MuTexObject.h"
 
 TEST(Event, AutoResetMergesSignalsAndConsumesThem)
 {
@@ -33,24 +32,6 @@ TEST(Event, WakesAWaiterOnAnotherThread)
     AEvent.Set();
     AWaiter.join();
     EXPECT_TRUE(bWoken);
-}
-
-TEST(MuTex, IsReentrantAndTimesOutForOtherThreads)
-{
-    CMuTexObject AMutex;
-    ASSERT_TRUE(AMutex.Lock());
-    ASSERT_TRUE(AMutex.Lock(0));
-    bool bOther = true;
-    std::thread([&] { bOther = AMutex.Lock(20); }).join();
-    EXPECT_FALSE(bOther);
-    AMutex.Unlock();
-    AMutex.Unlock();
-    std::thread([&] {
-        bOther = AMutex.Lock(1000);
-        if (bOther)
-            AMutex.Unlock();
-    }).join();
-    EXPECT_TRUE(bOther);
 }
 
 TEST(DebugPrint, WritesUtf8AndCutsAt1023Characters)

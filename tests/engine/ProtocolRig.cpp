@@ -60,8 +60,8 @@ void CProtocolRig::Pump()
         }
         for (const CProtocolAction& AAction : Actions) {
             switch (AAction.eKind) {
-            case CProtocolAction::EKind::Notify: Notes.emplace_back(AAction.uMessage, AAction.wParam, AAction.lParam); break;
-            case CProtocolAction::EKind::Trace: Trace.push_back(AAction.strText); break;
+            case CProtocolAction::EKind::Notify: ANotes.SendMessage(AAction.uMessage, AAction.wParam, AAction.lParam); break;
+            case CProtocolAction::EKind::Trace: break;
             case CProtocolAction::EKind::Write: {
                 const std::uint8_t btCommand = AAction.Frame[3];
                 const bool bWritten = FailWriteOf != btCommand;
@@ -95,22 +95,4 @@ void CProtocolRig::Advance(CMillis tStep)
         if (tNow >= tEnd)
             return;
     }
-}
-
-CResults CProtocolRig::Results() const
-{
-    CResults Results;
-    for (const CNote& ANote : Notes)
-        if (ANote.uMessage == WM_STAGE_RESULT)
-            Results.emplace_back(static_cast<int>(ANote.wParam), static_cast<int>(ANote.lParam));
-    return Results;
-}
-
-std::vector<int> CProtocolRig::StageStarts() const
-{
-    std::vector<int> Starts;
-    for (const CNote& ANote : Notes)
-        if (ANote.uMessage == WM_STAGE_START)
-            Starts.push_back(static_cast<int>(ANote.wParam));
-    return Starts;
 }

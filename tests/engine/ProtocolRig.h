@@ -41,8 +41,7 @@ public:
     void Inject(const CSimBytes& Frame);
     void Pump();
 
-    CResults Results() const;
-    std::vector<int> StageStarts() const;
+    CResults Results() const { return ANotes.Results(); }
     // The commands written since the connection's four (probe answered,
     // 0x45, 0x47, 0x49).
     CCommands UpdateWire() const { return CCommands(Wire.begin() + std::min<std::size_t>(3, Wire.size()), Wire.end()); }
@@ -54,8 +53,7 @@ public:
     CMillis tNow{0};
     CCommands Wire;              // every command written, in order (the probe is the port's, not among them)
     std::vector<CMillis> WireTimes; // when each was written
-    std::vector<CNote> Notes;    // every notification, in order
-    std::vector<std::wstring> Trace;
+    CNoteRecorder ANotes;        // every notification, in order
     std::optional<std::uint8_t> FailWriteOf; // the writes of this command fail
 
 private:

@@ -26,6 +26,12 @@ void WriteFiles(CUpdateFolder& AFiles, const std::vector<std::string>& Names)
     }
 }
 
+long Count(const CProtocolRig& ARig, const CNote& ANote)
+{
+    const std::vector<CNote> Notes = ARig.ANotes.GetNotes();
+    return std::count(Notes.begin(), Notes.end(), ANote);
+}
+
 const std::vector<std::string> kAllFiles = {"AC7811_project.hex", "flagdata.bin", "audioHead.bin", "rdfw.bin"};
 
 // A rig connected to a device with these update files, a menu handed over
@@ -130,7 +136,7 @@ TEST_P(Order, EachStageStartsCountsAndEndsInOrderOnTheWireAndInTheWindow)
     CConnected AConnected(ARow.Files, ARow.bMenu);
     CProtocolRig& ARig = AConnected.ARig;
     EXPECT_EQ(ARig.Run(), ARow.Expected);
-    EXPECT_EQ(BreachOfOrder(ARig.Notes), "");
+    EXPECT_EQ(BreachOfOrder(ARig.ANotes.GetNotes()), "");
     EXPECT_EQ(ARig.UpdateWire(), Concat({ARow.Wire, kReread}));
 }
 
@@ -156,7 +162,7 @@ TEST(Protocol, RadarAnnouncedTwiceAfterSoundAndFirmwareRecordsAtTheirAddresses)
 {
     CConnected AConnected({"audioHead.bin", "rdfw.bin"}, false);
     EXPECT_EQ(AConnected.ARig.Run(), (CResults{{3, 0}, {4, 0}, {6, 0}}));
-    EXPECT_EQ(AConnected.ARig.StageStarts(), (std::vector<int>{3, 4, 4}));
+    EXPECT_EQ(Count(AConnected.ARig, {WM_STAGE_START, 4, 3}), 2) << "the radar announced twice";
 
     CUpdateFolder AFiles;
     AFiles.Write("AC7811_project.hex", MakeHex(0x08000000, RandomBytes(32, 13), "0123", false));
@@ -174,8 +180,7 @@ TEST(Protocol, RadarAnnouncedTwiceAfterSoundAndFirmwareRecordsAtTheirAddresses)
     EXPECT_EQ(CBytes(Written[4].begin() + 4, Written[4].begin() + 9), (CBytes{0x00, 0x00, 0x00, 0x08, 0x10}));
     EXPECT_EQ(CBytes(Written[5].begin() + 4, Written[5].begin() + 9), (CBytes{0x10, 0x00, 0x00, 0x08, 0x10}));
     EXPECT_EQ(Written[6][3], 0x1A);
-    EXPECT_NE(std::find(ARig.Notes.begin(), ARig.Notes.end(), CNote{WM_PROGRESS, 2, 2}), ARig.Notes.end())
-        << "the bar reaches 100%";
+    EXPECT_EQ(Count(ARig, {WM_PROGRESS, 2, 2}), 1) << "the bar reaches 100%";
 }
 
 // What the check of the files promises before an update is what the update
@@ -303,7 +308,7 @@ TEST(Protocol, ConnectingAsksAgainGivesUpAndSkipsUnansweredReads)
         EXPECT_EQ(std::count(ARig.Wire.begin(), ARig.Wire.end(), Cmd::InfoRequest), static_cast<long>(ARow.nAsked));
         EXPECT_EQ(ARig.WireTimes[ARow.nAsked - 1], CMillis(1000) * static_cast<long>(ARow.nAsked - 1));
         const bool bReady = ARow.eLink == CUpdateProtocol::ELink::Ready;
-        EXPECT_EQ(std::count(ARig.Notes.begin(), ARig.Notes.end(), CNote{WM_DEVICE_READY, 0, 0}), bReady ? 1 : 0);
+        EXPECT_EQ(Count(ARig, {WM_DEVICE_READY, 0, 0}), bReady ? 1 : 0);
     }
 
     CSimOptions ANoMenu;
@@ -331,7 +336,7 @@ TEST(Protocol, AfterASuccessTheDeviceIsReadAgain)
         CProtocolRig& ARig = AConnected.ARig;
         EXPECT_EQ(ARig.Run(), (CResults{{1, 0}, {6, 0}}));
         ARig.Advance(10000ms);
-        EXPECT_EQ(std::count(ARig.Notes.begin(), ARig.Notes.end(), CNote{WM_DEVICE_REREAD, bAnswers ? 1u : 0u, 0}), 1);
+        EXPECT_EQ(Count(ARig, {WM_DEVICE_REREAD, bAnswers ? 1u : 0u, 0}), 1);
         EXPECT_EQ(ARig.ACore.GetVersions()[0], bAnswers ? L"0102" : L"") << "the firmware version it was sent";
     }
 }

@@ -57,19 +57,6 @@ TEST(Packet, LongPayloadStoresLengthLowByteFirstAndSumsModulo256)
     EXPECT_FALSE(APacket.SetCommand(0x23, nullptr, 4));
 }
 
-// A copy in the queue carries the tries used; the long wait is never below
-// the short one.
-TEST(Packet, CopiesCarryTheTryCountAndWaitsStayOrdered)
-{
-    CPacket_ISP APacket;
-    EXPECT_TRUE(APacket.NextTry());
-    EXPECT_FALSE(APacket.NextTry());
-    const CPacket_ISP ACopy(APacket);
-    EXPECT_EQ(ACopy.GetTriesUsed(), 1u);
-    APacket.SetShortWait(5000);
-    EXPECT_EQ(APacket.GetLongWait(), 5000u);
-}
-
 struct CCutCase {
     const char* szName;
     std::vector<CBytes> Chunks;

@@ -38,18 +38,6 @@ bool CNoteRecorder::WaitFor(std::uint32_t uMessage, long nWParam, std::chrono::m
     return m_Cond.wait_for(ALock, tLimit, [&] { return CountLocked(uMessage, nWParam) >= nCount; });
 }
 
-bool CNoteRecorder::WaitForMore(std::size_t nCount, std::chrono::milliseconds tLimit) const
-{
-    std::unique_lock<std::mutex> ALock(m_Mutex);
-    return m_Cond.wait_for(ALock, tLimit, [&] { return m_Notes.size() > nCount; });
-}
-
-std::size_t CNoteRecorder::Count(std::uint32_t uMessage) const
-{
-    std::lock_guard<std::mutex> ALock(m_Mutex);
-    return CountLocked(uMessage, -1);
-}
-
 std::vector<std::pair<int, int>> CNoteRecorder::Results() const
 {
     std::vector<std::pair<int, int>> Pairs;
@@ -59,11 +47,3 @@ std::vector<std::pair<int, int>> CNoteRecorder::Results() const
     return Pairs;
 }
 
-std::vector<int> CNoteRecorder::StageStarts() const
-{
-    std::vector<int> Stages;
-    for (const CNote& ANote : GetNotes())
-        if (ANote.uMessage == WM_STAGE_START)
-            Stages.push_back(static_cast<int>(ANote.wParam));
-    return Stages;
-}

@@ -42,13 +42,8 @@ public:
     // negative) are kept.
     bool WaitFor(std::uint32_t uMessage, long nWParam = -1,
                  std::chrono::milliseconds tLimit = std::chrono::seconds(20), std::size_t nCount = 1) const;
-    // Whether more than nCount notifications are kept within the time: a
-    // bounded wait that must come back empty where nothing may follow.
-    bool WaitForMore(std::size_t nCount, std::chrono::milliseconds tLimit) const;
-    std::size_t Count(std::uint32_t uMessage) const;
-    // The stage-result notifications as (stage, result), and the stages started.
+    // The stage-result notifications as (stage, result).
     std::vector<std::pair<int, int>> Results() const;
-    std::vector<int> StageStarts() const;
 
 private:
     std::size_t CountLocked(std::uint32_t uMessage, long nWParam) const;
