@@ -5,8 +5,9 @@
 void CCliOptions::Declare(CLI::App& AApp)
 {
     AApp.description("Updates the radar detector on the first COM port that answers, with the update\n"
-                     "files of a folder: AC7811_project.hex, flagdata.bin, audioHead.bin, rdfw.bin;\n"
-                     "ver.txt gives the versions shown.\n");
+                     "files of a folder, or of the update's .zip, .7z or .rar archive as published:\n"
+                     "AC7811_project.hex, flagdata.bin, audioHead.bin, rdfw.bin; ver.txt gives the\n"
+                     "versions shown.\n");
     AApp.footer("Environment (Linux):\n"
                 "  IAP_PORT_DIR              a folder of COM<N> links that stand for the\n"
                 "                            serial ports\n"
@@ -20,7 +21,10 @@ void CCliOptions::Declare(CLI::App& AApp)
 
     AApp.option_defaults()->group("Update");
     AApp.add_option("--folder", strFolder, "the update files' folder (default: the current\n"
-                                           "folder)")->type_name("DIR");
+                                           "folder), or the update's .zip, .7z or .rar\n"
+                                           "archive: its files, in its root or its one top\n"
+                                           "folder, are unpacked into a private temporary\n"
+                                           "folder for the run")->type_name("DIR|ARCHIVE");
     AApp.add_option("--settings", strSettings, "73-byte device menu to write when it differs\n"
                                                "from the device's")->type_name("FILE");
     AApp.add_option("--port", strPort, "use this port alone: a COM number (5 or COM5), or a\n"

@@ -33,9 +33,9 @@ std::string Seconds(double dSeconds)
 
 } // namespace
 
-CUpdateCheck::CUpdateCheck(const std::filesystem::path& Folder, const std::optional<CSettingsBlock>& Menu,
-                           const std::string& strMenuFile)
-    : m_strFolder(WideToUtf8(PathToWide(Folder)))
+CUpdateCheck::CUpdateCheck(const std::filesystem::path& Folder, std::string strShownAs,
+                           const std::optional<CSettingsBlock>& Menu, const std::string& strMenuFile)
+    : m_strFolder(std::move(strShownAs))
 {
     // The files are read by the update's own code, from the folder as the
     // update names it: with its trailing separator.

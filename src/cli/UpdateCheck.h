@@ -25,9 +25,10 @@ public:
         double dRestartSeconds = 0;      // the firmware's restart after its stage
     };
 
-    // Reads the folder's files; Menu is the device menu to write, when one
-    // was given (strMenuFile names it).
-    CUpdateCheck(const std::filesystem::path& Folder, const std::optional<CSettingsBlock>& Menu,
+    // Reads the folder's files; strShownAs names it as the user did (an
+    // archive unpacked into it, UTF-8). Menu is the device menu to write,
+    // when one was given (strMenuFile names it).
+    CUpdateCheck(const std::filesystem::path& Folder, std::string strShownAs, const std::optional<CSettingsBlock>& Menu,
                  const std::string& strMenuFile);
 
     const std::vector<CStageRow>& GetRows() const { return m_Rows; }

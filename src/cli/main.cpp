@@ -23,6 +23,7 @@
 #include "TraceTap.h"
 #include "UpdateCheck.h"
 #include "UpdateReport.h"
+#include "UpdateSource.h"
 #include "Version.h"
 #include "VersionFile.h"
 #include "Work_BK.h"
@@ -85,7 +86,7 @@ std::string ReadSettingsFile(const std::filesystem::path& Path, CSettingsBlock& 
     return "";
 }
 
-// What is wrong with the update folder, or "" when it is one.
+// What is wrong with the update folder, or "" when it is one or an archive.
 std::string CheckFolder(const std::filesystem::path& Folder)
 {
     std::error_code AError;
@@ -94,8 +95,10 @@ std::string CheckFolder(const std::filesystem::path& Folder)
         return "does not exist";
     if (AError)
         return "cannot be read: " + AError.message();
+    if (AStatus.type() == std::filesystem::file_type::regular && CUpdateSource::IsArchive(Folder))
+        return "";
     if (AStatus.type() != std::filesystem::file_type::directory)
-        return "is not a folder";
+        return "is not a folder, nor a .zip, .7z or .rar archive";
     return "";
 }
 
@@ -271,13 +274,16 @@ std::optional<CWorkSettings> MakeSettings(const CCliOptions& AOptions)
 }
 
 // Writes the report --report asks for, whatever the run's outcome.
-void WriteReportIfAsked(const CCliOptions& AOptions, CReportFacts& AFacts, const CTraceTap& ATap)
+void WriteReportIfAsked(const CCliOptions& AOptions, const CUpdateSource& ASource, CReportFacts& AFacts,
+                        const CTraceTap& ATap)
 {
     if (AOptions.strReport.empty())
         return;
     AFacts.bRussian = false;
     AFacts.Program = {std::string("iap-cli ") + kIapVersion};
-    AFacts.Folder = PathFromUtf8(AOptions.strFolder);
+    AFacts.Folder = ASource.GetFolder();
+    if (ASource.GetFolder() != ASource.GetGiven())
+        AFacts.Archive = ASource.GetGiven();
     if (AFacts.Adapters.empty())
         AFacts.Adapters = ReadUsbAdapters();
     std::fflush(stdout);
@@ -289,10 +295,9 @@ void WriteReportIfAsked(const CCliOptions& AOptions, CReportFacts& AFacts, const
 
 // The update itself, from the search to the device read again; the report's
 // facts are gathered on the way.
-int Update(const CCliOptions& AOptions, const std::optional<CSettingsBlock>& Menu, const CWorkSettings& ASettings,
-           CReportFacts& AFacts)
+int Update(const CCliOptions& AOptions, const std::filesystem::path& Folder, const std::optional<CSettingsBlock>& Menu,
+           const CWorkSettings& ASettings, CReportFacts& AFacts)
 {
-    const std::filesystem::path Folder = PathFromUtf8(AOptions.strFolder);
     std::FILE* pOut = DivertTrace(AOptions.bTrace);
     CCliWindow AWindow(pOut, IsTerminal(pOut));
     CWork_BK AWork;
@@ -346,10 +351,11 @@ int Update(const CCliOptions& AOptions, const std::optional<CSettingsBlock>& Men
     return nResult == 0 ? kExitUpdated : kExitFailed;
 }
 
-int RunUpdate(const CCliOptions& AOptions, const std::optional<CSettingsBlock>& Menu, const CTraceTap& ATap)
+int RunUpdate(const CCliOptions& AOptions, const CUpdateSource& ASource, const std::optional<CSettingsBlock>& Menu,
+              const CTraceTap& ATap)
 {
     CReportFacts AFacts;
-    const std::filesystem::path Folder = PathFromUtf8(AOptions.strFolder);
+    const std::filesystem::path& Folder = ASource.GetFolder();
     int nExit = kExitUpdated;
     if (!Menu && !HoldsAnyUpdateFile(Folder)) {
         std::printf("Nothing to update: %s holds none of %s, and no device menu was given (--settings).\n",
@@ -357,17 +363,17 @@ int RunUpdate(const CCliOptions& AOptions, const std::optional<CSettingsBlock>& 
     } else if (const std::optional<CWorkSettings> ASettings = MakeSettings(AOptions); !ASettings) {
         nExit = kExitNoDevice;
     } else {
-        nExit = Update(AOptions, Menu, *ASettings, AFacts);
+        nExit = Update(AOptions, Folder, Menu, *ASettings, AFacts);
     }
-    WriteReportIfAsked(AOptions, AFacts, ATap);
+    WriteReportIfAsked(AOptions, ASource, AFacts, ATap);
     return nExit;
 }
 
-int RunCheck(const CCliOptions& AOptions, const std::optional<CSettingsBlock>& Menu)
+int RunCheck(const CCliOptions& AOptions, const std::filesystem::path& Folder, const std::optional<CSettingsBlock>& Menu)
 {
     // The images trace what they read; the answer stays alone on standard output.
     std::FILE* pOut = DivertTrace(AOptions.bTrace);
-    const CUpdateCheck ACheck(PathFromUtf8(AOptions.strFolder), Menu, AOptions.strSettings);
+    const CUpdateCheck ACheck(Folder, AOptions.strFolder, Menu, AOptions.strSettings);
     std::fputs(AOptions.bJson ? ACheck.FormatJson().c_str() : ACheck.FormatText().c_str(), pOut);
     std::fflush(pOut);
     return ACheck.GetExitStatus();
@@ -388,8 +394,18 @@ int main(int argc, char** argv)
     std::optional<CSettingsBlock> Menu;
     if (const std::optional<int> nUsage = ReadInputs(AOptions, Menu))
         return *nUsage;
+    // An archive is unpacked now, before any port is opened, into a private
+    // folder that goes when iap-cli ends; the update and the check read that
+    // folder, and what iap-cli says names the archive.
+    const CUpdateSource ASource(PathFromUtf8(AOptions.strFolder), kUpdateFiles);
+    if (ASource.GetRefusal() != CUpdateSource::ERefusal::None) {
+        std::fprintf(stderr, "iap-cli: %s\n", ASource.DescribeRefusal(false).c_str());
+        if (AOptions.bTrace && !ASource.GetDetail().empty())
+            std::fprintf(stderr, "libarchive: %s\n", ASource.GetDetail().c_str());
+        return kExitUsage;
+    }
     // The trace's last lines, for the report: kept from the start, so that
     // the search is in it too.
     const CTraceTap ATap(kReportTraceLines);
-    return AOptions.bCheck ? RunCheck(AOptions, Menu) : RunUpdate(AOptions, Menu, ATap);
+    return AOptions.bCheck ? RunCheck(AOptions, ASource.GetFolder(), Menu) : RunUpdate(AOptions, ASource, Menu, ATap);
 }

@@ -2,6 +2,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 // The stages of an update, in the order an update runs them: the update
 // file each takes its data from, the commands it sends and the answers it
@@ -58,6 +59,18 @@ inline constexpr std::array<CStage, 5> kStages = {{
      L"Обновление меню устройства...", L"Меню устройства обновлено успешно!", L"Не удалось обновить меню устройства!",
      L"Menu"},
 }};
+
+// The files an update folder holds: each stage's, then "ver.txt" with the
+// versions shown beside the device's. What is taken out of an update archive.
+inline constexpr std::array<std::string_view, 5> kUpdateFiles = [] {
+    std::array<std::string_view, 5> aNames{};
+    std::size_t nName = 0;
+    for (const CStage& AStage : kStages)
+        if (AStage.szFile != nullptr)
+            aNames.at(nName++) = AStage.szFile;
+    aNames.at(nName++) = "ver.txt";
+    return nName == aNames.size() ? aNames : throw "every name of kUpdateFiles is filled";
+}();
 
 // The device menu the menu stage carries, as the device reports it in each
 // of its two settings blocks.

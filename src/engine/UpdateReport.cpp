@@ -197,7 +197,8 @@ std::string MakeReport(const CReportFacts& A)
         strOut += std::string("  ") + H.szAfter + ": " + H.szAfterUnanswered + "\n";
 
     strOut += "\n" + std::string(H.szFolder) + ": " +
-              (A.Folder.empty() ? std::string(H.szNoFolder) : Utf8(PathToWide(A.Folder))) + "\n";
+              (A.Folder.empty() ? std::string(H.szNoFolder) : Utf8(PathToWide(A.Archive.empty() ? A.Folder : A.Archive))) +
+              "\n";
     if (!A.Folder.empty())
         AddFiles(H, A.Folder, strOut);
     strOut += std::string(H.szMenu) + ": " + (A.bMenuHandedOver ? H.szMenuYes : H.szMenuNo) + "\n";

@@ -26,6 +26,7 @@ struct CReportFacts {
     std::vector<CUsbAdapter> Adapters;      // the adapters plugged in
     std::vector<std::string> SearchLines;   // what the search met, as the front end said it
     std::filesystem::path Folder;           // the update folder (empty: none chosen)
+    std::filesystem::path Archive;          // the archive unpacked into Folder (empty: none)
     std::optional<std::array<std::wstring, 3>> DeviceBefore;
     std::optional<std::array<std::wstring, 3>> DeviceAfter;
     bool bAfterUnanswered = false;          // asked after the update, the device did not answer

@@ -12,6 +12,7 @@
 #include "FakeSysfs.h"
 #include "MockLogind.h"
 #include "SleepInhibitor.h"
+#include "TestArchive.h"
 #include "TextCodec.h"
 #include "TempPortDir.h"
 #include "VirtualDevice.h"
@@ -199,4 +200,53 @@ TEST(Cli, CheckSaysWhatAnUpdateWouldDoWithoutADevice)
     std::filesystem::remove(AFiles.GetPath() / "ver.txt");
     Expect("check-damaged", 1);
     EXPECT_EQ(pDevice->GetCounters().nFramesReceived, 0u) << "a port was opened";
+}
+
+// An update archive is taken as it is: --check says of a 7z what it says
+// of the files it holds, naming the archive; a zip with a top folder updates
+// the device byte for byte; one that is refused is one line and exit 64,
+// before any port is opened. Nothing is left in the temporary folder.
+TEST(Cli, TakesTheUpdateArchiveAsItIs)
+{
+    const CTempPortDir APorts;
+    const auto pDevice = StartDevice(APorts.GetPath(), 3);
+    const CUpdateFolder AFiles;
+    const std::filesystem::path Temp = AFiles.GetPath() / "tmp";
+    std::filesystem::create_directory(Temp);
+    const auto Cli = [&](const std::filesystem::path& Archive, std::vector<CArchiveEntry> Entries, const char* szCheck) {
+        WriteArchive(Archive, Archive.extension() == ".7z" ? "7zip" : "zip", Entries);
+        CChildProcess AChild({IAP_CLI_PATH, szCheck, "--folder", Archive.string()}, {"TMPDIR=" + Temp.string()});
+        const CProgramRun ARun{AChild.WaitExit(), AChild.GetOutput()};
+        EXPECT_TRUE(std::filesystem::is_empty(Temp)) << "left in the temporary folder";
+        return ARun;
+    };
+    const std::filesystem::path Demo = AFiles.GetPath() / "демо.7z";
+    const CProgramRun ACheck = Cli(Demo,
+                                   {{"Обновление/AC7811_project.hex", MakeHex(0x08000000, RandomBytes(16384, 2), "0102")},
+                                    {"Обновление/flagdata.bin", std::string(131072, 'c')},
+                                    {"Обновление/audioHead.bin", std::string(65536, 's')},
+                                    {"Обновление/rdfw.bin", std::string(70000, 'r')},
+                                    {"Обновление/ver.txt", "RD-DEMO\r\n0102\r\n0003\r\n1a2b\r\n"}},
+                                   "--check");
+    EXPECT_EQ(ACheck.nExit, 0);
+    EXPECT_EQ(ACheck.strOut, std::regex_replace(ReadWholeFile(std::filesystem::path(IAP_CLI_DOCUMENTS) / "check-demo.txt"),
+                                                std::regex("FOLDER"), Demo.string()));
+
+    const Bytes EDog = RandomBytes(9000, 5), Radar = RandomBytes(3000, 6);
+    const CProgramRun AUpdate = Cli(AFiles.GetPath() / "update.zip",
+                                    {{"Радар/flagdata.bin", std::string(EDog.begin(), EDog.end())},
+                                     {"Радар/rdfw.bin", std::string(Radar.begin(), Radar.end())}},
+                                    "--wait=10");
+    EXPECT_EQ(AUpdate.nExit, 0) << AUpdate.strOut;
+    EXPECT_EQ(pDevice->GetImage(0x21), EDog);
+    EXPECT_EQ(pDevice->GetImage(0x41), Radar);
+
+    const std::size_t nFrames = pDevice->GetCounters().nFramesReceived;
+    const std::filesystem::path Bad = AFiles.GetPath() / "bad.zip";
+    const CProgramRun ARefused = Cli(Bad, {{"../flagdata.bin", "x"}}, "--wait=10");
+    EXPECT_EQ(ARefused.nExit, 64);
+    EXPECT_EQ(ARefused.strOut.rfind("iap-cli: The archive " + Bad.string() + " holds an entry whose name leads out of "
+                                    "it with .. (../flagdata.bin)", 0), 0u) << ARefused.strOut;
+    EXPECT_EQ(std::count(ARefused.strOut.begin(), ARefused.strOut.end(), '\n'), 1) << ARefused.strOut;
+    EXPECT_EQ(pDevice->GetCounters().nFramesReceived, nFrames) << "a port was opened";
 }
