@@ -257,7 +257,7 @@ inline constexpr CTextRow kTextTable[] = {
      "No update would start: a file is damaged, and nothing would be sent."},
     {"Нечего обновлять: ни одному этапу нечего отправлять.", "Nothing to update: no stage has anything to send."},
     {"Обновление началось бы: {1} на линии при 256000 бод.", "An update would start: {1} on the line at 256000 baud."},
-    {"Обновление началось бы: {1} на линии при 256000 бод, {2} с перезапуском.",
+    {"Обновление началось бы: {1} на линии при 256000 бод, с перезапуском {2}.",
      "An update would start: {1} on the line at 256000 baud, {2} with the restart."},
 
     // ---- iap-tool's lines on the terminal (the window's own are Qt's).

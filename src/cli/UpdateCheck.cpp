@@ -172,7 +172,7 @@ std::string CUpdateCheck::FormatText() const
     if (GetRestartSeconds() <= 0)
         return strText + ::FormatText(eLanguage, "Обновление началось бы: {1} на линии при 256000 бод.", {strWire}) + "\n";
     return strText +
-           ::FormatText(eLanguage, "Обновление началось бы: {1} на линии при 256000 бод, {2} с перезапуском.",
+           ::FormatText(eLanguage, "Обновление началось бы: {1} на линии при 256000 бод, с перезапуском {2}.",
                       {strWire, Seconds(GetWireSeconds() + GetRestartSeconds(), eLanguage)}) +
            "\n";
 }
