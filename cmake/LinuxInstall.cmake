@@ -3,6 +3,7 @@
 # made by scripts/package-windows.
 #   bin/                      iap-tool, iap-cli, iap-sim
 #   share/iap-tool/Skin/      the window layouts and the window's icon
+#   share/iap-tool/translations/  the windows' translations (iap-tool_en.qm)
 #   share/icons/hicolor/      the icon, named by the application id
 #   share/applications/       the desktop entry
 #   share/metainfo/           the AppStream metadata
@@ -35,6 +36,9 @@ if(IAP_WITH_QT)
   # An installed iap-tool finds them as ../share/iap-tool/Skin from its bin.
   install(DIRECTORY ${CMAKE_SOURCE_DIR}/Skin/ DESTINATION ${CMAKE_INSTALL_DATADIR}/iap-tool/Skin
           FILES_MATCHING PATTERN "*.xml" PATTERN "icon108-*.png")
+  # And their translations as ../share/iap-tool/translations.
+  get_property(IAP_QM_FILES GLOBAL PROPERTY IAP_QM_FILES)
+  install(FILES ${IAP_QM_FILES} DESTINATION ${CMAKE_INSTALL_DATADIR}/iap-tool/translations)
   foreach(size 16 24 32 48 64 128 256)
     install(FILES ${CMAKE_SOURCE_DIR}/Skin/icon108-${size}.png
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME ${IAP_APP_ID}.png)
@@ -61,7 +65,8 @@ if(IAP_WITH_QT)
 endif()
 
 # Manual pages, compressed as Debian wants them: iap-tool's is written by
-# hand, iap-cli's and iap-sim's are made from their --help by help2man.
+# hand, iap-cli's and iap-sim's are made from their --help by help2man, in
+# English whatever the builder's locale.
 find_program(IAP_HELP2MAN help2man)
 find_program(IAP_GZIP gzip REQUIRED)
 if(IAP_REQUIRE_MANPAGES AND NOT IAP_HELP2MAN)
@@ -80,7 +85,8 @@ if(IAP_HELP2MAN)
   set(iap-sim_name "a virtual radar detector on a pseudo-terminal, for trying and testing the updaters")
   foreach(program iap-cli iap-sim)
     add_custom_command(OUTPUT ${gen}/${program}.1.gz
-      COMMAND ${IAP_HELP2MAN} --no-info --section=1 --name=${${program}_name}
+      COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C.UTF-8
+              ${IAP_HELP2MAN} --no-info --section=1 --name=${${program}_name}
               --output=${gen}/${program}.1 $<TARGET_FILE:${program}>
       COMMAND ${IAP_GZIP} -9nf ${gen}/${program}.1
       DEPENDS ${program})

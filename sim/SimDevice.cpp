@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "Frame.h"
+#include "TextCatalog.h"
 
 namespace {
 
@@ -20,7 +21,7 @@ constexpr std::uint8_t kStartByte = 0xAC;
 } // namespace
 
 CSimDevice::CSimDevice(CSimOptions Options)
-    : m_Options(std::move(Options)), m_Recorder(m_Options.strRecordDir), m_Responder(m_Options, m_Recorder),
+    : m_Options(std::move(Options)), m_Recorder(m_Options.strRecordDir, m_Options.eLanguage), m_Responder(m_Options, m_Recorder),
       m_Pacer(m_Options.dwBaud), m_Random(m_Options.dwSeed)
 {
 }
@@ -44,14 +45,14 @@ bool CSimDevice::Start(std::string& strError)
 bool CSimDevice::Open(std::string& strError)
 {
     if (GetState() != ESimState::Idle) {
-        strError = "the device has already run";
+        strError = GetText(m_Options.eLanguage, "устройство уже работало");
         return false;
     }
-    if (!m_Recorder.Open(strError) || !m_Pty.Open(m_Options.strPortDir, m_Options.nCom, strError))
+    if (!m_Recorder.Open(strError) || !m_Pty.Open(m_Options.strPortDir, m_Options.nCom, m_Options.eLanguage, strError))
         return false;
     m_Wake.Reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
     if (!m_Wake.IsValid()) {
-        strError = "eventfd failed";
+        strError = GetText(m_Options.eLanguage, "не удалось создать eventfd");
         m_Pty.Close();
         return false;
     }

@@ -8,6 +8,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include "TextCatalog.h"
+
 namespace {
 
 // A number as CLI11 reads every option's: decimal, or hexadecimal with 0x.
@@ -53,25 +55,25 @@ bool ParseFailBlock(const std::string& strText, CFailBlock& ABlock)
 
 // 146 hex digits (spaces, colons and dashes between them are fine), or
 // @FILE naming a file of exactly 73 bytes. Answers what is wrong, or "".
-std::string ParseSettings(const std::string& strText, CSimSettings& ASettings)
+std::string ParseSettings(const std::string& strText, ELanguage eLanguage, CSimSettings& ASettings)
 {
     std::string strBytes;
     if (strText.starts_with('@')) {
         std::ifstream AFile(strText.substr(1), std::ios::binary);
         if (!AFile)
-            return "cannot read " + strText.substr(1);
+            return FormatText(eLanguage, "не удаётся прочитать {1}", {strText.substr(1)});
         strBytes.assign(std::istreambuf_iterator<char>(AFile), std::istreambuf_iterator<char>());
     } else {
         std::string strDigits;
         std::copy_if(strText.begin(), strText.end(), std::back_inserter(strDigits),
                      [](char ch) { return ch != ' ' && ch != ':' && ch != '-'; });
         if (strDigits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos || strDigits.size() % 2 != 0)
-            return "not pairs of hex digits";
+            return std::string(GetText(eLanguage, "не пары шестнадцатеричных цифр"));
         for (std::size_t i = 0; i < strDigits.size(); i += 2)
             strBytes += static_cast<char>(std::stoi(strDigits.substr(i, 2), nullptr, 16));
     }
     if (strBytes.size() != kSimSettingsSize)
-        return std::to_string(strBytes.size()) + " bytes, not 73";
+        return FormatText(eLanguage, "{1} байт, а не 73", {std::to_string(strBytes.size())});
     std::copy(strBytes.begin(), strBytes.end(), ASettings.begin());
     return "";
 }
@@ -79,7 +81,7 @@ std::string ParseSettings(const std::string& strText, CSimSettings& ASettings)
 // An option whose value Store turns into fields of the options; it may be
 // given more than once. Store answers what is wrong with a value, or "".
 using AStore = std::function<std::string(const std::string&)>;
-CLI::Option* AddStored(CLI::App& AApp, const std::string& strName, const char* szType, const char* szHelp,
+CLI::Option* AddStored(CLI::App& AApp, const std::string& strName, const char* szType, std::string_view szHelp,
                        const AStore& Store)
 {
     const auto Apply = [strName, Store](const std::vector<std::string>& Values) {
@@ -87,23 +89,26 @@ CLI::Option* AddStored(CLI::App& AApp, const std::string& strName, const char* s
             if (const std::string strWrong = Store(strValue); !strWrong.empty())
                 throw CLI::ValidationError(strName, strWrong);
     };
-    return AApp.add_option_function<std::vector<std::string>>(strName, Apply, szHelp)
+    return AApp.add_option_function<std::vector<std::string>>(strName, Apply, std::string(szHelp))
         ->type_name(szType)
         ->expected(1)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
 }
 
-std::string Refused(bool bTaken, const std::string& strValue) { return bTaken ? "" : "bad value " + strValue; }
+std::string Refused(bool bTaken, const std::string& strValue, ELanguage eLanguage)
+{
+    return bTaken ? "" : FormatText(eLanguage, "неверное значение {1}", {strValue});
+}
 
 template <class T>
-AStore StorePoint(std::uint32_t nMin, std::uint32_t nMax, T& nCount, int& nCommand)
+AStore StorePoint(std::uint32_t nMin, std::uint32_t nMax, T& nCount, int& nCommand, ELanguage eLanguage)
 {
-    return [nMin, nMax, &nCount, &nCommand](const std::string& v) {
+    return [nMin, nMax, &nCount, &nCommand, eLanguage](const std::string& v) {
         CFramePoint APoint;
         const bool bTaken = ParsePoint(v, nMin, APoint) && APoint.nCount <= nMax;
         nCount = static_cast<T>(APoint.nCount);
         nCommand = APoint.Command ? *APoint.Command : -1;
-        return Refused(bTaken, v);
+        return Refused(bTaken, v, eLanguage);
     };
 }
 
@@ -129,134 +134,120 @@ CSimSettings CSimOptions::DefaultSettingsI()
 
 void CSimOptions::Declare(CLI::App& AApp)
 {
-    AApp.description("A virtual radar detector on a pseudo-terminal. It creates DIR/COM<N> as a\n"
-                     "link to the terminal's slave side, prints one line naming it, answers the\n"
-                     "update protocol as a healthy device would and keeps what it is sent. It runs\n"
-                     "until SIGINT or SIGTERM, which remove the link again.\n\n"
-                     "Numbers are decimal, or hexadecimal with 0x (commands: 0x23).\n");
-    AApp.footer("Frames are counted as they arrive, the probe included.");
+    const ELanguage eLang = eLanguage;
+    const auto Say = [eLang](CTextKey AKey) { return std::string(GetText(eLang, AKey)); };
+    AApp.description(Say("Виртуальный радар-детектор на псевдотерминале. Создаёт DIR/COM<N> — ссылку\n"
+                         "на подчинённую сторону терминала, печатает строку с её именем, отвечает по\n"
+                         "протоколу обновления, как исправное устройство, и хранит то, что ему прислали.\n"
+                         "Работает до SIGINT или SIGTERM, которые снова удаляют ссылку.\n\n"
+                         "Числа десятичные или шестнадцатеричные с 0x (команды: 0x23).\n"));
+    AApp.footer(Say("Кадры считаются по мере прихода, включая опрос."));
     const auto Range = [](std::uint64_t uMin, std::uint64_t uMax) { return CLI::Range(uMin, uMax).description(""); };
-    const auto Option = [&AApp](const std::string& strName, auto& Field, const char* szType, const char* szHelp) {
-        return AApp.add_option(strName, Field, szHelp)->type_name(szType);
+    const auto Option = [&AApp, &Say](const std::string& strName, auto& Field, const char* szType, CTextKey AHelp) {
+        return AApp.add_option(strName, Field, Say(AHelp))->type_name(szType);
     };
-    const auto VersionAfter = [&AApp](const std::string& strName, std::optional<std::uint16_t>& Version,
-                                      const char* szHelp) {
-        AApp.add_option_function<std::uint16_t>(strName, [&Version](std::uint16_t u) { Version = u; }, szHelp)
+    const auto VersionAfter = [&AApp, &Say](const std::string& strName, std::optional<std::uint16_t>& Version,
+                                            CTextKey AHelp) {
+        AApp.add_option_function<std::uint16_t>(strName, [&Version](std::uint16_t u) { Version = u; }, Say(AHelp))
             ->type_name("V");
     };
+    const std::string strEmptyFolder = Say("пустое имя папки");
 
-    AApp.option_defaults()->group("Port");
-    Option("--port-dir", strPortDir, "DIR", "folder of the COM<N> links")
+    AApp.option_defaults()->group(Say("Порт"));
+    Option("--port-dir", strPortDir, "DIR", "папка ссылок COM<N>")
         ->envname("IAP_PORT_DIR")
         ->required()
-        ->check([](const std::string& v) { return v.empty() ? "an empty folder name" : ""; });
-    Option("--com", nCom, "N", "port number, 1 to 255")->required()->check(Range(1, 255));
+        ->check([strEmptyFolder](const std::string& v) { return v.empty() ? strEmptyFolder : ""; });
+    Option("--com", nCom, "N", "номер порта, от 1 до 255")->required()->check(Range(1, 255));
 
-    AApp.option_defaults()->group("The device");
-    Option("--firmware-version", uFirmwareVersion, "V", "firmware version reported in 0x46")->default_str("0x0102");
-    Option("--data-version", uDataVersion, "V", "camera-database version in 0x46")->default_str("0x0003");
-    Option("--radar-version", uRadarVersion, "V", "radar version in 0x46")->default_str("0x1a2b");
+    AApp.option_defaults()->group(Say("Устройство"));
+    Option("--firmware-version", uFirmwareVersion, "V", "версия ПО в ответе 0x46")->default_str("0x0102");
+    Option("--data-version", uDataVersion, "V", "версия базы камер в 0x46")->default_str("0x0003");
+    Option("--radar-version", uRadarVersion, "V", "версия радара в 0x46")->default_str("0x1a2b");
     VersionAfter("--firmware-version-after", FirmwareVersionAfter,
-                 "firmware version in 0x46 once a firmware stage\n"
-                 "ended (default: the version its 0x1C was sent)");
+                 "версия ПО в 0x46 после этапа ПО (по\nумолчанию та, что пришла в его 0x1C)");
     VersionAfter("--data-version-after", DataVersionAfter,
-                 "camera-database version in 0x46 once a camera\n"
-                 "database stage ended (default: unchanged)");
+                 "версия базы камер в 0x46 после этапа базы\nкамер (по умолчанию прежняя)");
     VersionAfter("--radar-version-after", RadarVersionAfter,
-                 "radar version in 0x46 once a radar stage ended\n"
-                 "(default: unchanged)");
+                 "версия радара в 0x46 после этапа радара\n(по умолчанию прежняя)");
     AddStored(AApp, "--settings-g", "HEX|@FILE",
-              "settings block G answered to 0x47: 146 hex digits\n"
-              "(spaces, ':' and '-' allowed between them) or a\n"
-              "file of 73 bytes; a 0x4A write replaces it",
-              [this](const std::string& v) { return ParseSettings(v, SettingsG); });
-    AddStored(AApp, "--settings-i", "HEX|@FILE", "settings block I answered to 0x49",
-              [this](const std::string& v) { return ParseSettings(v, SettingsI); });
-    AApp.add_flag("--accept-project-start", bAcceptProjectStart, "answer 0x1C with 0x1C first, then with 0x19");
+              Say("блок настроек G в ответ на 0x47: 146\nшестнадцатеричных цифр (между ними можно\nпробелы, ':' и "
+                  "'-') или файл из 73 байт;\nзапись 0x4A заменяет его"),
+              [this](const std::string& v) { return ParseSettings(v, eLanguage, SettingsG); });
+    AddStored(AApp, "--settings-i", "HEX|@FILE", Say("блок настроек I в ответ на 0x49"),
+              [this](const std::string& v) { return ParseSettings(v, eLanguage, SettingsI); });
+    AApp.add_flag("--accept-project-start", bAcceptProjectStart, Say("отвечать на 0x1C сначала 0x1C, затем 0x19"));
 
-    AApp.option_defaults()->group("Recording and timing");
+    AApp.option_defaults()->group(Say("Запись и время"));
     Option("--record", strRecordDir, "DIR",
-           "write what the device now holds into DIR as each\n"
-           "stage ends: firmware.bin (from the lowest address,\n"
-           "gaps 0xFF) and firmware.map on 0x1A, flagdata.bin\n"
-           "on 0x20, audioHead.bin on 0x30, rdfw.bin and\n"
-           "rdfw.size (did the size of 0x41 match?) on 0x40,\n"
-           "settings.bin on 0x4A; frames.log, every frame in\n"
-           "(rx) and out (tx), the bytes that made no frame\n"
-           "(bad) and the noise, with a millisecond time\n"
-           "stamp, as it happens");
-    Option("--baud", dwBaud, "B",
-           "pace the line at B baud, 10 bits a byte in both\n"
-           "directions (default: no pacing)")
+           "записывать в DIR то, что устройство хранит,\nпо окончании каждого этапа: firmware.bin (от\nнаименьшего "
+           "адреса, пропуски 0xFF) и\nfirmware.map по 0x1A, flagdata.bin по 0x20,\naudioHead.bin по 0x30, rdfw.bin "
+           "и rdfw.size\n(совпал ли размер из 0x41?) по 0x40,\nsettings.bin по 0x4A; frames.log — каждый "
+           "кадр\nвходящий (rx) и исходящий (tx), байты, из\nкоторых не сложился кадр (bad), и шум, с\nотметкой "
+           "времени в миллисекундах, по мере\nпоступления");
+    Option("--baud", dwBaud, "B", "вести линию со скоростью B бод, 10 бит на\nбайт в обе стороны (по умолчанию без\nограничения)")
         ->check(Range(50, 100000000));
     AddStored(AApp, "--answer-delay-ms", "D[:CMD]",
-              "the device works D ms before each answer (to\n"
-              "CMD only, when it is given)",
-              StorePoint(0, 600000, dwAnswerDelayMs, nAnswerDelayCommand));
-    Option("--seed", dwSeed, "S", "seed of torn answers and noise")->capture_default_str();
+              Say("устройство работает D мс перед каждым\nответом (только на CMD, если она задана)"),
+              StorePoint(0, 600000, dwAnswerDelayMs, nAnswerDelayCommand, eLang));
+    Option("--seed", dwSeed, "S", "начальное число рваных ответов и шума")->capture_default_str();
 
-    AApp.option_defaults()->group("Faults");
-    AApp.add_flag("--silent", bSilent, "answer nothing at all");
+    AApp.option_defaults()->group(Say("Неисправности"));
+    AApp.add_flag("--silent", bSilent, Say("не отвечать ничего"));
     AApp.add_flag_callback("--probe-short", [this] { eProbeFault = EProbeFault::Short; },
-                           "answer 0x45 with the first 4 bytes of its 0x46");
-    AddStored(AApp, "--probe-command", "CMD", "answer 0x45 with a frame of CMD instead of 0x46",
+                           Say("отвечать на 0x45 первыми 4 байтами его 0x46"));
+    AddStored(AApp, "--probe-command", "CMD", Say("отвечать на 0x45 кадром CMD вместо 0x46"),
               [this](const std::string& v) {
                   eProbeFault = EProbeFault::OtherCommand;
-                  return Refused(ParseInto(v, 1, 0xFF, btProbeCommand) && btProbeCommand != 0x46, v);
+                  return Refused(ParseInto(v, 1, 0xFF, btProbeCommand) && btProbeCommand != 0x46, v, eLanguage);
               });
-    Option("--probe-fault-times", nProbeFaultTimes, "N", "only the first N 0x45 get the probe fault")
+    Option("--probe-fault-times", nProbeFaultTimes, "N", "неисправность опроса только у первых N 0x45")
         ->check(Range(1, 0xFFFFFFFFu));
     AddStored(AApp, "--lose-info", "N|all",
-              "each time the port is opened, answer the probe (the\n"
-              "first 0x45) and lose the answers to the next N 0x45\n"
-              "(or to all of them), as a line that drops them",
+              Say("при каждом открытии порта ответить на опрос\n(первый 0x45) и потерять ответы на следующие\nN "
+                  "0x45 (или на все), как линия, которая их\nтеряет"),
               [this](const std::string& v) {
-                  return Refused(v == "all" ? (nLoseInfo = -1, true) : ParseInto(v, 1, 0x7FFFFFFF, nLoseInfo), v);
+                  return Refused(v == "all" ? (nLoseInfo = -1, true) : ParseInto(v, 1, 0x7FFFFFFF, nLoseInfo), v,
+                                 eLanguage);
               });
     AddStored(AApp, "--stop-after", "N[:CMD]",
-              "answer N frames (or N frames of CMD), then nothing;\n"
-              "from then on nothing more is stored either",
-              StorePoint(0, 0x7FFFFFFF, nStopAfter, nStopCommand));
+              Say("ответить на N кадров (или на N кадров CMD),\nзатем ничего; с этого момента и не хранить\nничего"),
+              StorePoint(0, 0x7FFFFFFF, nStopAfter, nStopCommand, eLang));
     AddStored(AApp, "--fail-block", "CMD:K[:S]",
-              "answer block K of the stage of CMD (0x06, 0x23,\n"
-              "0x33 or 0x43, counted from the stage's start\n"
-              "command) once with status S (default 3) and do not\n"
-              "store it; may be given more than once",
-              [this](const std::string& v) { return Refused(ParseFailBlock(v, FailBlocks.emplace_back()), v); });
-    AApp.add_flag("--no-menu", bNoMenu, "never answer 0x47 or 0x49");
-    Option("--tear", eTear, "bytes|random",
-           "write answers one byte at a time, or in random\n"
-           "chunks, --tear-gap-us apart")
+              Say("ответить на блок K этапа CMD (0x06, 0x23, 0x33\nили 0x43, считая от команды начала этапа)\nодин "
+                  "раз статусом S (по умолчанию 3) и не\nхранить его; можно задать несколько раз"),
+              [this](const std::string& v) {
+                  return Refused(ParseFailBlock(v, FailBlocks.emplace_back()), v, eLanguage);
+              });
+    AApp.add_flag("--no-menu", bNoMenu, Say("никогда не отвечать на 0x47 и 0x49"));
+    Option("--tear", eTear, "bytes|random", "писать ответы по одному байту или случайными\nкусками через --tear-gap-us")
         ->transform(CLI::CheckedTransformer(std::map<std::string, ETear>{{"bytes", ETear::Bytes},
                                                                          {"random", ETear::Random}})
                         .description(""));
-    Option("--tear-gap-us", dwTearGapUs, "U", "pause between the pieces of a torn answer")
+    Option("--tear-gap-us", dwTearGapUs, "U", "пауза между кусками рваного ответа")
         ->capture_default_str()
         ->check(Range(0, 1000000));
     Option("--noise", nNoiseMax, "N",
-           "after each frame sent, 1 to N random bytes; noise\n"
-           "never holds 0xAC, so it can never start a frame")
+           "после каждого отправленного кадра от 1 до N\nслучайных байтов; в шуме нет 0xAC, так что\nон не начинает кадр")
         ->check(Range(1, 255));
     AddStored(AApp, "--hangup-after", "N[:CMD]",
-              "after the N-th frame (of CMD) is answered and read,\n"
-              "close the terminal and remove the link, as an\n"
-              "unplugged device; the program then ends",
-              StorePoint(1, 0x7FFFFFFF, nHangupAfter, nHangupCommand));
+              Say("после ответа на N-й кадр (CMD) и его чтения\nзакрыть терминал и удалить ссылку, как\nотключённое "
+                  "устройство; затем программа\nзавершается"),
+              StorePoint(1, 0x7FFFFFFF, nHangupAfter, nHangupCommand, eLang));
     AddStored(AApp, "--device-request", "N[:CMD]",
-              "send the device request 0x1B after answering the\n"
-              "N-th frame (of CMD); may be given more than once",
-              [this](const std::string& v) { return Refused(ParsePoint(v, 1, DeviceRequests.emplace_back()), v); });
+              Say("послать запрос устройства 0x1B после ответа\nна N-й кадр (CMD); можно задать несколько\nраз"),
+              [this](const std::string& v) {
+                  return Refused(ParsePoint(v, 1, DeviceRequests.emplace_back()), v, eLanguage);
+              });
     AddStored(AApp, "--unsolicited", "CMD:N[:C]",
-              "send a frame of CMD, without payload, after\n"
-              "answering the N-th frame (of C): 0x13, 0x50 or\n"
-              "any other frame a host did not ask for; may be\n"
-              "given more than once",
+              Say("послать кадр CMD без данных после ответа на\nN-й кадр (C): 0x13, 0x50 или любой другой\nкадр, "
+                  "которого хост не просил; можно задать\nнесколько раз"),
               [this](const std::string& v) {
                   const std::size_t nColon = v.find(':');
                   CUnsolicited& AFrame = Unsolicited.emplace_back();
                   return Refused(nColon != std::string::npos &&
                                      ParseInto(v.substr(0, nColon), 1, 0xFF, AFrame.btCommand) &&
                                      ParsePoint(v.substr(nColon + 1), 1, AFrame.At),
-                                 v);
+                                 v, eLanguage);
               });
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "Language.h"
 #include "Stages.h"
 
 namespace CLI {
@@ -93,9 +94,12 @@ struct CSimOptions {
     std::vector<CFramePoint> DeviceRequests;
     std::vector<CUnsolicited> Unsolicited;
 
-    // Declares the device's options, its help text and their rules on AApp,
-    // each option bound to its field of this object (--port-dir falls back
-    // to IAP_PORT_DIR). Main thread.
+    // The language of the help and of what the device's program says.
+    ELanguage eLanguage = ELanguage::English;
+
+    // Declares the device's options, its help text (in eLanguage) and their
+    // rules on AApp, each option bound to its field of this object
+    // (--port-dir falls back to IAP_PORT_DIR). Main thread.
     void Declare(CLI::App& AApp);
     static CSimSettings DefaultSettingsG();
     static CSimSettings DefaultSettingsI();

@@ -11,7 +11,9 @@
 #include <termios.h>
 #include <unistd.h>
 
-bool CSimPty::Open(const std::string& strPortDir, unsigned nCom, std::string& strError)
+#include "TextCatalog.h"
+
+bool CSimPty::Open(const std::string& strPortDir, unsigned nCom, ELanguage eLanguage, std::string& strError)
 {
     Close();
     // Raw from the start: with echo on, the host's frames would come back to
@@ -48,7 +50,7 @@ bool CSimPty::Open(const std::string& strPortDir, unsigned nCom, std::string& st
             ::unlink(strLink.c_str());
             continue;
         }
-        strError = errno == EEXIST ? strLink + " is taken by another device"
+        strError = errno == EEXIST ? FormatText(eLanguage, "{1} занят другим устройством", {strLink})
                                    : strLink + ": " + std::generic_category().message(errno);
         break;
     }

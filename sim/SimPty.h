@@ -1,4 +1,5 @@
 #pragma once
+#include "Language.h"
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -16,7 +17,8 @@ public:
     CSimPty(const CSimPty&) = delete;
     CSimPty& operator=(const CSimPty&) = delete;
 
-    bool Open(const std::string& strPortDir, unsigned nCom, std::string& strError);
+    // strError says what failed, in eLanguage.
+    bool Open(const std::string& strPortDir, unsigned nCom, ELanguage eLanguage, std::string& strError);
     bool IsOpen() const { return m_Master.IsValid(); }
     int GetMasterFd() const { return m_Master.Get(); }
     const std::string& GetSlavePath() const { return m_strSlave; }

@@ -1,11 +1,12 @@
 #include "SimRecorder.h"
 
 #include "Stages.h"
+#include "TextCatalog.h"
 
 #include <cstdio>
 #include <filesystem>
 
-CSimRecorder::CSimRecorder(std::string strDir) : m_strDir(std::move(strDir)) {}
+CSimRecorder::CSimRecorder(std::string strDir, ELanguage eLanguage) : m_strDir(std::move(strDir)), m_eLanguage(eLanguage) {}
 
 bool CSimRecorder::Open(std::string& strError)
 {
@@ -15,7 +16,7 @@ bool CSimRecorder::Open(std::string& strError)
     std::filesystem::create_directories(m_strDir, ec);
     m_LogFile.open(m_strDir + "/frames.log", std::ios::binary | std::ios::trunc);
     if (!m_LogFile) {
-        strError = "cannot write " + m_strDir + "/frames.log";
+        strError = FormatText(m_eLanguage, "не удаётся записать {1}", {m_strDir + "/frames.log"});
         return false;
     }
     return true;
@@ -210,7 +211,7 @@ void CSimRecorder::WriteFile(const std::string& strName, std::span<const std::ui
     std::ofstream AFile(strPath, std::ios::binary | std::ios::trunc);
     AFile.write(reinterpret_cast<const char*>(Bytes.data()), static_cast<std::streamsize>(Bytes.size()));
     if (!AFile)
-        std::fprintf(stderr, "iap-sim: cannot write %s\n", strPath.c_str());
+        std::fprintf(stderr, "iap-sim: %s\n", FormatText(m_eLanguage, "не удаётся записать {1}", {strPath}).c_str());
 }
 
 void CSimRecorder::WriteFile(const std::string& strName, const std::string& strText) const

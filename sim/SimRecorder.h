@@ -1,4 +1,5 @@
 #pragma once
+#include "Language.h"
 #include <array>
 #include <chrono>
 #include <cstdint>
@@ -50,7 +51,8 @@ std::array<CSimTraffic, 6> CountStageTraffic(std::span<const CSimLogEntry> Log);
 // thread writes; any thread may read.
 class CSimRecorder {
 public:
-    explicit CSimRecorder(std::string strDir = {});
+    // What it says of a file it cannot write is in eLanguage.
+    explicit CSimRecorder(std::string strDir = {}, ELanguage eLanguage = ELanguage::English);
     CSimRecorder(const CSimRecorder&) = delete;
     CSimRecorder& operator=(const CSimRecorder&) = delete;
 
@@ -89,6 +91,7 @@ private:
     static std::size_t Index(ESimImage eImage) { return static_cast<std::size_t>(eImage); }
 
     const std::string m_strDir;
+    const ELanguage m_eLanguage;
     const std::chrono::steady_clock::time_point m_tStart = std::chrono::steady_clock::now();
     std::ofstream m_LogFile; // device thread only
 

@@ -9,12 +9,14 @@
 
 #include "CommandLine.h"
 #include "SimDevice.h"
+#include "TextCatalog.h"
 
 int main(int argc, char** argv)
 {
     const std::vector<std::string> Args(argv + 1, argv + argc);
     CSimOptions AOptions;
-    CCommandLine ALine("iap-sim");
+    CCommandLine ALine("iap-sim", Args);
+    AOptions.eLanguage = ALine.GetLanguage();
     AOptions.Declare(ALine.GetApp());
     if (const std::optional<int> nExit = ALine.Run(Args, 2))
         return *nExit;
@@ -33,8 +35,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "iap-sim: %s\n", strError.c_str());
         return 1;
     }
-    std::printf("iap-sim: COM%u is %s -> %s\n", ADevice.GetCom(), ADevice.GetLinkPath().c_str(),
-                ADevice.GetSlavePath().c_str());
+    std::printf("%s\n", FormatText(AOptions.eLanguage, "iap-sim: COM{1} — это {2} -> {3}",
+                                   {std::to_string(ADevice.GetCom()), ADevice.GetLinkPath(), ADevice.GetSlavePath()})
+                            .c_str());
     std::fflush(stdout);
 
     const timespec tTick{0, 100'000'000};
@@ -45,6 +48,7 @@ int main(int argc, char** argv)
     const bool bHungUp = ADevice.GetState() == ESimState::HungUp;
     ADevice.Stop();
     if (bHungUp)
-        std::fprintf(stderr, "iap-sim: COM%u unplugged\n", ADevice.GetCom());
+        std::fprintf(stderr, "%s\n",
+                     FormatText(AOptions.eLanguage, "iap-sim: COM{1} отключён", {std::to_string(ADevice.GetCom())}).c_str());
     return 0;
 }

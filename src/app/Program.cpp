@@ -10,11 +10,13 @@
 #include "ProgramData.h"
 #include "ProgramFolders.h"
 #include "SingleInstance.h"
+#include "TextCatalog.h"
 #include "TextCodec.h"
 #include "TraceTap.h"
 #include "UpdateReport.h"
 #include "Version.h"
 #include "VersionFile.h"
+#include "WindowLanguage.h"
 #include "Work_BK.h"
 
 namespace {
@@ -30,24 +32,49 @@ int Refuse(const QString& strWhy)
 
 QString NoSkinsText(const CProgramFolders& AFolders)
 {
-    QString strText = QString::fromUtf8("Не найдено оформление окна (frame_Update.xml). Искали в папках:");
+    QStringList Folders;
     for (const std::filesystem::path& Folder : AFolders.GetSkinCandidates())
-        strText += QStringLiteral("\n") + QString::fromStdWString(PathToWide(Folder));
-    return strText + QString::fromUtf8("\nУстановите программу заново.");
+        Folders << QString::fromStdWString(PathToWide(Folder));
+    return QCoreApplication::translate(
+               "CProgram", "Не найдено оформление окна (frame_Update.xml). Искали в папках:\n%1\nУстановите программу заново.")
+        .arg(Folders.join(QLatin1Char('\n')));
+}
+
+// The arguments: --lang ru|en (or --lang=ru) and at most one folder; false
+// for anything else.
+bool ReadArguments(const QStringList& Args, std::optional<ELanguage>& Language,
+                   std::optional<std::filesystem::path>& Argument)
+{
+    for (qsizetype n = 0; n < Args.size(); ++n) {
+        QString strLanguage;
+        if (Args[n] == QLatin1String("--lang") && n + 1 < Args.size())
+            strLanguage = Args[++n];
+        else if (Args[n].startsWith(QLatin1String("--lang=")))
+            strLanguage = Args[n].mid(7);
+        else if (Args[n].startsWith(QLatin1Char('-')) || Argument)
+            return false;
+        else
+            Argument = PathFromWide(Args[n].toStdWString());
+        if (!strLanguage.isNull() && !(Language = FindLanguage(strLanguage.toStdString())))
+            return false;
+    }
+    return true;
 }
 
 } // namespace
 
-const char* CProgram::Usage()
+std::string CProgram::Usage(ELanguage eLanguage)
 {
-    return "Usage: iap-tool [FOLDER]\n"
-           "Updates the radar detector on the first COM port that answers, in a window.\n"
-           "FOLDER holds the update files (AC7811_project.hex, flagdata.bin, audioHead.bin,\n"
-           "rdfw.bin) and ver.txt; a file stands for its folder. Without it an installed\n"
-           "program reads the folder chosen last time, and a program beside its Skin folder\n"
-           "reads its own folder.\n"
-           "  --help      this text\n"
-           "  --version   the program's version\n";
+    return std::string(GetText(eLanguage, "Использование: iap-tool [--lang ru|en] [ПАПКА]\n"
+                                          "Обновляет радар-детектор на первом ответившем COM-порту, в окне.\n"
+                                          "В ПАПКЕ лежат файлы обновления (AC7811_project.hex, flagdata.bin, audioHead.bin,\n"
+                                          "rdfw.bin) и ver.txt; файл означает свою папку. Без неё установленная программа\n"
+                                          "читает папку, выбранную в прошлый раз, а программа рядом со своей папкой Skin, —\n"
+                                          "свою папку.\n"
+                                          "  --lang ru|en  язык окна (по умолчанию язык системы); запоминается\n"
+                                          "                до следующего запуска\n"
+                                          "  --help        этот текст\n"
+                                          "  --version     версия программы\n"));
 }
 
 void CProgram::SetIdentity()
@@ -61,8 +88,14 @@ void CProgram::SetIdentity()
 
 int CProgram::Run(const QStringList& Args, const std::filesystem::path& ProgramFile, CSingleInstance* pInstance)
 {
-    if (Args.size() > 1 || (!Args.isEmpty() && Args.constFirst().startsWith(QLatin1Char('-')))) {
-        std::fprintf(stderr, "iap-tool: one folder at most, no options but --help and --version\n%s", Usage());
+    std::optional<ELanguage> Given;
+    std::optional<std::filesystem::path> Argument;
+    if (!ReadArguments(Args, Given, Argument)) {
+        const ELanguage eLanguage = Given.value_or(CWindowLanguage::Recall().value_or(GetSystemLanguage()));
+        std::fprintf(stderr, "%s\n%s",
+                     GetText(eLanguage, "iap-tool: не больше одной папки и никаких параметров, кроме --help, --version "
+                                        "и --lang").data(),
+                     Usage(eLanguage).c_str());
         return 64;
     }
     // The trace's last lines, for a report: kept from the start, so that the
@@ -72,13 +105,14 @@ int CProgram::Run(const QStringList& Args, const std::filesystem::path& ProgramF
     AData.pTrace = &ATrace;
     AData.APaint.SetInstance(ProgramFile);
     const CProgramFolders AFolders = CProgramFolders::Find(AData.APaint.GetInstancePath());
+    // The windows' language from the first text they show, the refusal
+    // below included.
+    CWindowLanguage ALanguage;
+    AData.eLanguage = ALanguage.Install(CWindowLanguage::Choose(Given), AFolders.GetTranslationFolder());
     if (!AFolders.IsFound())
         return Refuse(NoSkinsText(AFolders));
     AData.APaint.SetResourcePath(AFolders.GetSkinFolder());
     AData.bRememberFolder = AFolders.IsInstalled();
-    std::optional<std::filesystem::path> Argument;
-    if (!Args.isEmpty())
-        Argument = PathFromWide(Args.constFirst().toStdWString());
     AData.UpdateFolder = AFolders.ChooseUpdateFolder(
         AData.APaint.GetInstancePath(), Argument,
         AFolders.IsInstalled() ? CProgramFolders::RecallUpdateFolder() : std::nullopt);

@@ -1,6 +1,9 @@
 #pragma once
 #include <QStringList>
 #include <filesystem>
+#include <string>
+
+#include "Language.h"
 
 class CSingleInstance;
 
@@ -10,15 +13,17 @@ class CSingleInstance;
 // worker down. The GUI thread only.
 class CProgram {
 public:
-    // What --help prints.
-    static const char* Usage();
+    // What --help prints, in one language.
+    static std::string Usage(ELanguage eLanguage);
     // Names the program to the desktop and to its settings: the application
     // id (the desktop entry and icon), the name and the version.
     static void SetIdentity();
     // Args are the arguments after the program's name, with the toolkit's
-    // own already taken out; ProgramFile is the program's path. pInstance,
-    // when given, is released once the worker has stopped. Answers the
-    // exit status: 0 after the window closed, 1 when no window could be
-    // shown (the user is told why), 64 for a usage error.
+    // own already taken out: at most one folder, and --lang ru|en, the
+    // windows' language, kept for the next start. ProgramFile is the
+    // program's path. pInstance, when given, is released once the worker
+    // has stopped. Answers the exit status: 0 after the window closed, 1
+    // when no window could be shown (the user is told why), 64 for a usage
+    // error.
     static int Run(const QStringList& Args, const std::filesystem::path& ProgramFile, CSingleInstance* pInstance);
 };

@@ -1,9 +1,11 @@
 // iap-screenshots: drives the real windows through an update of the device
 // on the configured ports and saves pictures of them for the documentation.
-//   iap-screenshots <program folder with update files> <output folder> [--failure|--search]
+//   iap-screenshots <program folder with update files> <output folder> [--failure|--search] [--lang ru|en]
 // With --failure the folder holds a damaged file, and the one picture taken
 // is the window after the refused update. With --search no device can be
 // used, and the one picture is the window once it says what the search met.
+// The windows speak Russian, or the language --lang names (the translations
+// beside the program).
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
@@ -11,16 +13,22 @@
 #include <QPushButton>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "CommandLine.h"
 #include "Frame_Set.h"
 #include "Frame_Update.h"
 #include "NotifyBridge.h"
+#include "StageText.h"
 #include "TextCodec.h"
 #include "VersionFile.h"
+#include "WindowLanguage.h"
 #include "Work_BK.h"
 
 namespace {
@@ -83,14 +91,14 @@ void ShootMenuWhenOpen(const QString& strOut, int& nResult)
     });
 }
 
-int ShootUpdate(CFrame_Update& AFrame, const QString& strOut)
+int ShootUpdate(CFrame_Update& AFrame, const QString& strOut, ELanguage eLanguage)
 {
     int nResult = !Save(AFrame, strOut, "update-idle.png");
     ShootMenuWhenOpen(strOut, nResult);
     AFrame.FindControl<QPushButton>("btn_settings")->click();
     AFrame.FindControl<QPushButton>("btn_update")->click();
     const auto* pBar = AFrame.FindControl<QProgressBar>("prog_step");
-    const QString strEDog = QString::fromWCharArray(L"Обновление базы камер...");
+    const QString strEDog = QString::fromStdWString(GetStageText(2, EStageText::Running, eLanguage));
     if (!WaitUntil([&] { return StatusOf(AFrame) == strEDog && pBar->value() >= 40; }, 120))
         return 1;
     nResult |= !Save(AFrame, strOut, "update-running.png");
@@ -106,14 +114,22 @@ int main(int argc, char** argv)
 {
     QApplication AApp(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
-    const std::string strMode = argc == 4 ? argv[3] : "";
-    if (argc != 3 && strMode != "--failure" && strMode != "--search") {
-        std::fprintf(stderr, "usage: iap-screenshots <program folder> <output folder> [--failure|--search]\n");
+    std::vector<std::string> Args(argv + 1, argv + argc);
+    const std::optional<ELanguage> Language = CCommandLine::FindLanguageOption(Args);
+    if (const auto pLang = std::find(Args.begin(), Args.end(), "--lang"); pLang != Args.end() && pLang + 1 != Args.end())
+        Args.erase(pLang, pLang + 2);
+    const std::string strMode = Args.size() == 3 ? Args[2] : "";
+    if (Args.size() != 2 && strMode != "--failure" && strMode != "--search") {
+        std::fprintf(stderr, "usage: iap-screenshots <program folder> <output folder> [--failure|--search] [--lang ru|en]\n");
         return 64;
     }
-    const QString strOut = QString::fromLocal8Bit(argv[2]);
+    const QString strOut = QString::fromLocal8Bit(Args[1].c_str());
     CProgramData AData;
-    AData.UpdateFolder = std::filesystem::absolute(PathFromWide(QString::fromLocal8Bit(argv[1]).toStdWString()));
+    CWindowLanguage AWindowLanguage;
+    AData.eLanguage = AWindowLanguage.Install(Language.value_or(ELanguage::Russian),
+                                              PathFromWide(QCoreApplication::applicationDirPath().toStdWString()) /
+                                                  "translations");
+    AData.UpdateFolder = std::filesystem::absolute(PathFromWide(QString::fromLocal8Bit(Args[0].c_str()).toStdWString()));
     AData.APaint.SetInstance(AData.UpdateFolder / "iap-tool");
     AData.APaint.SetResourcePath(PathFromWide(QCoreApplication::applicationDirPath().toStdWString()) / "Skin");
     AData.aVersionTexts = ReadVersionFile(AData.UpdateFolder / "ver.txt");
@@ -137,7 +153,7 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "no device answered\n");
             nResult = 2;
         } else {
-            nResult = strMode == "--failure" ? ShootFailure(AFrame, strOut) : ShootUpdate(AFrame, strOut);
+            nResult = strMode == "--failure" ? ShootFailure(AFrame, strOut) : ShootUpdate(AFrame, strOut, AData.eLanguage);
         }
         std::printf("final status: %s\n", StatusOf(AFrame).toUtf8().constData());
         ABridge.Close();

@@ -8,6 +8,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "TextCatalog.h"
 #include "Version.h"
 
 namespace {
@@ -47,15 +48,47 @@ CCommandLine::CCommandLine(const std::string& strProgram) : m_pApp(std::make_uni
     m_pApp->get_formatter()->column_width(28);
 }
 
+CCommandLine::CCommandLine(const std::string& strProgram, std::span<const std::string> Args)
+    : CCommandLine(strProgram)
+{
+    m_eLanguage = FindLanguageOption(Args).value_or(GetSystemLanguage());
+    m_bLanguageOption = true;
+    // The words CLI11's help layout puts around the options.
+    CLI::FormatterBase& AFormatter = *m_pApp->get_formatter();
+    for (const CTextKey AKey : {CTextKey("Использование"), CTextKey("ПАРАМЕТРЫ"), CTextKey("ОБЯЗАТЕЛЬНО"),
+                                CTextKey("Окружение"), CTextKey("Нужен")})
+        AFormatter.label(std::string(GetText(ELanguage::English, AKey)), std::string(GetText(m_eLanguage, AKey)));
+}
+
+std::optional<ELanguage> CCommandLine::FindLanguageOption(std::span<const std::string> Args)
+{
+    std::optional<ELanguage> Language;
+    for (std::size_t n = 0; n < Args.size(); ++n) {
+        if (Args[n] == "--lang" && n + 1 < Args.size())
+            Language = FindLanguage(Args[++n]);
+        else if (Args[n].starts_with("--lang="))
+            Language = FindLanguage(std::string_view(Args[n]).substr(7));
+    }
+    return Language;
+}
+
 CCommandLine::~CCommandLine() = default;
 
 CCommandLine::EResult CCommandLine::Parse(std::span<const std::string> Args, std::string& strText)
 {
     strText.clear();
     if (m_pApp->get_help_ptr() == nullptr) {
-        m_pApp->set_help_flag("-h,--help", "print this text and exit")->group("Program");
-        m_pApp->set_version_flag("--version", m_pApp->get_name() + " " + kIapVersion, "print the program's version and exit")
-            ->group("Program");
+        const std::string strGroup(GetText(m_eLanguage, "Программа"));
+        if (m_bLanguageOption)
+            m_pApp->add_option("--lang", m_strLanguage,
+                               std::string(GetText(m_eLanguage, "язык текстов: ru или en (по умолчанию язык\nсистемы)")))
+                ->type_name("ru|en")
+                ->check(CLI::IsMember({"ru", "en"}).description(""))
+                ->group(strGroup);
+        m_pApp->set_help_flag("-h,--help", std::string(GetText(m_eLanguage, "вывести этот текст и выйти")))->group(strGroup);
+        m_pApp->set_version_flag("--version", m_pApp->get_name() + " " + kIapVersion,
+                                 std::string(GetText(m_eLanguage, "вывести версию программы и выйти")))
+            ->group(strGroup);
     }
     // CLI11 takes the arguments last first.
     std::vector<std::string> Reversed(Args.rbegin(), Args.rend());
@@ -73,7 +106,7 @@ CCommandLine::EResult CCommandLine::Parse(std::span<const std::string> Args, std
         std::vector<std::string> Extras = m_pApp->remaining();
         std::reverse(Extras.begin(), Extras.end());
         strText = Extras.empty() ? AError.what() : CLI::ExtrasError(Extras).what();
-        strText += " (see " + m_pApp->get_name() + " --help)";
+        strText += FormatText(m_eLanguage, " (см. {1} --help)", {m_pApp->get_name()});
         return EResult::Error;
     }
 }

@@ -4,6 +4,8 @@
 #include <span>
 #include <string>
 
+#include "Language.h"
+
 namespace CLI {
 class App;
 }
@@ -17,8 +19,20 @@ class CCommandLine {
 public:
     enum class EResult { Run, Help, Version, Error };
 
+    // A program that speaks English alone (iap-bench).
     explicit CCommandLine(const std::string& strProgram);
+    // A program that speaks the driver's language: the one --lang names in
+    // Args, else the system's (GetLanguage). It has the option --lang, and
+    // its help is in that language; the program declares its own options
+    // in it too. CLI11's own words for a wrong option stay English.
+    CCommandLine(const std::string& strProgram, std::span<const std::string> Args);
     ~CCommandLine();
+
+    ELanguage GetLanguage() const { return m_eLanguage; }
+    // The language the last --lang among Args names, read before the
+    // options are declared (their help is in it); none when it is not given
+    // or names no language (Parse then says so).
+    static std::optional<ELanguage> FindLanguageOption(std::span<const std::string> Args);
 
     // Owned here; the options are declared on it before Parse.
     CLI::App& GetApp() { return *m_pApp; }
@@ -33,4 +47,7 @@ public:
 
 private:
     std::unique_ptr<CLI::App> m_pApp;
+    ELanguage m_eLanguage = ELanguage::English;
+    bool m_bLanguageOption = false;
+    std::string m_strLanguage; // --lang's value, checked by CLI11
 };

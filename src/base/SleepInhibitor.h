@@ -3,12 +3,6 @@
 #include <string>
 #include <string_view>
 
-// Why the computer is kept awake, as the front ends pass it to Acquire. On
-// Linux it is the text logind shows to whoever asks the computer to sleep
-// (a desktop's logout dialog, `systemd-inhibit --list`); Windows shows none.
-inline constexpr std::wstring_view kSleepWhyRu = L"Идёт обновление устройства: сон прервал бы запись";
-inline constexpr std::wstring_view kSleepWhyEn = L"A device update is writing; sleep would interrupt it";
-
 // Keeps the computer from suspending or sleeping when idle while it is held,
 // so that an update writing for minutes is not cut off by a laptop going to
 // sleep. How is the platform's: SleepInhibitor_Posix.cpp takes a logind
@@ -32,7 +26,10 @@ public:
     CSleepInhibitor(const CSleepInhibitor&) = delete;
     CSleepInhibitor& operator=(const CSleepInhibitor&) = delete;
 
-    // Answers whether the system now holds the computer awake. Already held:
+    // Answers whether the system now holds the computer awake. wzWhy is why,
+    // in the front end's language: on Linux logind shows it to whoever asks
+    // the computer to sleep (a desktop's logout dialog, `systemd-inhibit
+    // --list`); Windows shows none. Already held:
     // nothing is asked again, and the answer is true. Blocks for at most a
     // few seconds while the system answers.
     bool Acquire(std::wstring_view wzWhy);

@@ -1,6 +1,8 @@
 #pragma once
 #include <string>
 
+#include "Language.h"
+
 namespace CLI {
 class App;
 }
@@ -17,8 +19,12 @@ struct CCliOptions {
     bool bListPorts = false;
     bool bCheck = false;
     bool bJson = false;
+    // The language of the help and of every line iap-cli writes (--lang, or
+    // the system's), chosen before the options are declared.
+    ELanguage eLanguage = ELanguage::English;
 
-    // Declares iap-cli's options, its help text and their rules on AApp,
-    // each option bound to its field of this object. Main thread.
+    // Declares iap-cli's options, its help text (in eLanguage) and their
+    // rules on AApp, each option bound to its field of this object. Main
+    // thread.
     void Declare(CLI::App& AApp);
 };

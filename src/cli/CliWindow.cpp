@@ -4,9 +4,13 @@
 
 #include "StageText.h"
 #include "Stages.h"
+#include "TextCatalog.h"
 #include "TextCodec.h"
 
-CCliWindow::CCliWindow(std::FILE* pOut, bool bTerminal) : m_pOut(pOut), m_bTerminal(bTerminal) {}
+CCliWindow::CCliWindow(std::FILE* pOut, bool bTerminal, ELanguage eLanguage)
+    : m_pOut(pOut), m_bTerminal(bTerminal), m_eLanguage(eLanguage)
+{
+}
 
 std::intptr_t CCliWindow::SendMessage(std::uint32_t uMessage, std::uintptr_t wParam, std::intptr_t lParam)
 {
@@ -32,7 +36,7 @@ std::string CCliWindow::Elapsed() const
 {
     const auto nMs =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - m_tStart).count();
-    return WideToUtf8(FormatElapsed(static_cast<std::uint64_t>(nMs)));
+    return WideToUtf8(FormatElapsed(static_cast<std::uint64_t>(nMs), m_eLanguage));
 }
 
 void CCliWindow::Print(const char* szText)
@@ -59,9 +63,9 @@ void CCliWindow::DrawProgress(int nPercent)
     const int nFilled = nPercent * kWidth / 100;
     std::string strBar(static_cast<std::size_t>(nFilled), '#');
     strBar.append(static_cast<std::size_t>(kWidth - nFilled), '.');
-    const std::string strText = WideToUtf8(GetStageText(m_nStage, EStageText::Running));
+    const std::string strText = WideToUtf8(GetStageText(m_nStage, EStageText::Running, m_eLanguage));
     const std::optional<double> SecondsLeft = m_Journal.GetSecondsLeft(std::chrono::steady_clock::now());
-    const std::string strLeft = SecondsLeft ? "  " + WideToUtf8(FormatTimeLeft(*SecondsLeft, true)) : std::string();
+    const std::string strLeft = SecondsLeft ? "  " + WideToUtf8(FormatTimeLeft(*SecondsLeft, m_eLanguage)) : std::string();
     if (m_bTerminal) {
         std::fprintf(m_pOut, "\r\033[K[%s] %3d%%  %s  %s%s", strBar.c_str(), nPercent, strText.c_str(),
                      Elapsed().c_str(), strLeft.c_str());
@@ -100,7 +104,7 @@ bool CCliWindow::Show(const CEvent& AEvent, int& nResult)
     case WM_STAGE_RESULT: {
         const int nStage = static_cast<int>(AEvent.wParam);
         const std::string strText = WideToUtf8(
-            GetStageText(nStage, AEvent.lParam == 0 ? EStageText::Succeeded : EStageText::Failed));
+            GetStageText(nStage, AEvent.lParam == 0 ? EStageText::Succeeded : EStageText::Failed, m_eLanguage));
         EndLine();
         std::fprintf(m_pOut, "%s%s\n", strText.c_str(), nStage == kWholeUpdate ? ("  " + Elapsed()).c_str() : "");
         std::fflush(m_pOut);
@@ -110,7 +114,7 @@ bool CCliWindow::Show(const CEvent& AEvent, int& nResult)
         return true;
     }
     case WM_DEVICE_LOST:
-        Print("The device was disconnected.\n");
+        Print((FormatText(m_eLanguage, "Устройство отключено.", {}) + "\n").c_str());
         return false;
     default:
         return false;

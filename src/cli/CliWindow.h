@@ -5,12 +5,14 @@
 #include <deque>
 #include <mutex>
 
+#include "Language.h"
 #include "NotifyWindow.h"
 #include "UpdateJournal.h"
 
 // The terminal's stand-in for the update window: receives the worker's
 // notifications on the worker's threads and shows them on the main thread,
-// with the window's texts. On a terminal the progress line redraws in place.
+// with the window's texts in eLanguage. On a terminal the progress line
+// redraws in place.
 class CCliWindow final : public CNotifyWindow {
 public:
     struct CEvent {
@@ -19,7 +21,7 @@ public:
         std::intptr_t lParam;
     };
 
-    CCliWindow(std::FILE* pOut, bool bTerminal);
+    CCliWindow(std::FILE* pOut, bool bTerminal, ELanguage eLanguage);
 
     std::intptr_t SendMessage(std::uint32_t uMessage, std::uintptr_t wParam, std::intptr_t lParam) override;
 
@@ -41,6 +43,7 @@ private:
 
     std::FILE* m_pOut;
     bool m_bTerminal;
+    ELanguage m_eLanguage;
     std::mutex m_Mutex;
     std::condition_variable m_Cond;
     std::deque<CEvent> m_Events;

@@ -6,16 +6,33 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "TextCatalog.h"
 #include "TextCodec.h"
 #include "UpdateFailure.h"
 #include "VersionFile.h"
 
 namespace {
 
+// The stages' names: the JSON's, which scripts read, and the text's.
 const char* StageName(const CStage& AStage)
 {
     static const char* const kNames[] = {"firmware", "camera database", "sound data", "radar firmware", "device menu"};
     return kNames[AStage.nStage - 1];
+}
+
+std::string_view StageName(const CStage& AStage, ELanguage eLanguage)
+{
+    static constexpr CTextKey kNames[] = {"ПО", "база камер", "звуковые файлы", "ПО радара", "меню устройства"};
+    return GetText(eLanguage, kNames[AStage.nStage - 1]);
+}
+
+// The text followed by spaces up to nWidth characters (not bytes: a
+// Cyrillic letter is two in UTF-8).
+std::string PadRight(std::string_view strText, std::size_t nWidth)
+{
+    const auto nChars = static_cast<std::size_t>(
+        std::count_if(strText.begin(), strText.end(), [](char ch) { return (static_cast<unsigned char>(ch) & 0xC0) != 0x80; }));
+    return std::string(strText) + std::string(nWidth > nChars ? nWidth - nChars : 0, ' ');
 }
 
 std::string Lower(std::string str)
@@ -24,18 +41,19 @@ std::string Lower(std::string str)
     return str;
 }
 
-std::string Seconds(double dSeconds)
+std::string Seconds(double dSeconds, ELanguage eLanguage)
 {
     char szText[32];
-    std::snprintf(szText, sizeof szText, dSeconds < 0.1 ? "%.3f s" : "%.2f s", dSeconds);
-    return szText;
+    std::snprintf(szText, sizeof szText, dSeconds < 0.1 ? "%.3f" : "%.2f", dSeconds);
+    return ::FormatText(eLanguage, "{1} с", {szText});
 }
 
 } // namespace
 
 CUpdateCheck::CUpdateCheck(const std::filesystem::path& Folder, std::string strShownAs,
-                           const std::optional<CSettingsBlock>& Menu, const std::string& strMenuFile)
-    : m_strFolder(std::move(strShownAs))
+                           const std::optional<CSettingsBlock>& Menu, const std::string& strMenuFile,
+                           ELanguage eLanguage)
+    : m_eLanguage(eLanguage), m_strFolder(std::move(strShownAs))
 {
     // The files are read by the update's own code, from the folder as the
     // update names it: with its trailing separator.
@@ -58,7 +76,8 @@ CUpdateCheck::CUpdateCheck(const std::filesystem::path& Folder, std::string strS
                 ARow.Size = uSize;
             CLoadFault AFault;
             if (AImages.FindDamage(AStage.eImage, AFault))
-                ARow.strDamage = WideToUtf8(DescribeDamage(std::wstring(ARow.strFile.begin(), ARow.strFile.end()), AFault));
+                ARow.strDamage = WideToUtf8(
+                    DescribeDamage(std::wstring(ARow.strFile.begin(), ARow.strFile.end()), AFault, eLanguage));
         }
         if (ARow.strDamage.empty()) {
             ARow.APlan = PlanStage(AStage, AImages);
@@ -106,51 +125,57 @@ std::vector<std::string> CUpdateCheck::GetWarnings() const
 {
     std::vector<std::string> Warnings;
     if (!m_bVersionFile)
-        Warnings.push_back("there is no ver.txt: the window shows no versions for these files");
+        Warnings.push_back(::FormatText(m_eLanguage, "нет ver.txt: окно не покажет версий этих файлов", {}));
     if (m_FirmwareTrailer && !m_aVersionTexts[1].empty() && Lower(m_aVersionTexts[1]) != *m_FirmwareTrailer)
-        Warnings.push_back("ver.txt gives the firmware as " + m_aVersionTexts[1] +
-                           ", but the firmware file's own version is " + *m_FirmwareTrailer);
+        Warnings.push_back(::FormatText(m_eLanguage, "в ver.txt версия ПО {1}, а в самом файле ПО — {2}",
+                                      {m_aVersionTexts[1], *m_FirmwareTrailer}));
     return Warnings;
 }
 
 std::string CUpdateCheck::FormatText() const
 {
-    std::string strText = "Update files in " + m_strFolder + ":\n";
+    const ELanguage eLanguage = m_eLanguage;
+    std::string strText = ::FormatText(eLanguage, "Файлы обновления в папке {1}:", {m_strFolder}) + "\n";
     for (const CStageRow& ARow : m_Rows) {
-        char szHead[96];
-        std::snprintf(szHead, sizeof szHead, "  %d %-16s %-20s", static_cast<int>(ARow.pStage->nStage),
-                      StageName(*ARow.pStage), ARow.strFile.c_str());
-        std::string strLine = szHead;
+        std::string strLine = "  " + std::to_string(ARow.pStage->nStage) + " " +
+                              PadRight(StageName(*ARow.pStage, eLanguage), 16) + " " + PadRight(ARow.strFile, 20);
+        const std::string strSize = ARow.Size ? std::to_string(*ARow.Size) : std::string();
         if (!ARow.Size) {
-            strLine += "absent: skipped";
+            strLine += GetText(eLanguage, "нет: этап пропускается");
         } else if (!ARow.strDamage.empty()) {
-            strLine += "DAMAGED: " + ARow.strDamage;
+            strLine += ::FormatText(eLanguage, "ПОВРЕЖДЁН: {1}", {ARow.strDamage});
         } else if (ARow.APlan.nUnits == 0) {
-            strLine += std::to_string(*ARow.Size) + " bytes, nothing to send: skipped";
+            strLine += ::FormatText(eLanguage, "{1} байт, нечего отправлять: этап пропускается", {strSize});
         } else {
-            const char* szUnit = ARow.pStage->eImage == EImage::Project ? "data records" : "blocks";
-            if (ARow.pStage->eImage == EImage::Menu)
-                szUnit = "frame";
-            strLine += std::to_string(*ARow.Size) + " bytes, " + std::to_string(ARow.APlan.nUnits) + " " + szUnit +
-                       ", " + Seconds(ARow.APlan.GetWireSeconds(kBaud)) + " on the line";
+            const CTextKey AUnits = ARow.pStage->eImage == EImage::Project ? CTextKey("{1} байт, записей данных: {2}, на линии {3}")
+                                    : ARow.pStage->eImage == EImage::Menu  ? CTextKey("{1} байт, кадров: {2}, на линии {3}")
+                                                                           : CTextKey("{1} байт, блоков: {2}, на линии {3}");
+            strLine += ::FormatText(eLanguage, AUnits,
+                                  {strSize, std::to_string(ARow.APlan.nUnits),
+                                   Seconds(ARow.APlan.GetWireSeconds(kBaud), eLanguage)});
             if (ARow.dRestartSeconds > 0)
-                strLine += " and the device's " + Seconds(ARow.dRestartSeconds) + " restart";
+                strLine += ::FormatText(eLanguage, " и перезапуск устройства {1}", {Seconds(ARow.dRestartSeconds, eLanguage)});
         }
         strText += strLine + "\n";
     }
-    strText += "Versions (ver.txt): device " + m_aVersionTexts[0] + ", firmware " + m_aVersionTexts[1] + ", data " +
-               m_aVersionTexts[2] + ", radar " + m_aVersionTexts[3] + "\n";
+    strText += ::FormatText(eLanguage, "Версии (ver.txt): устройство {1}, ПО {2}, база {3}, радар {4}",
+                          {m_aVersionTexts[0], m_aVersionTexts[1], m_aVersionTexts[2], m_aVersionTexts[3]}) +
+               "\n";
     if (m_FirmwareTrailer)
-        strText += "The firmware file's own version: " + *m_FirmwareTrailer + "\n";
+        strText += ::FormatText(eLanguage, "Версия в самом файле ПО: {1}", {*m_FirmwareTrailer}) + "\n";
     for (const std::string& strWarning : GetWarnings())
-        strText += "Warning: " + strWarning + "\n";
+        strText += ::FormatText(eLanguage, "Внимание: {1}", {strWarning}) + "\n";
     if (IsDamaged())
-        return strText + "No update would start: a file is damaged, and nothing would be sent.\n";
+        return strText + ::FormatText(eLanguage, "Обновление не началось бы: файл повреждён, и ничего не было бы отправлено.", {}) + "\n";
     if (!HasWork())
-        return strText + "Nothing to update: no stage has anything to send.\n";
-    return strText + "An update would start: " + Seconds(GetWireSeconds()) + " on the line at 256000 baud" +
-           (GetRestartSeconds() > 0 ? ", " + Seconds(GetWireSeconds() + GetRestartSeconds()) + " with the restart" : "") +
-           ".\n";
+        return strText + ::FormatText(eLanguage, "Нечего обновлять: ни одному этапу нечего отправлять.", {}) + "\n";
+    const std::string strWire = Seconds(GetWireSeconds(), eLanguage);
+    if (GetRestartSeconds() <= 0)
+        return strText + ::FormatText(eLanguage, "Обновление началось бы: {1} на линии при 256000 бод.", {strWire}) + "\n";
+    return strText +
+           ::FormatText(eLanguage, "Обновление началось бы: {1} на линии при 256000 бод, с перезапуском {2}.",
+                      {strWire, Seconds(GetWireSeconds() + GetRestartSeconds(), eLanguage)}) +
+           "\n";
 }
 
 std::string CUpdateCheck::FormatJson() const

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "Language.h"
 #include "StagePlan.h"
 #include "UpdateImages.h"
 #include "Work_BK.h"
@@ -13,7 +14,9 @@
 // What an update of a folder's files would do, found without a device:
 // every update file read exactly as an update reads it, and per stage what
 // it sends and how long that takes on the line; the versions of ver.txt
-// against the firmware's own trailer. iap-cli --check. One thread.
+// against the firmware's own trailer. iap-cli --check, in one language (the
+// JSON's members are the same in every language; its texts are not). One
+// thread.
 class CUpdateCheck {
 public:
     struct CStageRow {
@@ -29,7 +32,7 @@ public:
     // archive unpacked into it, UTF-8). Menu is the device menu to write,
     // when one was given (strMenuFile names it).
     CUpdateCheck(const std::filesystem::path& Folder, std::string strShownAs, const std::optional<CSettingsBlock>& Menu,
-                 const std::string& strMenuFile);
+                 const std::string& strMenuFile, ELanguage eLanguage);
 
     const std::vector<CStageRow>& GetRows() const { return m_Rows; }
     bool IsDamaged() const;
@@ -47,6 +50,7 @@ private:
     double GetWireSeconds() const;
     double GetRestartSeconds() const;
 
+    ELanguage m_eLanguage;
     std::string m_strFolder;
     std::vector<CStageRow> m_Rows;
     std::array<std::string, 4> m_aVersionTexts;  // ver.txt, UTF-8

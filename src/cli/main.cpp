@@ -19,6 +19,7 @@
 #include "SearchText.h"
 #include "SleepInhibitor.h"
 #include "StageText.h"
+#include "TextCatalog.h"
 #include "TextCodec.h"
 #include "TraceTap.h"
 #include "UpdateCheck.h"
@@ -65,40 +66,46 @@ std::string UpdateFileNames()
 
 // Reads the device menu to write; answers what is wrong with the file, or
 // "" when it holds a menu.
-std::string ReadSettingsFile(const std::filesystem::path& Path, CSettingsBlock& AMenu)
+std::string ReadSettingsFile(const std::string& strFile, ELanguage eLanguage, CSettingsBlock& AMenu)
 {
+    const std::filesystem::path Path = PathFromUtf8(strFile);
     std::error_code AError;
     if (std::filesystem::is_directory(Path, AError))
-        return "is a folder, not a device menu file";
+        return FormatText(eLanguage, "iap-cli: файл меню устройства {1} — это папка, а не файл меню", {strFile});
     std::ifstream AFile(Path, std::ios::binary);
     if (!AFile)
-        return std::string("cannot be read: ") + std::strerror(errno);
+        return FormatText(eLanguage, "iap-cli: файл меню устройства {1} не читается: {2}", {strFile, std::strerror(errno)});
     // One byte more than a menu, to tell a longer file from a menu.
     std::array<char, kSettingsSize + 1> szBuf{};
     AFile.read(szBuf.data(), static_cast<std::streamsize>(szBuf.size()));
     const auto nRead = static_cast<std::size_t>(AFile.gcount());
     if (AFile.bad())
-        return "cannot be read";
+        return FormatText(eLanguage, "iap-cli: файл меню устройства {1} не читается: {2}", {strFile, std::strerror(EIO)});
+    const std::string strRead = std::to_string(nRead), strSize = std::to_string(kSettingsSize);
+    if (nRead == kSettingsSize + 1)
+        return FormatText(eLanguage, "iap-cli: в файле меню устройства {1} байт: {2} или больше, а в меню устройства их {3}",
+                          {strFile, strRead, strSize});
     if (nRead != kSettingsSize)
-        return "holds " + std::to_string(nRead) + (nRead == kSettingsSize + 1 ? " or more" : "") +
-               " bytes; a device menu has " + std::to_string(kSettingsSize);
+        return FormatText(eLanguage, "iap-cli: в файле меню устройства {1} байт: {2}, а в меню устройства их {3}",
+                          {strFile, strRead, strSize});
     std::copy(szBuf.begin(), szBuf.begin() + kSettingsSize, AMenu.begin());
     return "";
 }
 
 // What is wrong with the update folder, or "" when it is one or an archive.
-std::string CheckFolder(const std::filesystem::path& Folder)
+std::string CheckFolder(const std::string& strFolder, ELanguage eLanguage)
 {
     std::error_code AError;
-    const std::filesystem::file_status AStatus = std::filesystem::status(Folder, AError);
+    const std::filesystem::file_status AStatus = std::filesystem::status(PathFromUtf8(strFolder), AError);
     if (AStatus.type() == std::filesystem::file_type::not_found)
-        return "does not exist";
+        return FormatText(eLanguage, "iap-cli: папки обновления {1} нет", {strFolder});
     if (AError)
-        return "cannot be read: " + AError.message();
-    if (AStatus.type() == std::filesystem::file_type::regular && CUpdateSource::IsArchive(Folder))
+        return FormatText(eLanguage, "iap-cli: папка обновления {1} не читается: {2}", {strFolder, AError.message()});
+    if (AStatus.type() == std::filesystem::file_type::regular && CUpdateSource::IsArchive(PathFromUtf8(strFolder)))
         return "";
     if (AStatus.type() != std::filesystem::file_type::directory)
-        return "is not a folder, nor a .zip, .7z or .rar archive";
+        return FormatText(eLanguage, "iap-cli: {1} — не папка и не архив .zip, .7z или .rar, а нужна папка обновления",
+                          {strFolder});
     return "";
 }
 
@@ -107,15 +114,15 @@ std::string CheckFolder(const std::filesystem::path& Folder)
 // exit status, or none.
 std::optional<int> ReadInputs(const CCliOptions& AOptions, std::optional<CSettingsBlock>& Menu)
 {
-    if (const std::string strWrong = CheckFolder(PathFromUtf8(AOptions.strFolder)); !strWrong.empty()) {
-        std::fprintf(stderr, "iap-cli: the update folder %s %s\n", AOptions.strFolder.c_str(), strWrong.c_str());
+    if (const std::string strWrong = CheckFolder(AOptions.strFolder, AOptions.eLanguage); !strWrong.empty()) {
+        std::fprintf(stderr, "%s\n", strWrong.c_str());
         return kExitUsage;
     }
     if (AOptions.strSettings.empty())
         return std::nullopt;
     CSettingsBlock AMenu{};
-    if (const std::string strWrong = ReadSettingsFile(PathFromUtf8(AOptions.strSettings), AMenu); !strWrong.empty()) {
-        std::fprintf(stderr, "iap-cli: the device menu file %s %s\n", AOptions.strSettings.c_str(), strWrong.c_str());
+    if (const std::string strWrong = ReadSettingsFile(AOptions.strSettings, AOptions.eLanguage, AMenu); !strWrong.empty()) {
+        std::fprintf(stderr, "%s\n", strWrong.c_str());
         return kExitUsage;
     }
     Menu = AMenu;
@@ -131,7 +138,7 @@ bool HoldsAnyUpdateFile(const std::filesystem::path& Folder)
 }
 
 // The COM number --port names, or 0 after saying why there is none.
-unsigned ResolvePort(const std::string& strPort)
+unsigned ResolvePort(const std::string& strPort, ELanguage eLanguage)
 {
     // "5" and "COM5" name COM5 on every system; anything else is a path.
     const std::string strNumber = strPort.size() > 3 && (strPort.rfind("COM", 0) == 0 || strPort.rfind("com", 0) == 0)
@@ -144,8 +151,11 @@ unsigned ResolvePort(const std::string& strPort)
         nPort = FindPortNumber(strPort);
     if (nPort >= 1 && nPort <= 255 && !GetPortPath(nPort).empty())
         return nPort;
-    std::printf("No such port: %s is none of this system's serial ports (see iap-cli --list-ports).\n",
-                strPort.c_str());
+    std::printf("%s\n", FormatText(eLanguage,
+                                   "Нет такого порта: {1} не входит в последовательные порты этой системы (см. "
+                                   "iap-cli --list-ports).",
+                                   {strPort})
+                            .c_str());
     return 0;
 }
 
@@ -168,25 +178,30 @@ int ListPorts()
 
 // What the search met, and what the USB serial adapters plugged in tell of
 // why no device answered: the headline, then one line each.
-std::string DescribeSearchEnd(const CWork_BK& AWork)
+std::string DescribeSearchEnd(const CWork_BK& AWork, ELanguage eLanguage)
 {
     const std::vector<CPortFinding> Findings = AWork.GetSearchFindings();
-    const CSearchText AText = DescribeSearch(Findings, AWork.GetPortsToProbe(), ELanguage::English);
+    const CSearchText AText = DescribeSearch(Findings, AWork.GetPortsToProbe(), eLanguage);
     std::string strText = AText.strHeadline + "\n";
     for (const std::string& strLine : AText.PortLines)
         strText += "  " + strLine + "\n";
     for (const std::string& strLine :
-         DescribeAdapters(ReadAdapterTroubles(Findings), GetHostSystem(), ELanguage::English))
+         DescribeAdapters(ReadAdapterTroubles(Findings), GetHostSystem(), eLanguage))
         strText += "  " + strLine + "\n";
     return strText;
 }
 
-std::string DescribeDevice(const CWork_BK& AWork, const char* szWhen)
+// The device's versions, before the update or (bNow) after it.
+std::string DescribeDevice(const CWork_BK& AWork, bool bNow, ELanguage eLanguage)
 {
     std::wstring strFw, strData, strRadar;
     AWork.GetDeviceVersions(strFw, strData, strRadar);
-    return "Device on COM" + std::to_string(AWork.GetPortNumber()) + szWhen + ": firmware " + Utf8(strFw) +
-           ", data " + Utf8(strData) + ", radar " + Utf8(strRadar) + "\n";
+    const std::string strPort = std::to_string(AWork.GetPortNumber());
+    return FormatText(eLanguage,
+                      bNow ? CTextKey("Устройство на COM{1} теперь: ПО {2}, база {3}, радар {4}")
+                           : CTextKey("Устройство на COM{1}: ПО {2}, база {3}, радар {4}"),
+                      {strPort, Utf8(strFw), Utf8(strData), Utf8(strRadar)}) +
+           "\n";
 }
 
 // ---------------------------------------------------------------- the update
@@ -218,7 +233,7 @@ int ShowUpdate(CCliWindow& AWindow)
 
 // After a success the worker asks the device what it now is: says what it
 // reports, and where that is not the firmware written.
-void ShowDeviceAfter(CCliWindow& AWindow, const CWork_BK& AWork, CReportFacts& AFacts)
+void ShowDeviceAfter(CCliWindow& AWindow, const CWork_BK& AWork, ELanguage eLanguage, CReportFacts& AFacts)
 {
     const CWorkSettings& ASettings = AWork.GetWorkSettings();
     const auto tEnd =
@@ -229,14 +244,14 @@ void ShowDeviceAfter(CCliWindow& AWindow, const CWork_BK& AWork, CReportFacts& A
             continue;
         std::optional<std::wstring> FirmwareNow;
         if (AEvent.wParam != 0) {
-            AWindow.Print(DescribeDevice(AWork, " now").c_str());
+            AWindow.Print(DescribeDevice(AWork, true, eLanguage).c_str());
             std::array<std::wstring, 3> Versions;
             AWork.GetDeviceVersions(Versions[0], Versions[1], Versions[2]);
             AFacts.DeviceAfter = Versions;
             FirmwareNow = Versions[0];
         }
         AFacts.bAfterUnanswered = !FirmwareNow;
-        if (const std::string strNote = DescribeDeviceAfter(FirmwareNow, AWork.GetFirmwareSent(), ELanguage::English);
+        if (const std::string strNote = DescribeDeviceAfter(FirmwareNow, AWork.GetFirmwareSent(), eLanguage);
             !strNote.empty())
             AWindow.Print((strNote + "\n").c_str());
         return;
@@ -246,11 +261,13 @@ void ShowDeviceAfter(CCliWindow& AWindow, const CWork_BK& AWork, CReportFacts& A
 // The device's versions beside those of the files, once it is found; then
 // its menu's two reads, each answered or dropped after the queue's wait.
 void DescribeConnection(CCliWindow& AWindow, const CWork_BK& AWork, const std::filesystem::path& Folder,
-                        int nSettingsReads)
+                        int nSettingsReads, ELanguage eLanguage)
 {
     const auto Versions = ReadVersionFile(Folder / "ver.txt");
-    AWindow.Print((DescribeDevice(AWork, "") + "Files (ver.txt): device " + Utf8(Versions[0]) + ", firmware " +
-                   Utf8(Versions[1]) + ", data " + Utf8(Versions[2]) + ", radar " + Utf8(Versions[3]) + "\n")
+    AWindow.Print((DescribeDevice(AWork, false, eLanguage) +
+                   FormatText(eLanguage, "Файлы (ver.txt): устройство {1}, ПО {2}, база {3}, радар {4}",
+                              {Utf8(Versions[0]), Utf8(Versions[1]), Utf8(Versions[2]), Utf8(Versions[3])}) +
+                   "\n")
                       .c_str());
     const auto tReadsEnd = AClock::now() + std::chrono::milliseconds(3 * AWork.GetWorkSettings().dwTaskWait + 2000);
     CCliWindow::CEvent AEvent{};
@@ -266,7 +283,7 @@ std::optional<CWorkSettings> MakeSettings(const CCliOptions& AOptions)
     ASettings.dwStallTimeout = AOptions.nStallSeconds * 1000;
     if (AOptions.strPort.empty())
         return ASettings;
-    const unsigned nPort = ResolvePort(AOptions.strPort);
+    const unsigned nPort = ResolvePort(AOptions.strPort, AOptions.eLanguage);
     if (nPort == 0)
         return std::nullopt;
     ASettings.Ports = {static_cast<std::uint8_t>(nPort)};
@@ -279,7 +296,7 @@ void WriteReportIfAsked(const CCliOptions& AOptions, const CUpdateSource& ASourc
 {
     if (AOptions.strReport.empty())
         return;
-    AFacts.bRussian = false;
+    AFacts.eLanguage = AOptions.eLanguage;
     AFacts.Program = {std::string("iap-cli ") + kIapVersion};
     AFacts.Folder = ASource.GetFolder();
     if (ASource.GetFolder() != ASource.GetGiven())
@@ -288,9 +305,14 @@ void WriteReportIfAsked(const CCliOptions& AOptions, const CUpdateSource& ASourc
         AFacts.Adapters = ReadUsbAdapters();
     std::fflush(stdout);
     AFacts.Trace = ATap.GetLines();
-    if (const std::string strWrong = WriteReport(PathFromUtf8(AOptions.strReport), MakeReport(AFacts));
-        !strWrong.empty())
-        std::fprintf(stderr, "iap-cli: the report %s %s\n", AOptions.strReport.c_str(), strWrong.c_str());
+    const EReportWrite eWritten = WriteReport(PathFromUtf8(AOptions.strReport), MakeReport(AFacts));
+    if (eWritten != EReportWrite::Written)
+        std::fprintf(stderr, "%s\n",
+                     FormatText(AOptions.eLanguage,
+                                eWritten == EReportWrite::NotCreated ? CTextKey("iap-cli: отчёт {1} не удаётся создать")
+                                                                     : CTextKey("iap-cli: отчёт {1} не удаётся записать"),
+                                {AOptions.strReport})
+                         .c_str());
 }
 
 // The update itself, from the search to the device read again; the report's
@@ -299,7 +321,8 @@ int Update(const CCliOptions& AOptions, const std::filesystem::path& Folder, con
            const CWorkSettings& ASettings, CReportFacts& AFacts)
 {
     std::FILE* pOut = DivertTrace(AOptions.bTrace);
-    CCliWindow AWindow(pOut, IsTerminal(pOut));
+    const ELanguage eLanguage = AOptions.eLanguage;
+    CCliWindow AWindow(pOut, IsTerminal(pOut), eLanguage);
     CWork_BK AWork;
     AWork.SetWorkSettings(ASettings);
     AWork.SetNotifyWnd(&AWindow);
@@ -309,12 +332,12 @@ int Update(const CCliOptions& AOptions, const std::filesystem::path& Folder, con
     int nSettingsReads = 0;
     if (!WaitForDevice(AWindow, AClock::now() + std::chrono::seconds(AOptions.nWaitSeconds), nSettingsReads)) {
         AWork.Reset();
-        const std::string strSaid = DescribeSearchEnd(AWork);
+        const std::string strSaid = DescribeSearchEnd(AWork, eLanguage);
         AWindow.Print(strSaid.c_str());
         AFacts.SearchLines = SplitLines(strSaid);
         return kExitNoDevice;
     }
-    DescribeConnection(AWindow, AWork, Folder, nSettingsReads);
+    DescribeConnection(AWindow, AWork, Folder, nSettingsReads, eLanguage);
     GatherConnection(AWork, AFacts);
     AFacts.DeviceBefore.emplace();
     AWork.GetDeviceVersions((*AFacts.DeviceBefore)[0], (*AFacts.DeviceBefore)[1], (*AFacts.DeviceBefore)[2]);
@@ -322,16 +345,19 @@ int Update(const CCliOptions& AOptions, const std::filesystem::path& Folder, con
     AWindow.BeginUpdate(AWork.PlanUpdate());
     // From the first frame to the result the computer may not sleep.
     CSleepInhibitor AAwake;
-    AAwake.Acquire(kSleepWhyEn);
+    AAwake.Acquire(FormatWideText(eLanguage, "Идёт обновление устройства: сон прервал бы запись"));
     switch (AWork.StartUpdate()) {
     case EStartResult::NothingToDo:
-        AWindow.Print(("Nothing to update: " + UpdateFileNames() + " in " + AOptions.strFolder +
-                       " have nothing to send, and the device menu is unchanged.\n")
+        AWindow.Print((FormatText(eLanguage,
+                                  "Нечего обновлять: в файлах {1} из папки {2} нечего отправлять, а меню устройства "
+                                  "не менялось.",
+                                  {UpdateFileNames(), AOptions.strFolder}) +
+                       "\n")
                           .c_str());
         AWork.Reset();
         return kExitUpdated;
     case EStartResult::NotConnected:
-        AWindow.Print("The device was disconnected before the update could start.\n");
+        AWindow.Print((FormatText(eLanguage, "Устройство отключено до начала обновления.", {}) + "\n").c_str());
         AWork.Reset();
         return kExitNoDevice;
     case EStartResult::Started:
@@ -340,10 +366,11 @@ int Update(const CCliOptions& AOptions, const std::filesystem::path& Folder, con
     }
     const int nResult = ShowUpdate(AWindow);
     AAwake.Release();
-    AFacts.strResult = GetStageText(kWholeUpdate, nResult == 0 ? EStageText::Succeeded : EStageText::Failed);
-    AFacts.strWhy = AWork.GetFailure().Describe();
+    AFacts.strResult =
+        GetStageText(kWholeUpdate, nResult == 0 ? EStageText::Succeeded : EStageText::Failed, eLanguage);
+    AFacts.strWhy = AWork.GetFailure().Describe(eLanguage);
     if (nResult == 0)
-        ShowDeviceAfter(AWindow, AWork, AFacts);
+        ShowDeviceAfter(AWindow, AWork, eLanguage, AFacts);
     else if (!AFacts.strWhy.empty())
         AWindow.Print(("  " + Utf8(AFacts.strWhy) + "\n").c_str());  // under the failure it explains
     AWork.Reset();
@@ -358,8 +385,11 @@ int RunUpdate(const CCliOptions& AOptions, const CUpdateSource& ASource, const s
     const std::filesystem::path& Folder = ASource.GetFolder();
     int nExit = kExitUpdated;
     if (!Menu && !HoldsAnyUpdateFile(Folder)) {
-        std::printf("Nothing to update: %s holds none of %s, and no device menu was given (--settings).\n",
-                    AOptions.strFolder.c_str(), UpdateFileNames().c_str());
+        std::printf("%s\n", FormatText(AOptions.eLanguage,
+                                       "Нечего обновлять: в папке {1} нет ни одного из файлов {2}, а меню устройства "
+                                       "не задано (--settings).",
+                                       {AOptions.strFolder, UpdateFileNames()})
+                                .c_str());
     } else if (const std::optional<CWorkSettings> ASettings = MakeSettings(AOptions); !ASettings) {
         nExit = kExitNoDevice;
     } else {
@@ -373,7 +403,7 @@ int RunCheck(const CCliOptions& AOptions, const std::filesystem::path& Folder, c
 {
     // The images trace what they read; the answer stays alone on standard output.
     std::FILE* pOut = DivertTrace(AOptions.bTrace);
-    const CUpdateCheck ACheck(Folder, AOptions.strFolder, Menu, AOptions.strSettings);
+    const CUpdateCheck ACheck(Folder, AOptions.strFolder, Menu, AOptions.strSettings, AOptions.eLanguage);
     std::fputs(AOptions.bJson ? ACheck.FormatJson().c_str() : ACheck.FormatText().c_str(), pOut);
     std::fflush(pOut);
     return ACheck.GetExitStatus();
@@ -384,10 +414,12 @@ int RunCheck(const CCliOptions& AOptions, const std::filesystem::path& Folder, c
 int main(int argc, char** argv)
 {
     PrepareConsole();
+    const std::vector<std::string> Args = GetArguments(argc, argv);
     CCliOptions AOptions;
-    CCommandLine ALine("iap-cli");
+    CCommandLine ALine("iap-cli", Args);
+    AOptions.eLanguage = ALine.GetLanguage();
     AOptions.Declare(ALine.GetApp());
-    if (const std::optional<int> nExit = ALine.Run(GetArguments(argc, argv), kExitUsage))
+    if (const std::optional<int> nExit = ALine.Run(Args, kExitUsage))
         return *nExit;
     if (AOptions.bListPorts)
         return ListPorts();
@@ -399,7 +431,7 @@ int main(int argc, char** argv)
     // folder, and what iap-cli says names the archive.
     const CUpdateSource ASource(PathFromUtf8(AOptions.strFolder), kUpdateFiles);
     if (ASource.GetRefusal() != CUpdateSource::ERefusal::None) {
-        std::fprintf(stderr, "iap-cli: %s\n", ASource.DescribeRefusal(false).c_str());
+        std::fprintf(stderr, "iap-cli: %s\n", ASource.DescribeRefusal(AOptions.eLanguage).c_str());
         if (AOptions.bTrace && !ASource.GetDetail().empty())
             std::fprintf(stderr, "libarchive: %s\n", ASource.GetDetail().c_str());
         return kExitUsage;

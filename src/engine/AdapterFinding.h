@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "Language.h"
 #include "PortFinding.h"
 #include "UsbAdapters.h"
 
@@ -34,7 +35,7 @@ std::vector<CAdapterFinding> FindAdapterTroubles(std::span<const CUsbAdapter> Ad
 // (ReadUsbAdapters), so it blocks for as long; any thread.
 std::vector<CAdapterFinding> ReadAdapterTroubles(std::span<const CPortFinding> PortFindings);
 
-// One line (UTF-8) for each finding, in the window's language and in
-// iap-cli's, with the fixes that eSystem offers.
-std::vector<std::string> DescribeInRussian(std::span<const CAdapterFinding> Findings, EHostSystem eSystem);
-std::vector<std::string> DescribeInEnglish(std::span<const CAdapterFinding> Findings, EHostSystem eSystem);
+// One line (UTF-8) for each finding, in one language, with the fixes that
+// eSystem offers.
+std::vector<std::string> DescribeAdapters(std::span<const CAdapterFinding> Findings, EHostSystem eSystem,
+                                          ELanguage eLanguage);

@@ -2,61 +2,81 @@
 
 #include <cstdio>
 
+#include "TextCatalog.h"
 #include "TextCodec.h"
 #include "Work_BK.h"
 
 namespace {
+
+using EKind = CPortFinding::EKind;
 
 // Which ports were looked at: "COM1 to COM49, COM57", or the one given.
 std::string DescribeSearched(const std::vector<std::uint8_t>& Ports, ELanguage eLanguage)
 {
     if (Ports.size() == 1)
         return "COM" + std::to_string(Ports.front());
-    std::string strText = "COM1" + std::string(eLanguage == ELanguage::Russian ? "–" : " to ") + "COM" +
-                          std::to_string(kSearchPortBound - 1);
+    std::string strText = FormatText(eLanguage, "COM{1}–COM{2}", {"1", std::to_string(kSearchPortBound - 1)});
     for (const std::uint8_t btPort : Ports)
         if (btPort >= kSearchPortBound)
             strText += ", COM" + std::to_string(btPort);
     return strText;
 }
 
-std::string DescribeEnglish(const CPortFinding& A)
+std::string NamePort(const CPortFinding& A) { return "COM" + std::to_string(A.btPort) + " (" + A.strPath + ")"; }
+
+// A port's line after a search that has ended: every port says what it met.
+std::string DescribePort(const CPortFinding& A, ELanguage eLanguage)
 {
-    const std::string strPort = "COM" + std::to_string(A.btPort) + " (" + A.strPath + ") ";
+    const std::string strPort = NamePort(A);
     switch (A.eKind) {
-    case CPortFinding::EKind::Denied:
-        return strPort + "may not be opened: permission denied. If IAP Tool was installed from its package, "
-                         "unplug the adapter and plug it back in; otherwise (or over ssh) add your user to the "
-                         "group that owns it (dialout on Debian) and log in again.";
-    case CPortFinding::EKind::Busy: return strPort + "is held open by another program (busy). Close that program and try again.";
-    case CPortFinding::EKind::Silent: return strPort + "opened, but nothing answered.";
-    case CPortFinding::EKind::TooShort: return strPort + "answered, but not as the device does: its answer is too short.";
-    case CPortFinding::EKind::Foreign: {
+    case EKind::Denied:
+        return FormatText(eLanguage,
+                          "Порт {1} не открыть: нет прав доступа. Если IAP Tool установлен из пакета, отключите адаптер "
+                          "и подключите его снова; иначе (или при работе через ssh) добавьте пользователя в группу, "
+                          "которой принадлежит порт (в Debian это dialout), и войдите в систему заново.",
+                          {strPort});
+    case EKind::Busy:
+        return FormatText(eLanguage, "Порт {1} держит открытым другая программа (занят). Закройте её и попробуйте снова.",
+                          {strPort});
+    case EKind::Silent: return FormatText(eLanguage, "Порт {1} открылся, но никто не ответил.", {strPort});
+    case EKind::TooShort:
+        return FormatText(eLanguage, "На порту {1} ответили, но не так, как отвечает устройство: ответ слишком короткий.",
+                          {strPort});
+    case EKind::Foreign: {
         char szCommand[8];
         std::snprintf(szCommand, sizeof szCommand, "0x%02X", A.btCommand);
-        return strPort + "answered, but not as the device does: command " + szCommand + " instead of 0x46.";
+        return FormatText(eLanguage,
+                          "На порту {1} ответили, но не так, как отвечает устройство: команда {2} вместо 0x46.",
+                          {strPort, szCommand});
     }
-    case CPortFinding::EKind::NoInfo:
-        return strPort + "answered the probe, but not one of its information requests. Unplug the device, plug it "
-                         "back in and try again.";
+    case EKind::NoInfo:
+        return FormatText(eLanguage,
+                          "На порту {1} устройство ответило на опрос, но ни на один запрос сведений. Отключите "
+                          "устройство, подключите снова и попробуйте ещё раз.",
+                          {strPort});
     }
     return {};
 }
 
-std::string DescribeRussian(const CPortFinding& A)
+// The window's one line while it searches on: what the driver can do now.
+std::string DescribeForWindow(const CPortFinding& A, ELanguage eLanguage)
 {
-    const std::string strPort = "COM" + std::to_string(A.btPort) + " (" + A.strPath + ")";
+    const std::string strPort = NamePort(A);
     switch (A.eKind) {
-    case CPortFinding::EKind::NoInfo:
-        return "Отключите устройство от компьютера, подключите снова и подождите: поиск продолжается.";
-    case CPortFinding::EKind::Denied:
-        return "Порт " + strPort + " закрыт для этого пользователя: нет прав доступа. Если программа установлена из "
-               "пакета, отключите адаптер и подключите его снова. Иначе добавьте пользователя в группу dialout и "
-               "войдите в систему заново.";
-    case CPortFinding::EKind::Busy: return "Порт " + strPort + " занят другой программой. Закройте её: поиск продолжается.";
-    case CPortFinding::EKind::TooShort:
-    case CPortFinding::EKind::Foreign: return "На порту " + strPort + " отвечает не это устройство.";
-    case CPortFinding::EKind::Silent: break;
+    case EKind::NoInfo:
+        return FormatText(eLanguage,
+                          "Отключите устройство от компьютера, подключите снова и подождите: поиск продолжается.", {});
+    case EKind::Denied:
+        return FormatText(eLanguage,
+                          "Порт {1} закрыт для этого пользователя: нет прав доступа. Если программа установлена из "
+                          "пакета, отключите адаптер и подключите его снова. Иначе добавьте пользователя в группу "
+                          "dialout и войдите в систему заново.",
+                          {strPort});
+    case EKind::Busy:
+        return FormatText(eLanguage, "Порт {1} занят другой программой. Закройте её: поиск продолжается.", {strPort});
+    case EKind::TooShort:
+    case EKind::Foreign: return FormatText(eLanguage, "На порту {1} отвечает не это устройство.", {strPort});
+    case EKind::Silent: break;
     }
     return {};
 }
@@ -66,41 +86,29 @@ std::string DescribeRussian(const CPortFinding& A)
 CSearchText DescribeSearch(const std::vector<CPortFinding>& Findings, const std::vector<std::uint8_t>& Searched,
                            ELanguage eLanguage)
 {
-    const bool bRussian = eLanguage == ELanguage::Russian;
     CSearchText AText;
-    AText.strHeadline = bRussian ? "Устройство не ответило ни на одном порту: " + DescribeSearched(Searched, eLanguage) + "."
-                                 : "No device answered on " + DescribeSearched(Searched, eLanguage) + ".";
+    AText.strHeadline =
+        FormatText(eLanguage, "Устройство не ответило ни на одном порту: {1}.", {DescribeSearched(Searched, eLanguage)});
     for (const CPortFinding& A : Findings) {
-        AText.PortLines.push_back(bRussian ? DescribeRussian(A) : DescribeEnglish(A));
-        if (A.eKind == CPortFinding::EKind::NoInfo) {
+        AText.PortLines.push_back(DescribePort(A, eLanguage));
+        if (A.eKind == EKind::NoInfo) {
             AText.bNoInfo = true;
-            AText.strHeadline = bRussian ? "Устройство на COM" + std::to_string(A.btPort) +
-                                               " ответило, но не прислало сведений о себе."
-                                         : "A device answered on COM" + std::to_string(A.btPort) +
-                                               " but sent no information.";
+            AText.strHeadline = FormatText(eLanguage, "Устройство на COM{1} ответило, но не прислало сведений о себе.",
+                                           {std::to_string(A.btPort)});
         }
     }
     if (const CPortFinding* pFinding = GetMostUseful(Findings))
-        AText.strMostUseful = bRussian ? DescribeRussian(*pFinding) : DescribeEnglish(*pFinding);
+        AText.strMostUseful = DescribeForWindow(*pFinding, eLanguage);
     return AText;
-}
-
-std::vector<std::string> DescribeAdapters(const std::vector<CAdapterFinding>& Findings, EHostSystem eSystem,
-                                          ELanguage eLanguage)
-{
-    return eLanguage == ELanguage::Russian ? DescribeInRussian(Findings, eSystem) : DescribeInEnglish(Findings, eSystem);
 }
 
 std::string DescribeDeviceAfter(const std::optional<std::wstring>& FirmwareNow, const std::wstring& strSent,
                                 ELanguage eLanguage)
 {
-    const bool bRussian = eLanguage == ELanguage::Russian;
     if (!FirmwareNow)
-        return bRussian ? "Устройство не сообщило свои версии после обновления."
-                        : "The device did not report its versions after the update.";
+        return FormatText(eLanguage, "Устройство не сообщило свои версии после обновления.", {});
     if (strSent.empty() || *FirmwareNow == strSent)
         return {};
-    const std::string strNow = WideToUtf8(*FirmwareNow), strWritten = WideToUtf8(strSent);
-    return bRussian ? "После обновления устройство сообщает версию ПО " + strNow + ", а записана " + strWritten + "."
-                    : "Note: the device reports firmware " + strNow + ", not " + strWritten + " as written.";
+    return FormatText(eLanguage, "После обновления устройство сообщает версию ПО {1}, а записана {2}.",
+                      {WideToUtf8(*FirmwareNow), WideToUtf8(strSent)});
 }

@@ -5,19 +5,18 @@
 #include <vector>
 
 #include "AdapterFinding.h"
+#include "Language.h"
 #include "PortFinding.h"
-
-// The languages the tool speaks to a driver.
-enum class ELanguage { Russian, English };
 
 // What a search that found no device says, in one language, made once for
 // both front ends: the window shows the headline when a device answered
-// without its information, and the line of the finding that tells most;
-// iap-cli prints the headline and every port's line.
+// without its information, and the line of the finding that tells most,
+// worded for a search that goes on; iap-cli prints the headline and every
+// port's line, worded for a search that has ended.
 struct CSearchText {
     std::string strHeadline;
-    std::vector<std::string> PortLines; // one for each finding, in order (empty for a silent port in Russian)
-    std::string strMostUseful;          // the line of GetMostUseful's finding; empty when there is none
+    std::vector<std::string> PortLines; // one for each finding, in order
+    std::string strMostUseful;          // the window's line of GetMostUseful's finding; empty when there is none
     bool bNoInfo = false;               // a device answered, but never its information request
 };
 
@@ -25,10 +24,6 @@ struct CSearchText {
 // system's further ports, or the one port given).
 CSearchText DescribeSearch(const std::vector<CPortFinding>& Findings, const std::vector<std::uint8_t>& Searched,
                            ELanguage eLanguage);
-
-// The adapter findings' lines in one language, with the fixes of eSystem.
-std::vector<std::string> DescribeAdapters(const std::vector<CAdapterFinding>& Findings, EHostSystem eSystem,
-                                          ELanguage eLanguage);
 
 // After a successful update the device is asked what it now is: a line when
 // what it answered needs saying (it did not answer: no FirmwareNow; its

@@ -36,27 +36,29 @@ struct CStage {
     // device answers it (the firmware's end, the menu's write).
     bool bEndsWhenWritten;
     std::uint8_t btEndAnswer;  // device: answers the end (or the menu); 0 when the stage ends on writing
-    const wchar_t* wzRunning;
-    const wchar_t* wzSucceeded;
-    const wchar_t* wzFailed;
+    // What the driver reads while it runs, after it succeeded, after it
+    // failed: the Russian texts, which are the keys of the text catalogue.
+    const char* szRunning;
+    const char* szSucceeded;
+    const char* szFailed;
     const wchar_t* wzTraceName; // the image in the trace ("EDog PacketNum is:3"), as the field reads it
 };
 
 inline constexpr std::array<CStage, 5> kStages = {{
     {1, "AC7811_project.hex", EImage::Project, 0x1C, 0x19, 0x06, 0x0D, EBlockOk::Status2, 0x1A, false, 0x0D,
-     L"Обновление ПО...", L"Обновление ПО прошло успешно!", L"Не удалось обновить ПО!",
+     "Обновление ПО...", "Обновление ПО прошло успешно!", "Не удалось обновить ПО!",
      L"Project"},
     {2, "flagdata.bin", EImage::EDog, 0x21, 0x22, 0x23, 0x24, EBlockOk::Status1, 0x20, true, 0x00,
-     L"Обновление базы камер...", L"Обновление базы камер прошло успешно!", L"Не удалось обновить базу камер!",
+     "Обновление базы камер...", "Обновление базы камер прошло успешно!", "Не удалось обновить базу камер!",
      L"EDog"},
     {3, "audioHead.bin", EImage::Music, 0x31, 0x32, 0x33, 0x34, EBlockOk::Status1, 0x30, true, 0x00,
-     L"Обновление звуковых файлов...", L"Обновление звуковых файлов прошло успешно!",
-     L"Не удалось обновить звуковые файлы!", L"Music"},
+     "Обновление звуковых файлов...", "Обновление звуковых файлов прошло успешно!",
+     "Не удалось обновить звуковые файлы!", L"Music"},
     {4, "rdfw.bin", EImage::Radar, 0x41, 0x42, 0x43, 0x44, EBlockOk::NotFlashFailure, 0x40, true, 0x00,
-     L"Обновление ПО радарной части...", L"Обновление ПО радарной части прошло успешно!",
-     L"Не удалось обновить ПО радарной части!", L"Radar"},
+     "Обновление ПО радарной части...", "Обновление ПО радарной части прошло успешно!",
+     "Не удалось обновить ПО радарной части!", L"Radar"},
     {5, nullptr, EImage::Menu, 0x4A, 0x00, 0x00, 0x00, EBlockOk::Status1, 0x00, false, 0x4B,
-     L"Обновление меню устройства...", L"Меню устройства обновлено успешно!", L"Не удалось обновить меню устройства!",
+     "Обновление меню устройства...", "Меню устройства обновлено успешно!", "Не удалось обновить меню устройства!",
      L"Menu"},
 }};
 

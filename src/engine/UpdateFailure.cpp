@@ -1,50 +1,47 @@
 #include "UpdateFailure.h"
 
 #include "StageText.h"
+#include "TextCatalog.h"
+#include "TextCodec.h"
 
-namespace {
-
-std::wstring DescribePlace(const CLoadFault& AFault)
+std::wstring DescribeDamage(const std::wstring& strFile, const CLoadFault& AFault, ELanguage eLanguage)
 {
+    const std::string strName = WideToUtf8(strFile), strWhere = std::to_string(AFault.uWhere);
     switch (AFault.eWhere) {
-    case CLoadFault::EWhere::Line: return L" в строке " + std::to_wstring(AFault.uWhere);
-    case CLoadFault::EWhere::Offset: return L" по смещению " + std::to_wstring(AFault.uWhere);
+    case CLoadFault::EWhere::Line: return FormatWideText(eLanguage, "Файл {1} повреждён в строке {2}", {strName, strWhere});
+    case CLoadFault::EWhere::Offset:
+        return FormatWideText(eLanguage, "Файл {1} повреждён по смещению {2}", {strName, strWhere});
     case CLoadFault::EWhere::Size:
-        return L": его размер " + std::to_wstring(AFault.uWhere) + L" байт, больше 256 МиБ";
+        return FormatWideText(eLanguage, "Файл {1} повреждён: его размер {2} байт, больше 256 МиБ", {strName, strWhere});
     case CLoadFault::EWhere::None: break;
     }
-    return {};
+    return FormatWideText(eLanguage, "Файл {1} повреждён", {strName});
 }
 
-} // namespace
-
-std::wstring DescribeDamage(const std::wstring& strFile, const CLoadFault& AFault)
-{
-    return L"Файл " + strFile + L" повреждён" + DescribePlace(AFault);
-}
-
-std::wstring CUpdateFailure::Describe() const
+std::wstring CUpdateFailure::Describe(ELanguage eLanguage) const
 {
     if (eKind == EKind::None)
         return {};
-    std::wstring strText = GetStageText(nStage, EStageText::Failed);
+    std::wstring strWhy;
     switch (eKind) {
     case EKind::Damaged:
-        strText += L" " + DescribeDamage(strFile, AFault) + L". В устройство ничего не отправлено.";
+        strWhy = FormatWideText(eLanguage, "{1}. В устройство ничего не отправлено.",
+                                {WideToUtf8(DescribeDamage(strFile, AFault, eLanguage))});
         break;
     case EKind::Silent:
         // A device that answered with a failing status did answer: it
         // refused what it was sent.
-        if (strStatus.empty())
-            strText += L" Устройство перестало отвечать.";
-        else
-            strText += L" Устройство не приняло данные. Последний ответ устройства: «" + strStatus + L"».";
+        strWhy = strStatus.empty() ? FormatWideText(eLanguage, "Устройство перестало отвечать.")
+                                   : FormatWideText(eLanguage, "Устройство не приняло данные. Последний ответ устройства: «{1}».",
+                                                    {WideToUtf8(strStatus)});
         break;
-    case EKind::Lost: strText += L" Устройство отключено."; break;
-    case EKind::WriteFailed: strText += L" Команду не удалось записать в порт."; break;
-    case EKind::NothingToSend: strText += L" В файле нечего отправлять."; break;
-    case EKind::Incomplete: strText += L" Не все блоки дошли до устройства: передача прервалась."; break;
+    case EKind::Lost: strWhy = FormatWideText(eLanguage, "Устройство отключено."); break;
+    case EKind::WriteFailed: strWhy = FormatWideText(eLanguage, "Команду не удалось записать в порт."); break;
+    case EKind::NothingToSend: strWhy = FormatWideText(eLanguage, "В файле нечего отправлять."); break;
+    case EKind::Incomplete:
+        strWhy = FormatWideText(eLanguage, "Не все блоки дошли до устройства: передача прервалась.");
+        break;
     case EKind::None: break;
     }
-    return strText;
+    return GetStageText(nStage, EStageText::Failed, eLanguage) + L" " + strWhy;
 }

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <string>
 
+#include "Language.h"
 #include "LoadState.h"
 
 // Why the last update failed, kept by the worker from the moment it reports
@@ -23,11 +24,11 @@ struct CUpdateFailure {
     CLoadFault AFault;         // Damaged: where in the file
     std::wstring strStatus;    // Silent: the device's last failing status, as its text
 
-    // What failed and why, in the window's language, for the line below the
-    // whole update's failure text; empty when nothing failed.
-    std::wstring Describe() const;
+    // What failed and why, for the line below the whole update's failure
+    // text; empty when nothing failed.
+    std::wstring Describe(ELanguage eLanguage) const;
 };
 
 // "Файл <name> повреждён в строке 12": a damaged update file and where, as
 // the update and the check of the files say it.
-std::wstring DescribeDamage(const std::wstring& strFile, const CLoadFault& AFault);
+std::wstring DescribeDamage(const std::wstring& strFile, const CLoadFault& AFault, ELanguage eLanguage);

@@ -5,6 +5,7 @@
 
 #include "StagePlan.h"
 #include "Stages.h"
+#include "TextCatalog.h"
 #include "UpdateImages.h"
 
 CUpdatePlan CUpdatePlan::Make(const CUpdateImages& AImages, bool bMenu, std::uint32_t dwBaud, double dRestartSeconds)
@@ -67,14 +68,12 @@ std::optional<double> CUpdatePlan::EstimateSecondsLeft(const CUpdateProgress& AP
     return std::max(0.0, dWireLeft + dFramesLeft * dDelayPerFrame + dPauseLeft);
 }
 
-std::wstring FormatTimeLeft(double dSeconds, bool bRussian)
+std::wstring FormatTimeLeft(double dSeconds, ELanguage eLanguage)
 {
     if (dSeconds < 57.5) {
         const long nSeconds = std::max(5L, std::lround(dSeconds / 5.0) * 5);
-        return bRussian ? L"Осталось около " + std::to_wstring(nSeconds) + L" с"
-                        : L"About " + std::to_wstring(nSeconds) + L" s left";
+        return FormatWideText(eLanguage, "Осталось около {1} с", {std::to_string(nSeconds)});
     }
     const long nMinutes = std::max(1L, std::lround(dSeconds / 60.0));
-    return bRussian ? L"Осталось около " + std::to_wstring(nMinutes) + L" мин"
-                    : L"About " + std::to_wstring(nMinutes) + L" min left";
+    return FormatWideText(eLanguage, "Осталось около {1} мин", {std::to_string(nMinutes)});
 }

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "Language.h"
+
 class CUpdateImages;
 
 // How far an update has come, as its notifications tell it: the stage
@@ -50,4 +52,4 @@ private:
 
 // "Осталось около 25 с" (under a minute, in 5 s steps) or "Осталось около
 // 3 мин"; in English "About 25 s left", "About 3 min left".
-std::wstring FormatTimeLeft(double dSeconds, bool bRussian);
+std::wstring FormatTimeLeft(double dSeconds, ELanguage eLanguage);

@@ -8,57 +8,12 @@
 #include "Stages.h"
 #include "StageText.h"
 #include "SystemInfo.h"
+#include "TextCatalog.h"
 #include "TextCodec.h"
 #include "VersionFile.h"
 #include "Work_BK.h"
 
 namespace {
-
-// The report's headings in its two languages.
-struct CHeadings {
-    const char* szTitle;
-    const char* szMade;
-    const char* szProgram;
-    const char* szSystem;
-    const char* szPort;
-    const char* szNoPort;
-    const char* szAdapter;
-    const char* szNoAdapter;
-    const char* szSearch;
-    const char* szDevice;
-    const char* szBefore;
-    const char* szAfter;
-    const char* szAfterUnanswered;
-    const char* szVersions; // "firmware %s, data %s, radar %s"
-    const char* szFolder;
-    const char* szNoFolder;
-    const char* szMissing;
-    const char* szUnreadable;
-    const char* szBytes;
-    const char* szMenu;
-    const char* szMenuYes;
-    const char* szMenuNo;
-    const char* szStages;
-    const char* szNoUpdate;
-    const char* szStageLine; // start, stage, seconds, done, total
-    const char* szRunning;
-    const char* szResult;
-    const char* szTrace;
-};
-
-constexpr CHeadings kRussian = {
-    "Отчёт IAP Tool", "Составлен", "Программа", "Система", "Порт", "устройство не найдено", "Адаптер",
-    "не опознан", "Поиск", "Устройство (по ver.txt)", "До обновления", "После обновления",
-    "не сообщило свои версии", "ПО %s, база %s, радар %s", "Папка обновления", "не выбрана", "нет файла",
-    "не читается", "байт", "Меню устройства", "передано для записи", "не менялось", "Этапы", "обновление не запускалось",
-    "%s  этап %d  %.1f с  ответов %u из %u  ", "не завершён", "Итог", "Журнал (последние строки)"};
-
-constexpr CHeadings kEnglish = {
-    "IAP Tool report", "Made", "Program", "System", "Port", "no device found", "Adapter", "not recognised", "Search",
-    "Device (as ver.txt names it)", "Before the update", "After the update", "did not report its versions",
-    "firmware %s, data %s, radar %s", "Update folder", "none chosen", "missing", "cannot be read", "bytes",
-    "Device menu", "handed over to be written", "unchanged", "Stages", "no update was started",
-    "%s  stage %d  %.1f s  %u of %u answered  ", "did not end", "Result", "Trace (last lines)"};
 
 std::string Utf8(const std::wstring& str) { return WideToUtf8(str); }
 
@@ -73,12 +28,16 @@ std::string Hex(const std::array<std::uint8_t, 32>& ADigest)
     return strHex;
 }
 
-std::string Versions(const CHeadings& H, const std::array<std::wstring, 3>& Versions)
+std::string Versions(ELanguage eLanguage, const std::array<std::wstring, 3>& Versions)
 {
-    char szText[160];
-    std::snprintf(szText, sizeof szText, H.szVersions, Utf8(Versions[0]).c_str(), Utf8(Versions[1]).c_str(),
-                  Utf8(Versions[2]).c_str());
-    return szText;
+    return FormatText(eLanguage, "ПО {1}, база {2}, радар {3}",
+                      {Utf8(Versions[0]), Utf8(Versions[1]), Utf8(Versions[2])});
+}
+
+// "Heading: value" on a line of its own.
+std::string Line(ELanguage eLanguage, CTextKey AHeading, std::string_view strValue)
+{
+    return std::string(GetText(eLanguage, AHeading)) + ": " + std::string(strValue) + "\n";
 }
 
 // The adapter behind the port: the one whose serial port is the port's
@@ -95,7 +54,7 @@ const CUsbAdapter* FindAdapter(const CReportFacts& A)
     return nullptr;
 }
 
-std::string DescribeAdapter(const CUsbAdapter& A)
+std::string DescribeAdapter(const CUsbAdapter& A, ELanguage eLanguage)
 {
     char szIds[16];
     std::snprintf(szIds, sizeof szIds, "%04x:%04x", A.wVendor, A.wProduct);
@@ -105,11 +64,11 @@ std::string DescribeAdapter(const CUsbAdapter& A)
     for (const std::string* pName : {&A.strManufacturer, &A.strProduct})
         if (!pName->empty())
             strText += ", " + *pName;
-    strText += ", driver " + (A.strDriver.empty() ? std::string("-") : A.strDriver);
+    strText += FormatText(eLanguage, ", драйвер {1}", {A.strDriver.empty() ? std::string("-") : A.strDriver});
     return strText;
 }
 
-void AddFiles(const CHeadings& H, const std::filesystem::path& Folder, std::string& strOut)
+void AddFiles(ELanguage eLanguage, const std::filesystem::path& Folder, std::string& strOut)
 {
     for (const CStage& AStage : kStages) {
         if (AStage.szFile == nullptr)
@@ -119,27 +78,30 @@ void AddFiles(const CHeadings& H, const std::filesystem::path& Folder, std::stri
         const auto nSize = std::filesystem::file_size(File, AError);
         strOut += std::string("  ") + AStage.szFile + "  ";
         if (AError) {
-            strOut += std::string(H.szMissing) + "\n";
+            strOut += std::string(GetText(eLanguage, "нет файла")) + "\n";
             continue;
         }
         const auto Digest = HashFileSha256(File);
-        strOut += std::to_string(nSize) + " " + H.szBytes + "  " +
-                  (Digest ? "SHA-256 " + Hex(*Digest) : std::string(H.szUnreadable)) + "\n";
+        strOut += FormatText(eLanguage, "{1} байт", {std::to_string(nSize)}) + "  " +
+                  (Digest ? "SHA-256 " + Hex(*Digest) : std::string(GetText(eLanguage, "не читается"))) + "\n";
     }
     const auto Texts = ReadVersionFile(Folder / "ver.txt");
     strOut += "  ver.txt: " + Utf8(Texts[0]) + " / " + Utf8(Texts[1]) + " / " + Utf8(Texts[2]) + " / " +
               Utf8(Texts[3]) + "\n";
 }
 
-void AddStages(const CHeadings& H, const CUpdateJournal& AJournal, std::string& strOut)
+void AddStages(ELanguage eLanguage, const CUpdateJournal& AJournal, std::string& strOut)
 {
-    char szLine[200];
+    char szSeconds[32];
     for (const CUpdateJournal::CStageRecord& A : AJournal.GetStages()) {
-        std::snprintf(szLine, sizeof szLine, H.szStageLine, FormatLocalTime(A.tStarted, true).c_str(),
-                      static_cast<int>(A.nStage), A.dSeconds, A.nDone, A.nTotal);
-        strOut += std::string("  ") + szLine +
-                  (A.Result ? Utf8(GetStageText(A.nStage, *A.Result == 0 ? EStageText::Succeeded : EStageText::Failed))
-                            : std::string(H.szRunning)) +
+        std::snprintf(szSeconds, sizeof szSeconds, "%.1f", A.dSeconds);
+        strOut += "  " +
+                  FormatText(eLanguage, "{1}  этап {2}  {3} с  ответов {4} из {5}  ",
+                             {FormatLocalTime(A.tStarted, true), std::to_string(A.nStage), szSeconds,
+                              std::to_string(A.nDone), std::to_string(A.nTotal)}) +
+                  (A.Result ? Utf8(GetStageText(A.nStage, *A.Result == 0 ? EStageText::Succeeded : EStageText::Failed,
+                                                eLanguage))
+                            : std::string(GetText(eLanguage, "не завершён"))) +
                   "\n";
     }
 }
@@ -166,54 +128,55 @@ void GatherConnection(const CWork_BK& AWork, CReportFacts& AFacts)
 
 std::string MakeReport(const CReportFacts& A)
 {
-    const CHeadings& H = A.bRussian ? kRussian : kEnglish;
-    std::string strOut = std::string(H.szTitle) + "\n";
-    strOut += std::string(H.szMade) + ": " + FormatLocalTime(std::chrono::system_clock::now()) + "\n";
+    const ELanguage eLanguage = A.eLanguage;
+    const auto Heading = [eLanguage](CTextKey AKey) { return std::string(GetText(eLanguage, AKey)); };
+    std::string strOut = Heading("Отчёт IAP Tool") + "\n";
+    strOut += Line(eLanguage, "Составлен", FormatLocalTime(std::chrono::system_clock::now()));
     for (const std::string& strLine : A.Program)
-        strOut += std::string(H.szProgram) + ": " + strLine + "\n";
-    strOut += std::string(H.szSystem) + ": " + DescribeSystem() + "\n\n";
+        strOut += Line(eLanguage, "Программа", strLine);
+    strOut += Line(eLanguage, "Система", DescribeSystem()) + "\n";
 
-    strOut += std::string(H.szPort) + ": " +
-              (A.btPort != 0 ? "COM" + std::to_string(A.btPort) + " (" + A.strPortPath + ")" : std::string(H.szNoPort)) +
-              "\n";
+    strOut += Line(eLanguage, "Порт",
+                   A.btPort != 0 ? "COM" + std::to_string(A.btPort) + " (" + A.strPortPath + ")"
+                                 : Heading("устройство не найдено"));
     if (A.btPort != 0) {
         const CUsbAdapter* pAdapter = FindAdapter(A);
-        strOut += std::string(H.szAdapter) + ": " + (pAdapter ? DescribeAdapter(*pAdapter) : H.szNoAdapter) + "\n";
+        strOut += Line(eLanguage, "Адаптер", pAdapter ? DescribeAdapter(*pAdapter, eLanguage) : Heading("не опознан"));
     }
     for (const CUsbAdapter& AAdapter : A.Adapters)
         if (A.btPort == 0)
-            strOut += std::string(H.szAdapter) + ": " + DescribeAdapter(AAdapter) + "\n";
+            strOut += Line(eLanguage, "Адаптер", DescribeAdapter(AAdapter, eLanguage));
     for (const std::string& strLine : A.SearchLines)
         if (const std::size_t nText = strLine.find_first_not_of(' '); nText != std::string::npos)
-            strOut += std::string(H.szSearch) + ": " + strLine.substr(nText) + "\n";
+            strOut += Line(eLanguage, "Поиск", strLine.substr(nText));
 
-    strOut += "\n" + std::string(H.szDevice) + ":" +
+    strOut += "\n" + Heading("Устройство (по ver.txt)") + ":" +
               (A.Folder.empty() ? std::string() : " " + Utf8(ReadVersionFile(A.Folder / "ver.txt")[0])) + "\n";
     if (A.DeviceBefore)
-        strOut += std::string("  ") + H.szBefore + ": " + Versions(H, *A.DeviceBefore) + "\n";
+        strOut += "  " + Line(eLanguage, "До обновления", Versions(eLanguage, *A.DeviceBefore));
     if (A.DeviceAfter)
-        strOut += std::string("  ") + H.szAfter + ": " + Versions(H, *A.DeviceAfter) + "\n";
+        strOut += "  " + Line(eLanguage, "После обновления", Versions(eLanguage, *A.DeviceAfter));
     else if (A.bAfterUnanswered)
-        strOut += std::string("  ") + H.szAfter + ": " + H.szAfterUnanswered + "\n";
+        strOut += "  " + Line(eLanguage, "После обновления", Heading("не сообщило свои версии"));
 
-    strOut += "\n" + std::string(H.szFolder) + ": " +
-              (A.Folder.empty() ? std::string(H.szNoFolder) : Utf8(PathToWide(A.Archive.empty() ? A.Folder : A.Archive))) +
-              "\n";
+    strOut += "\n" + Line(eLanguage, "Папка обновления",
+                          A.Folder.empty() ? Heading("не выбрана")
+                                           : Utf8(PathToWide(A.Archive.empty() ? A.Folder : A.Archive)));
     if (!A.Folder.empty())
-        AddFiles(H, A.Folder, strOut);
-    strOut += std::string(H.szMenu) + ": " + (A.bMenuHandedOver ? H.szMenuYes : H.szMenuNo) + "\n";
+        AddFiles(eLanguage, A.Folder, strOut);
+    strOut += Line(eLanguage, "Меню устройства", A.bMenuHandedOver ? Heading("передано для записи") : Heading("не менялось"));
 
-    strOut += "\n" + std::string(H.szStages) + ":\n";
+    strOut += "\n" + Heading("Этапы") + ":\n";
     if (A.Journal && A.Journal->HasBegun())
-        AddStages(H, *A.Journal, strOut);
+        AddStages(eLanguage, *A.Journal, strOut);
     else
-        strOut += std::string("  ") + H.szNoUpdate + "\n";
+        strOut += "  " + Heading("обновление не запускалось") + "\n";
     if (!A.strResult.empty())
-        strOut += std::string(H.szResult) + ": " + Utf8(A.strResult) + "\n";
+        strOut += Line(eLanguage, "Итог", Utf8(A.strResult));
     if (!A.strWhy.empty())
         strOut += "  " + Utf8(A.strWhy) + "\n";
 
-    strOut += "\n" + std::string(H.szTrace) + ":\n";
+    strOut += "\n" + Heading("Журнал (последние строки)") + ":\n";
     for (const std::string& strLine : A.Trace)
         strOut += strLine + "\n";
     return HideHome(std::move(strOut));
@@ -228,12 +191,12 @@ std::string MakeReportFileName()
     return szName;
 }
 
-std::string WriteReport(const std::filesystem::path& File, const std::string& strText)
+EReportWrite WriteReport(const std::filesystem::path& File, const std::string& strText)
 {
     std::ofstream AFile(File, std::ios::binary | std::ios::trunc);
     if (!AFile)
-        return "cannot be created";
+        return EReportWrite::NotCreated;
     AFile.write(strText.data(), static_cast<std::streamsize>(strText.size()));
     AFile.flush();
-    return AFile ? "" : "cannot be written";
+    return AFile ? EReportWrite::Written : EReportWrite::NotWritten;
 }

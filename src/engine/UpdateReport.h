@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "Language.h"
 #include "UpdateJournal.h"
 #include "UsbAdapters.h"
 
@@ -19,7 +20,7 @@ inline constexpr std::size_t kReportTraceLines = 2000;
 // whose update failed can send what happened instead of describing it.
 // Nothing in it is sent anywhere.
 struct CReportFacts {
-    bool bRussian = true;                   // the headings' language: the front end's
+    ELanguage eLanguage = ELanguage::Russian; // the headings' language: the front end's
     std::vector<std::string> Program;       // "IAP Tool 1.0.0", "Qt 6.4.2"
     std::uint8_t btPort = 0;                // 0: no device was found
     std::string strPortPath;
@@ -48,5 +49,6 @@ std::string MakeReport(const CReportFacts& AFacts);
 // "iap-tool-report-20261208-114002.txt" for a report made now.
 std::string MakeReportFileName();
 
-// Writes the text to File; answers what went wrong, or "" when written.
-std::string WriteReport(const std::filesystem::path& File, const std::string& strText);
+// Writes the text to File; answers how far it got.
+enum class EReportWrite { Written, NotCreated, NotWritten };
+EReportWrite WriteReport(const std::filesystem::path& File, const std::string& strText);

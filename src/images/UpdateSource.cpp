@@ -7,6 +7,7 @@
 #include "ArchiveReader.h"
 #include "ImageFile.h"
 #include "PrivateFolder.h"
+#include "TextCatalog.h"
 #include "TextCodec.h"
 
 namespace {
@@ -14,54 +15,35 @@ namespace {
 using ERefusal = CUpdateSource::ERefusal;
 using EStep = CArchiveReader::EStep;
 
-// Why an archive is refused, in both languages. {1} is the archive, {2} and
-// {3} what the reason names: an entry, a bound, the folders.
-struct CRefusalText {
-    ERefusal eWhy;
-    const char* szEnglish;
-    const char* szRussian;
-};
-
-constexpr std::array<CRefusalText, 10> kRefusalTexts = {{
-    {ERefusal::Unreadable, "The archive {1} cannot be opened for reading.",
-     "Архив {1} не удаётся открыть для чтения."},
-    {ERefusal::Damaged, "The archive {1} is damaged or cut short, or packed in a way that cannot be read.",
-     "Архив {1} повреждён, не полон или упакован так, что его не прочитать."},
-    {ERefusal::Encrypted, "The archive {1} is protected by a password: unpack it yourself and choose the folder.",
-     "Архив {1} защищён паролем: распакуйте его сами и выберите папку."},
-    {ERefusal::AbsoluteName, "The archive {1} holds an entry named from the root of a disk ({2}): it is not unpacked.",
-     "В архиве {1} есть запись с именем от корня диска ({2}): архив не распакован."},
-    {ERefusal::ClimbingName, "The archive {1} holds an entry whose name leads out of it with .. ({2}): it is not "
-                             "unpacked.",
-     "В архиве {1} есть запись, имя которой выводит из него через .. ({2}): архив не распакован."},
-    {ERefusal::Link, "The archive {1} holds a link ({2}): it is not unpacked, update files are plain files.",
-     "В архиве {1} есть ссылка ({2}): архив не распакован, файлы обновления — обычные файлы."},
-    {ERefusal::TooManyEntries, "The archive {1} holds more than {2} entries, far more than an update: it is not "
-                               "unpacked.",
-     "В архиве {1} больше {2} записей, куда больше, чем в обновлении: архив не распакован."},
-    {ERefusal::TooLarge, "The archive {1} unpacks to more than {2} MiB, far more than an update: it is not unpacked.",
-     "Архив {1} распаковывается больше чем в {2} МиБ, куда больше обновления: архив не распакован."},
-    {ERefusal::TwoFolders, "The archive {1} holds update files in two folders, {2} and {3}: unpack it and choose "
-                           "one of them.",
-     "В архиве {1} файлы обновления лежат в двух папках, {2} и {3}: распакуйте его и выберите одну из них."},
-    {ERefusal::NotUnpacked, "The archive {1} cannot be unpacked: the temporary folder {2} cannot be written.",
-     "Архив {1} не распаковать: во временную папку {2} не удаётся записать."},
-}};
-
-// The pattern with {1}, {2}, {3} replaced by the values.
-std::string FillIn(std::string_view szPattern, const std::array<std::string, 3>& Values)
+// Why an archive is refused. {1} is the archive, {2} and {3} what the
+// reason names: an entry, a bound, the folders.
+std::string_view RefusalText(ERefusal eWhy, ELanguage eLanguage)
 {
-    std::string strText;
-    for (std::size_t n = 0; n < szPattern.size(); ++n) {
-        if (n + 2 < szPattern.size() && szPattern[n] == '{' && szPattern[n + 2] == '}' && szPattern[n + 1] >= '1' &&
-            szPattern[n + 1] <= '3') {
-            strText += Values[static_cast<std::size_t>(szPattern[n + 1] - '1')];
-            n += 2;
-        } else {
-            strText += szPattern[n];
-        }
+    switch (eWhy) {
+    case ERefusal::Unreadable:
+        return GetText(eLanguage, "Архив {1} не удаётся открыть для чтения.");
+    case ERefusal::Damaged:
+        return GetText(eLanguage, "Архив {1} повреждён, не полон или упакован так, что его не прочитать.");
+    case ERefusal::Encrypted:
+        return GetText(eLanguage, "Архив {1} защищён паролем: распакуйте его сами и выберите папку.");
+    case ERefusal::AbsoluteName:
+        return GetText(eLanguage, "В архиве {1} есть запись с именем от корня диска ({2}): архив не распакован.");
+    case ERefusal::ClimbingName:
+        return GetText(eLanguage, "В архиве {1} есть запись, имя которой выводит из него через .. ({2}): архив не распакован.");
+    case ERefusal::Link:
+        return GetText(eLanguage, "В архиве {1} есть ссылка ({2}): архив не распакован, файлы обновления — обычные файлы.");
+    case ERefusal::TooManyEntries:
+        return GetText(eLanguage, "В архиве {1} больше {2} записей, куда больше, чем в обновлении: архив не распакован.");
+    case ERefusal::TooLarge:
+        return GetText(eLanguage, "Архив {1} распаковывается больше чем в {2} МиБ, куда больше обновления: архив не распакован.");
+    case ERefusal::TwoFolders:
+        return GetText(eLanguage, "В архиве {1} файлы обновления лежат в двух папках, {2} и {3}: распакуйте его и выберите одну из них.");
+    case ERefusal::NotUnpacked:
+        return GetText(eLanguage, "Архив {1} не распаковать: во временную папку {2} не удаётся записать.");
+    case ERefusal::None:
+        break;
     }
-    return strText;
+    return {};
 }
 
 // A name as one line shows it: control characters, which an archive may
@@ -144,14 +126,12 @@ bool CUpdateSource::IsArchive(const std::filesystem::path& Path)
     return SameName(strExtension, ".zip") || SameName(strExtension, ".7z") || SameName(strExtension, ".rar");
 }
 
-std::string CUpdateSource::DescribeRefusal(bool bRussian) const
+std::string CUpdateSource::DescribeRefusal(ELanguage eLanguage) const
 {
-    const auto pText = std::find_if(kRefusalTexts.begin(), kRefusalTexts.end(),
-                                    [&](const CRefusalText& A) { return A.eWhy == m_eRefusal; });
-    if (pText == kRefusalTexts.end())
+    const std::string_view strPattern = RefusalText(m_eRefusal, eLanguage);
+    if (strPattern.empty())
         return {};
-    return FillIn(bRussian ? pText->szRussian : pText->szEnglish,
-                  {Printable(Utf8(m_Given)), Printable(m_strFirst), Printable(m_strSecond)});
+    return FillIn(strPattern, {Printable(Utf8(m_Given)), Printable(m_strFirst), Printable(m_strSecond)});
 }
 
 void CUpdateSource::Unpack(std::span<const std::string_view> Names, const std::filesystem::path& TempRoot)

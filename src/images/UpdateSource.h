@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "Language.h"
+
 class CArchiveReader;
 class CPrivateFolder;
 
@@ -64,9 +66,9 @@ public:
     // archive's private folder; empty when the archive is refused.
     const std::filesystem::path& GetFolder() const { return m_Folder; }
     ERefusal GetRefusal() const { return m_eRefusal; }
-    // One line (UTF-8) that names the archive and why it is refused, in
-    // Russian or in English; empty when it is not.
-    std::string DescribeRefusal(bool bRussian) const;
+    // One line (UTF-8) that names the archive and why it is refused, in the
+    // language given; empty when it is not.
+    std::string DescribeRefusal(ELanguage eLanguage) const;
     // libarchive's own words (English) for a damaged archive, for a trace
     // or a support person; empty when it said nothing.
     const std::string& GetDetail() const { return m_strDetail; }

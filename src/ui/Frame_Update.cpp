@@ -19,6 +19,7 @@
 #include "SystemInfo.h"
 #include "TraceTap.h"
 #include "StageText.h"
+#include "TextCatalog.h"
 #include "TextCodec.h"
 #include "Tick.h"
 #include "Version.h"
@@ -26,17 +27,20 @@
 
 namespace {
 
-const char* const kFound = "Устройство подключено. Нажмите «Обновить», чтобы начать.";
-const char* const kLost = "Устройство отключено. Поиск устройства...";
-const char* const kLastResult = "Последнее обновление: ";
-const char* const kNothing = "Нечего обновлять: файлы обновления не найдены, меню не менялось.";
-const char* const kFoundNoFolder =
-    "Устройство подключено. Выберите папку с файлами обновления («Папка…») или измените меню устройства.";
-const char* const kNoFolder = "Папка не выбрана";
-const char* const kNoSuchFolder = " (такой папки нет)";
-const char* const kChooseFolder = "Папка с файлами обновления";
+// The window's own texts, in Russian, its own language; Text translates
+// them into the window's (translations/iap-tool_*.ts, context CFrame_Update).
+const char* const kFound = QT_TRANSLATE_NOOP("CFrame_Update", "Устройство подключено. Нажмите «Обновить», чтобы начать.");
+const char* const kLost = QT_TRANSLATE_NOOP("CFrame_Update", "Устройство отключено. Поиск устройства...");
+const char* const kLastResult = QT_TRANSLATE_NOOP("CFrame_Update", "Последнее обновление: %1");
+const char* const kNothing =
+    QT_TRANSLATE_NOOP("CFrame_Update", "Нечего обновлять: файлы обновления не найдены, меню не менялось.");
+const char* const kFoundNoFolder = QT_TRANSLATE_NOOP(
+    "CFrame_Update", "Устройство подключено. Выберите папку с файлами обновления («Папка…») или измените меню устройства.");
+const char* const kNoFolder = QT_TRANSLATE_NOOP("CFrame_Update", "Папка не выбрана");
+const char* const kNoSuchFolder = QT_TRANSLATE_NOOP("CFrame_Update", " (такой папки нет)");
+const char* const kChooseFolder = QT_TRANSLATE_NOOP("CFrame_Update", "Папка с файлами обновления");
 
-QString Text(const char* szUtf8) { return QString::fromUtf8(szUtf8); }
+QString Text(const char* szRussian) { return QCoreApplication::translate("CFrame_Update", szRussian); }
 
 // The worker joins the file names to the folder as text: with its
 // separator; none chosen stays empty.
@@ -45,7 +49,10 @@ std::wstring FolderForWorker(const std::filesystem::path& Folder)
     return Folder.empty() ? std::wstring() : PathToWide(Folder / "");
 }
 
-QString StageText(std::int32_t nStage, EStageText eText) { return QString::fromWCharArray(GetStageText(nStage, eText)); }
+QString StageText(std::int32_t nStage, EStageText eText, ELanguage eLanguage)
+{
+    return QString::fromStdWString(GetStageText(nStage, eText, eLanguage));
+}
 
 } // namespace
 
@@ -54,9 +61,9 @@ CFrame_Update::CFrame_Update(std::wstring strSkinFile, CProgramData& AData, CNot
 {
 }
 
-QString CFrame_Update::FormatElapsed(std::uint32_t dwElapsedMs)
+QString CFrame_Update::FormatElapsed(std::uint32_t dwElapsedMs, ELanguage eLanguage)
 {
-    return QString::fromStdWString(::FormatElapsed(dwElapsedMs));
+    return QString::fromStdWString(::FormatElapsed(dwElapsedMs, eLanguage));
 }
 
 bool CFrame_Update::CalcProgress(std::uint32_t dwTotal, std::uint32_t dwDone, int& nBar, QString& strPercent)
@@ -226,7 +233,7 @@ void CFrame_Update::OnUpdateClick()
     m_bAfterUnanswered = false;
     m_Journal.Begin(m_Work.PlanUpdate(), std::chrono::steady_clock::now());
     ShowReportButton(false);
-    SetText("lbl_status", Text("Старт обновления..."));
+    SetText("lbl_status", tr("Старт обновления..."));
     SetText("lbl_detail", QString());
     SetText("lbl_progress", QString());
     SetText("lbl_left", QString());
@@ -234,7 +241,7 @@ void CFrame_Update::OnUpdateClick()
     SetProgress(0);
     // From the first frame to the result the computer may not sleep; with
     // no logind (or none at all) the update runs as it is.
-    m_Awake.Acquire(kSleepWhyRu);
+    m_Awake.Acquire(FormatWideText(m_Data.eLanguage, "Идёт обновление устройства: сон прервал бы запись"));
     // A refused (damaged) file has ended the update with its failure result
     // by now. When nothing will ever come (nothing to send, no device), say
     // so instead of waiting with disabled buttons.
@@ -257,12 +264,14 @@ void CFrame_Update::ShowReportButton(bool bShow)
 void CFrame_Update::ShowTimeLeft()
 {
     const std::optional<double> SecondsLeft = m_Journal.GetSecondsLeft(std::chrono::steady_clock::now());
-    SetText("lbl_left", SecondsLeft ? QString::fromStdWString(FormatTimeLeft(*SecondsLeft, true)) : QString());
+    SetText("lbl_left",
+            SecondsLeft ? QString::fromStdWString(FormatTimeLeft(*SecondsLeft, m_Data.eLanguage)) : QString());
 }
 
 CReportFacts CFrame_Update::GatherReport() const
 {
     CReportFacts AFacts;
+    AFacts.eLanguage = m_Data.eLanguage;
     AFacts.Program = {std::string("IAP Tool ") + kIapVersion, std::string("Qt ") + qVersion()};
     if (m_bDeviceReady)
         GatherConnection(m_Work, AFacts);
@@ -277,9 +286,10 @@ CReportFacts CFrame_Update::GatherReport() const
     if (m_Journal.HasBegun())
         AFacts.Journal = m_Journal;
     if (const std::optional<std::int32_t> Result = m_Journal.GetResult()) {
-        AFacts.strResult = GetStageText(kWholeUpdate, *Result == 0 ? EStageText::Succeeded : EStageText::Failed);
+        AFacts.strResult =
+            GetStageText(kWholeUpdate, *Result == 0 ? EStageText::Succeeded : EStageText::Failed, m_Data.eLanguage);
         if (*Result != 0)
-            AFacts.strWhy = m_Work.GetFailure().Describe();
+            AFacts.strWhy = m_Work.GetFailure().Describe(m_Data.eLanguage);
     }
     if (m_Data.pTrace != nullptr)
         AFacts.Trace = m_Data.pTrace->GetLines();
@@ -291,9 +301,9 @@ void CFrame_Update::OnReportClick()
     // The report is made when asked for: the files' hashes, the adapters
     // and the trace as they are now.
     const QString strDocuments = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    QFileDialog ADialog(this, Text("Сохранить отчёт"));
+    QFileDialog ADialog(this, tr("Сохранить отчёт"));
     ADialog.setAcceptMode(QFileDialog::AcceptSave);
-    ADialog.setNameFilter(Text("Текст (*.txt)"));
+    ADialog.setNameFilter(tr("Текст (*.txt)"));
     // The documents folder, where the driver looks first; a system without
     // one gets the home folder.
     ADialog.setDirectory(!strDocuments.isEmpty() && QDir(strDocuments).exists() ? strDocuments : QDir::homePath());
@@ -301,10 +311,9 @@ void CFrame_Update::OnReportClick()
     if (ADialog.exec() != QDialog::Accepted || ADialog.selectedFiles().isEmpty())
         return;
     const QString strFile = ADialog.selectedFiles().constFirst();
-    const std::string strWrong =
-        WriteReport(PathFromWide(strFile.toStdWString()), MakeReport(GatherReport()));
-    SetText("lbl_detail", strWrong.empty() ? Text("Отчёт сохранён: %1").arg(strFile)
-                                           : Text("Отчёт не сохранён: %1").arg(strFile));
+    const EReportWrite eWritten = WriteReport(PathFromWide(strFile.toStdWString()), MakeReport(GatherReport()));
+    SetText("lbl_detail", eWritten == EReportWrite::Written ? tr("Отчёт сохранён: %1").arg(strFile)
+                                                            : tr("Отчёт не сохранён: %1").arg(strFile));
 }
 
 void CFrame_Update::OnSettingsClick()
@@ -332,7 +341,7 @@ std::intptr_t CFrame_Update::HandleCustomMessage(std::uint32_t uMsg, std::uintpt
     switch (uMsg) {
     case WM_TIMER:
         if (wParam == kTimerElapsed) {
-            SetText("lbl_usetime", FormatElapsed(GetTickCount() - m_dwStartTick));
+            SetText("lbl_usetime", FormatElapsed(GetTickCount() - m_dwStartTick, m_Data.eLanguage));
             ShowTimeLeft();
         } else if (wParam == kTimerSearch) {
             ShowSearchState();
@@ -362,18 +371,18 @@ void CFrame_Update::ShowSearchState()
         return;
     m_dwSearchesShown = m_Work.GetSearchCount();
     const std::vector<CPortFinding> Findings = m_Work.GetSearchFindings();
-    const CSearchText AText = DescribeSearch(Findings, m_Work.GetPortsToProbe(), ELanguage::Russian);
+    const CSearchText AText = DescribeSearch(Findings, m_Work.GetPortsToProbe(), m_Data.eLanguage);
     if (AText.bNoInfo)
         SetText("lbl_status", QString::fromStdString(AText.strHeadline));
     // Once a search has ended the adapters are read again: on Windows that
     // asks the device tree, too slow for every tick of the timer.
     QStringList Lines;
     if (!m_strLastResult.isEmpty())
-        Lines << Text(kLastResult) + m_strLastResult;
+        Lines << Text(kLastResult).arg(m_strLastResult);
     if (!AText.strMostUseful.empty())
         Lines << QString::fromStdString(AText.strMostUseful);
     for (const std::string& strLine :
-         DescribeAdapters(ReadAdapterTroubles(Findings), GetHostSystem(), ELanguage::Russian))
+         DescribeAdapters(ReadAdapterTroubles(Findings), GetHostSystem(), m_Data.eLanguage))
         Lines << QString::fromStdString(strLine);
     SetText("lbl_detail", Lines.join(QLatin1Char('\n')));
     m_SearchLines.clear();
@@ -425,7 +434,7 @@ void CFrame_Update::ShowReady()
     SetText("lbl_status", Text(m_Data.UpdateFolder.empty() ? kFoundNoFolder : kFound));
     SetText("lbl_detail", QString());
     SetText("lbl_progress", QString());
-    SetText("lbl_usetime", FormatElapsed(0));
+    SetText("lbl_usetime", FormatElapsed(0, m_Data.eLanguage));
     SetProgress(0);
     m_strLastResult.clear();
     m_nCurrentStage = 0;
@@ -450,7 +459,7 @@ void CFrame_Update::OnDeviceLost()
     // Say what happened and what the tool does now; the result of the last
     // update stays below it.
     SetText("lbl_status", Text(kLost));
-    SetText("lbl_detail", m_strLastResult.isEmpty() ? QString() : Text(kLastResult) + m_strLastResult);
+    SetText("lbl_detail", m_strLastResult.isEmpty() ? QString() : Text(kLastResult).arg(m_strLastResult));
     SetText("lbl_progress", QString());
     SetTimer(kTimerSearch, 500);
 }
@@ -471,7 +480,7 @@ void CFrame_Update::OnDeviceReread(bool bAnswered)
         FirmwareNow = strFirmware;
     }
     m_bAfterUnanswered = !bAnswered;
-    if (const std::string strNote = DescribeDeviceAfter(FirmwareNow, m_Work.GetFirmwareSent(), ELanguage::Russian);
+    if (const std::string strNote = DescribeDeviceAfter(FirmwareNow, m_Work.GetFirmwareSent(), m_Data.eLanguage);
         !strNote.empty())
         SetText("lbl_detail", QString::fromStdString(strNote));
 }
@@ -484,7 +493,7 @@ void CFrame_Update::OnStageStart(std::int32_t nStage, std::uint32_t dwTotal)
     m_dwDone = 0;
     SetProgress(nStage == kWholeUpdate ? 100 : 0);
     SetText("lbl_progress", QString());
-    SetText("lbl_status", StageText(nStage, EStageText::Running));
+    SetText("lbl_status", StageText(nStage, EStageText::Running, m_Data.eLanguage));
 }
 
 void CFrame_Update::OnProgress(std::uint32_t dwTotal, std::uint32_t dwDone)
@@ -502,12 +511,12 @@ void CFrame_Update::OnProgress(std::uint32_t dwTotal, std::uint32_t dwDone)
         SetProgress(nBar);
         SetText("lbl_progress", strPercent);
     }
-    SetText("lbl_status", StageText(m_nCurrentStage, EStageText::Running));
+    SetText("lbl_status", StageText(m_nCurrentStage, EStageText::Running, m_Data.eLanguage));
 }
 
 void CFrame_Update::OnStageResult(std::int32_t nStage, std::int32_t nResult)
 {
-    const QString strText = StageText(nStage, nResult == 0 ? EStageText::Succeeded : EStageText::Failed);
+    const QString strText = StageText(nStage, nResult == 0 ? EStageText::Succeeded : EStageText::Failed, m_Data.eLanguage);
     // A full bar says "done": a failed stage shows how far it got, short of
     // full, and one that never began shows nothing.
     if (nResult == 0)
@@ -523,7 +532,8 @@ void CFrame_Update::OnStageResult(std::int32_t nStage, std::int32_t nResult)
         EnableButtons(true);
         ShowReportButton(true);
         SetText("lbl_left", QString());
-        SetText("lbl_detail", nResult != 0 ? QString::fromStdWString(m_Work.GetFailure().Describe()) : QString());
+        SetText("lbl_detail",
+                nResult != 0 ? QString::fromStdWString(m_Work.GetFailure().Describe(m_Data.eLanguage)) : QString());
     }
     SetText("lbl_progress", QString());
     SetText("lbl_status", strText);

@@ -28,7 +28,7 @@ public:
     void ChangeUpdateFolder(const std::filesystem::path& Folder);
 
     // The window's texts, kept here so that they can be checked as tables.
-    static QString FormatElapsed(std::uint32_t dwElapsedMs);
+    static QString FormatElapsed(std::uint32_t dwElapsedMs, ELanguage eLanguage);
     // The bar value and the percentage text of a progress notification;
     // false when the total is 0 and nothing can be shown.
     static bool CalcProgress(std::uint32_t dwTotal, std::uint32_t dwDone, int& nBar, QString& strPercent);

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <string>
 
+#include "Language.h"
 #include "PaintManagerUI.h"
 #include "TraceTap.h"
 #include "Work_BK.h"
@@ -21,6 +22,9 @@ struct CProgramData {
     // Whether a folder the driver chooses is kept for the next start (an
     // installed program; a portable one always reads its own folder).
     bool bRememberFolder = false;
+    // The windows' language: what they show of the engine is worded in it
+    // (their own texts are Qt's translation into it, CWindowLanguage).
+    ELanguage eLanguage = ELanguage::Russian;
     // The trace's last lines, for a report (the program's, not owned);
     // null when the program keeps none.
     const CTraceTap* pTrace = nullptr;

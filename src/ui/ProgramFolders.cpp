@@ -24,8 +24,10 @@ CProgramFolders CProgramFolders::Find(const std::filesystem::path& ProgramFolder
     const std::filesystem::path Beside = (ProgramFolder / "Skin").lexically_normal();
     const std::filesystem::path Shared = (ProgramFolder / ".." / "share" / "iap-tool" / "Skin").lexically_normal();
     AFolders.m_Candidates = {Beside, Shared};
+    AFolders.m_TranslationFolder = Shared.parent_path() / "translations";
     if (IsFolder(Beside)) {
         AFolders.m_SkinFolder = Beside;
+        AFolders.m_TranslationFolder = Beside.parent_path() / "translations";
     } else if (IsFolder(Shared)) {
         AFolders.m_SkinFolder = Shared;
         AFolders.m_bInstalled = true;

@@ -3,7 +3,8 @@
 #include <optional>
 #include <vector>
 
-// Where the program finds its skins and its update files.
+// Where the program finds its skins, its windows' translations and its
+// update files.
 // A program whose "Skin" folder stands beside it (the Windows zip, a
 // portable copy, the build tree) reads its update files from its own
 // folder. An installed one finds its skins in <prefix>/share/iap-tool/Skin,
@@ -18,6 +19,9 @@ public:
     bool IsFound() const { return !m_SkinFolder.empty(); }
     const std::filesystem::path& GetSkinFolder() const { return m_SkinFolder; }
     bool IsInstalled() const { return m_bInstalled; }
+    // The windows' translation files: "translations" beside the program, or
+    // <prefix>/share/iap-tool/translations for an installed one.
+    const std::filesystem::path& GetTranslationFolder() const { return m_TranslationFolder; }
     // The folders looked in, in order, to name when none was found.
     const std::vector<std::filesystem::path>& GetSkinCandidates() const { return m_Candidates; }
 
@@ -35,6 +39,7 @@ public:
 
 private:
     std::filesystem::path m_SkinFolder;
+    std::filesystem::path m_TranslationFolder;
     bool m_bInstalled = false;
     std::vector<std::filesystem::path> m_Candidates;
 };

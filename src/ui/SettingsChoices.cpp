@@ -1,10 +1,21 @@
 #include "SettingsChoices.h"
 
+#include <QCoreApplication>
+
 namespace {
 
-constexpr const char* aRegions[] = {"俄罗斯", "哈萨克斯坦", "乌兹别克斯坦"};
-constexpr const char* aModes[] = {"СМАРТ", "ТУРБО", "ТРАССА", "ГОРОД", "ТИХИЙ ГОРОД", "МЕГАПОЛИС", "УЛЬТРА К"};
-constexpr const char* aLevels[] = {"Смарт", "Auto", "0", "1", "2", "3", "4", "5", "6", "7", "8", "9"};
+// The device's own names, as its menu has them; the window's translation
+// gives the regions and the modes in the driver's language.
+constexpr const char* aRegions[] = {QT_TRANSLATE_NOOP("SettingsChoices", "俄罗斯"),
+                                    QT_TRANSLATE_NOOP("SettingsChoices", "哈萨克斯坦"),
+                                    QT_TRANSLATE_NOOP("SettingsChoices", "乌兹别克斯坦")};
+constexpr const char* aModes[] = {
+    QT_TRANSLATE_NOOP("SettingsChoices", "СМАРТ"),       QT_TRANSLATE_NOOP("SettingsChoices", "ТУРБО"),
+    QT_TRANSLATE_NOOP("SettingsChoices", "ТРАССА"),      QT_TRANSLATE_NOOP("SettingsChoices", "ГОРОД"),
+    QT_TRANSLATE_NOOP("SettingsChoices", "ТИХИЙ ГОРОД"), QT_TRANSLATE_NOOP("SettingsChoices", "МЕГАПОЛИС"),
+    QT_TRANSLATE_NOOP("SettingsChoices", "УЛЬТРА К")};
+constexpr const char* aLevels[] = {QT_TRANSLATE_NOOP("SettingsChoices", "Смарт"), "Auto", "0", "1", "2", "3", "4", "5",
+                                   "6", "7", "8", "9"};
 constexpr const char* aOnOff[] = {"On", "Off"};
 
 constexpr CComboChoice OnOff(const char* szName, int nOffset) { return {szName, aOnOff, nullptr, 0, 0, 0, true, 0, nOffset}; }
@@ -48,7 +59,7 @@ QStringList CComboChoice::MakeTexts() const
 {
     QStringList aTexts;
     for (const char* szText : aFixed)
-        aTexts << QString::fromUtf8(szText);
+        aTexts << QCoreApplication::translate("SettingsChoices", szText);
     for (int n = 0; n < nCount; ++n)
         aTexts << QString::asprintf(szFormat, nFirst + n * nStep);
     return aTexts;

@@ -8,7 +8,8 @@
 // and where each one's choice lives in the 73-byte device menu.
 struct CComboChoice {
     const char* szName;
-    // Either a fixed list (UTF-8 texts) ...
+    // Either a fixed list (UTF-8 texts, shown translated into the window's
+    // language where the translation has them, context SettingsChoices) ...
     std::span<const char* const> aFixed;
     // ... or numbers from nFirst in steps of nStep, each formatted with szFormat.
     const char* szFormat = nullptr;

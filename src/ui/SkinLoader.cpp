@@ -1,5 +1,6 @@
 #include "SkinLoader.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include "DebugPrint.h"
@@ -13,15 +14,15 @@ std::unique_ptr<QWidget> CSkinLoader::Create(const std::filesystem::path& SkinFi
     QFile AFile(QString::fromStdWString(PathToWide(SkinFile)));
     if (!AFile.open(QIODevice::ReadOnly)) {
         DebugPrint(L"skin %ls cannot be opened\r\n", PathToWide(SkinFile).c_str());
-        m_strError = AFile.exists() ? QString::fromUtf8("файл не читается (%1).").arg(AFile.errorString())
-                                    : QString::fromUtf8("файла нет.");
+        m_strError = AFile.exists() ? QCoreApplication::translate("CSkinLoader", "файл не читается (%1).").arg(AFile.errorString())
+                                    : QCoreApplication::translate("CSkinLoader", "файла нет.");
         return nullptr;
     }
     std::unique_ptr<QWidget> pRoot(load(&AFile, pParent));
     if (!pRoot) {
         DebugPrint(L"skin %ls is no layout: %ls\r\n", PathToWide(SkinFile).c_str(),
                    errorString().toStdWString().c_str());
-        m_strError = QString::fromUtf8("это не описание окна (%1).").arg(errorString());
+        m_strError = QCoreApplication::translate("CSkinLoader", "это не описание окна (%1).").arg(errorString());
     }
     return pRoot;
 }

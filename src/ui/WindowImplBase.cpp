@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QFont>
 #include <QIcon>
@@ -83,7 +84,7 @@ bool WindowImplBase::Create(QWidget* pParent, const QString& strTitle)
     const std::filesystem::path SkinFile = GetSkinFolder() / GetSkinFile();
     m_pRoot = ALoader.Create(SkinFile, this);
     if (!m_pRoot) {
-        m_strSkinError = QString::fromUtf8("Не удалось загрузить оформление окна из файла\n%1:\n%2")
+        m_strSkinError = QCoreApplication::translate("WindowImplBase", "Не удалось загрузить оформление окна из файла\n%1:\n%2")
                              .arg(QString::fromStdWString(PathToWide(SkinFile.lexically_normal())), ALoader.GetError());
         return false;
     }

@@ -5,6 +5,13 @@
 #include "SleepInhibitor.h"
 #include "TextCodec.h"
 
+namespace {
+
+constexpr std::wstring_view kSleepWhyRu = L"Идёт обновление устройства: сон прервал бы запись";
+constexpr std::wstring_view kSleepWhyEn = L"A device update is writing; sleep would interrupt it";
+
+} // namespace
+
 TEST(SleepInhibitor, HoldsLogindsLockFromAcquireToReleaseAndDestruction)
 {
     const CMockLogind AMock;

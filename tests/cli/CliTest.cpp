@@ -5,6 +5,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <regex>
+#include <sstream>
 #include <nlohmann/json.hpp>
 
 #include "ChildProcess.h"
@@ -17,16 +18,23 @@
 #include "TempPortDir.h"
 #include "VirtualDevice.h"
 
+namespace {
+
+// iap-cli's lines are compared in English, whatever the machine's locale.
+CProgramRun RunCli(std::vector<std::string> Args) { return RunProgram(std::move(Args), LocaleEnv("C.UTF-8")); }
+
+} // namespace
+
 TEST(Cli, ExitStatusTellsWhatHappened)
 {
-    const auto RunCli = [](const std::string& strOption, const std::string& strValue = {}) {
-        return RunProgram(strValue.empty() ? std::vector<std::string>{IAP_CLI_PATH, strOption}
-                                           : std::vector<std::string>{IAP_CLI_PATH, strOption, strValue});
+    const auto RunWith = [](const std::string& strOption, const std::string& strValue = {}) {
+        return RunCli(strValue.empty() ? std::vector<std::string>{IAP_CLI_PATH, strOption}
+                                       : std::vector<std::string>{IAP_CLI_PATH, strOption, strValue});
     };
     // A wrong option or value: one line that names it, in either spelling.
     for (const auto& [strArg, szNamed] : std::vector<std::pair<std::string, const char*>>{
              {"--bogus", "--bogus"}, {"--wait=0", "--wait"}, {"--stall-timeout=x", "--stall-timeout"}, {"--json", "--check"}}) {
-        const CProgramRun AWrong = RunCli(strArg);
+        const CProgramRun AWrong = RunWith(strArg);
         EXPECT_EQ(AWrong.nExit, 64) << strArg;
         EXPECT_EQ(std::count(AWrong.strOut.begin(), AWrong.strOut.end(), '\n'), 1) << AWrong.strOut;
         EXPECT_NE(AWrong.strOut.find(szNamed), std::string::npos) << AWrong.strOut;
@@ -38,7 +46,7 @@ TEST(Cli, ExitStatusTellsWhatHappened)
     const CUpdateFolder AFiles;
     const std::string strFiles = AFiles.GetPath().string();
     const auto pDevice = StartDevice(APorts.GetPath(), 3);
-    const CProgramRun ANothing = RunCli("--folder=" + strFiles);
+    const CProgramRun ANothing = RunWith("--folder=" + strFiles);
     EXPECT_EQ(ANothing.nExit, 0) << ANothing.strOut;
     EXPECT_NE(ANothing.strOut.find("Nothing to update: " + strFiles +
                                    " holds none of AC7811_project.hex, flagdata.bin, audioHead.bin, rdfw.bin"),
@@ -49,7 +57,7 @@ TEST(Cli, ExitStatusTellsWhatHappened)
     // With a device that has nothing to do either (an empty file), after
     // the search.
     AFiles.Write("rdfw.bin", std::string());
-    const CProgramRun AEmpty = RunCli("--folder", strFiles);
+    const CProgramRun AEmpty = RunWith("--folder", strFiles);
     EXPECT_EQ(AEmpty.nExit, 0) << AEmpty.strOut;
     EXPECT_NE(AEmpty.strOut.find("Nothing to update: AC7811_project.hex, flagdata.bin, audioHead.bin, rdfw.bin in"),
               std::string::npos)
@@ -70,7 +78,7 @@ TEST(Cli, OnePortAloneByNumberOrPath)
     ASilent.bSilent = true;
     const auto pSilent = StartDevice(APorts.GetPath(), 5, ASilent);
     const auto Cli = [&](const std::string& strPort) {
-        return RunProgram({IAP_CLI_PATH, "--folder", strFiles, "--port", strPort, "--wait", "2"});
+        return RunCli({IAP_CLI_PATH, "--folder", strFiles, "--port", strPort, "--wait", "2"});
     };
     for (const std::string& strPort : {std::string("7"), std::string("COM7"), APorts.PortPath(7)}) {
         const CProgramRun ARun = Cli(strPort);
@@ -99,8 +107,8 @@ TEST(Cli, NoDeviceNamesTheAdapterWithoutADriver)
     const CUpdateFolder AFiles;
     AFiles.Write("rdfw.bin", std::string(100, 'r'));
     const std::filesystem::path Report = AFiles.GetPath() / "report.txt";
-    const CProgramRun ARun = RunProgram(
-        {IAP_CLI_PATH, "--folder", AFiles.GetPath().string(), "--wait", "1", "--report", Report.string()});
+    const CProgramRun ARun =
+        RunCli({IAP_CLI_PATH, "--folder", AFiles.GetPath().string(), "--wait", "1", "--report", Report.string()});
     EXPECT_EQ(ARun.nExit, 2);
     const std::string strSaid = "The CH340/CH341 adapter (1a86:7523, USB Serial) is plugged in, but no driver serves "
                                 "it: the kernel module ch341 is not loaded.";
@@ -134,24 +142,50 @@ TEST(Cli, KeepsTheComputerAwakeWhileWritingAndReportsTheOutcome)
     };
     {
         const auto pDevice = StartDevice(APorts.GetPath(), 3);
-        const CProgramRun ARun = RunProgram({IAP_CLI_PATH, "--folder", strFiles, "--report", Report.string()});
+        const CProgramRun ARun = RunCli({IAP_CLI_PATH, "--folder", strFiles, "--lang", "ru", "--report", Report.string()});
         EXPECT_EQ(ARun.nExit, 0) << ARun.strOut;
-        ExpectReport({"flagdata.bin  9000 bytes  SHA-256 " + strHash, "Port: COM3 (" + APorts.PortPath(3) + ")",
-                      "stage 2  ", "3 of 3 answered  Обновление базы камер прошло успешно!",
-                      "Result: Успешно обновлено!", "After the update: firmware 0102, data 0003, radar 1a2b"});
+        // In Russian, headings and all.
+        ExpectReport({"flagdata.bin  9000 байт  SHA-256 " + strHash, "Порт: COM3 (" + APorts.PortPath(3) + ")",
+                      "этап 2  ", "ответов 3 из 3  Обновление базы камер прошло успешно!",
+                      "Итог: Успешно обновлено!", "После обновления: ПО 0102, база 0003, радар 1a2b"});
     }
     // Its first block answered, the device answers nothing more.
     CSimOptions AStops;
     AStops.nStopAfter = 6;
     const auto pDevice = StartDevice(APorts.GetPath(), 3, AStops);
-    CChildProcess ACli({IAP_CLI_PATH, "--folder", strFiles, "--stall-timeout", "2", "--report", Report.string()});
+    CChildProcess ACli({IAP_CLI_PATH, "--folder", strFiles, "--stall-timeout", "2", "--report", Report.string()},
+                       LocaleEnv("C.UTF-8"));
     ASSERT_TRUE(pDevice->WaitForFrames(7, std::chrono::seconds(20))) << "the second block was sent";
     EXPECT_EQ(ALogind.ListInhibitors(), (std::vector<CInhibitorEntry>{
-                                            {"sleep:idle", "IAP Tool", WideToUtf8(std::wstring(kSleepWhyEn)), "block"}}));
+                                            {"sleep:idle", "IAP Tool", "A device update is writing; sleep would interrupt it", "block"}}));
     EXPECT_EQ(ACli.WaitExit(), 1) << ACli.GetOutput();
     EXPECT_EQ(ALogind.ListInhibitors(), std::vector<CInhibitorEntry>{});
-    ExpectReport({"flagdata.bin  9000 bytes  SHA-256 " + strHash, "1 of 3 answered  Не удалось обновить базу камер!",
-                  "Result: Ошибка обновления!", "[Update] stage 2 failed: the device stopped answering"});
+    ExpectReport({"flagdata.bin  9000 bytes  SHA-256 " + strHash, "1 of 3 answered  The camera database could not be updated!",
+                  "Result: The update failed!", "[Update] stage 2 failed: the device stopped answering"});
+}
+
+// iap-cli speaks its locale's language in every line: in English none has a
+// Cyrillic letter (the test's folder has none), in Russian none lacks one,
+// from its help, --check and a search that found nothing.
+TEST(Cli, SpeaksTheLanguageOfItsLocaleOnly)
+{
+    const CTempPortDir APorts;
+    const CFakeSysfs ASysfs;
+    const CUpdateFolder AFiles;
+    AFiles.Write("rdfw.bin", std::string(100, 'r'));
+    const std::string strFiles = AFiles.GetPath().string();
+    for (const std::string strLocale : {"C.UTF-8", "ru_RU.UTF-8"}) {
+        for (const std::vector<std::string>& Args : {std::vector<std::string>{IAP_CLI_PATH, "--help"},
+                                                     {IAP_CLI_PATH, "--check", "--folder", strFiles},
+                                                     {IAP_CLI_PATH, "--folder", strFiles, "--wait", "1"}}) {
+            const CProgramRun ARun = RunProgram(Args, LocaleEnv(strLocale));
+            std::istringstream AStream(ARun.strOut);
+            for (std::string strLine; std::getline(AStream, strLine);)
+                if (!strLine.empty()) {
+                    EXPECT_EQ(HasCyrillic(strLine), strLocale != "C.UTF-8") << Args[1] << ": " << strLine;
+                }
+        }
+    }
 }
 
 // --check reads the files as an update would and opens no port. Both its
@@ -173,7 +207,7 @@ TEST(Cli, CheckSaysWhatAnUpdateWouldDoWithoutADevice)
     AFiles.Write("ver.txt", std::string("RD-DEMO\r\n0102\r\n0003\r\n1a2b\r\n"));
     const auto Check = [&](std::vector<std::string> Extra = {}) {
         Extra.insert(Extra.begin(), {IAP_CLI_PATH, "--check", "--folder", strFolder});
-        return RunProgram(Extra);
+        return RunCli(Extra);
     };
     const auto Expect = [&](const std::string& strName, int nExit) {
         for (const char* szForm : {".txt", ".json"}) {

@@ -121,9 +121,9 @@ TEST(AdapterFinding, RulesAndTextsOnBothSystems)
         SCOPED_TRACE(ARow.szName);
         const std::vector<CUsbAdapter> Adapters = ARow.eSystem == L ? ReadTree(ARow.Devices) : ARow.Adapters;
         const std::vector<CAdapterFinding> Findings = FindAdapterTroubles(Adapters, false, ARow.Ports);
-        EXPECT_EQ(DescribeInEnglish(Findings, ARow.eSystem), Lines(ARow.szEnglish));
+        EXPECT_EQ(DescribeAdapters(Findings, ARow.eSystem, ELanguage::English), Lines(ARow.szEnglish));
         if (ARow.szRussian != nullptr) {
-            EXPECT_EQ(DescribeInRussian(Findings, ARow.eSystem), Lines(ARow.szRussian));
+            EXPECT_EQ(DescribeAdapters(Findings, ARow.eSystem, ELanguage::Russian), Lines(ARow.szRussian));
         }
         EXPECT_TRUE(FindAdapterTroubles(Adapters, true, ARow.Ports).empty()) << "a device found needs no reason";
     }

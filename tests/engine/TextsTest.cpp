@@ -22,9 +22,9 @@ TEST(Texts, EveryStageStatusAndFailureReadsAsTheDriverSeesIt)
     };
     for (int nStage = 1; nStage <= 6; ++nStage)
         for (const EStageText eText : {EStageText::Running, EStageText::Succeeded, EStageText::Failed})
-            EXPECT_EQ(WideToUtf8(GetStageText(nStage, eText)), kStages[nStage - 1][static_cast<int>(eText)])
+            EXPECT_EQ(WideToUtf8(GetStageText(nStage, eText, ELanguage::Russian)), kStages[nStage - 1][static_cast<int>(eText)])
                 << "stage " << nStage;
-    EXPECT_EQ(WideToUtf8(GetStageText(7, EStageText::Failed)), "");
+    EXPECT_EQ(WideToUtf8(GetStageText(7, EStageText::Failed, ELanguage::Russian)), "");
 
     const char* const kStatuses[] = {"命令无效，请重试!\n", "Flash 硬件忙!\n",   "Flash 读保护!\n",
                                      "Flash 写保护!\n",    "参数不足或错误!\n", "目标地址边界错误!\n",
@@ -55,5 +55,5 @@ TEST(Texts, EveryStageStatusAndFailureReadsAsTheDriverSeesIt)
         {{EKind::None, 0}, ""},
     };
     for (const auto& ARow : kFailures)
-        EXPECT_EQ(WideToUtf8(ARow.AFailure.Describe()), ARow.szSays);
+        EXPECT_EQ(WideToUtf8(ARow.AFailure.Describe(ELanguage::Russian)), ARow.szSays);
 }

@@ -83,7 +83,7 @@ TEST(TimeLeft, ShownInFiveSecondStepsUnderAMinuteThenInMinutes)
         {57.0, L"Осталось около 55 с"},  {58.0, L"Осталось около 1 мин"}, {149.0, L"Осталось около 2 мин"},
         {151.0, L"Осталось около 3 мин"}};
     for (const auto& [dSeconds, wzText] : Rows)
-        EXPECT_EQ(FormatTimeLeft(dSeconds, true), wzText) << dSeconds;
-    EXPECT_EQ(FormatTimeLeft(22.4, false), L"About 20 s left");
-    EXPECT_EQ(FormatTimeLeft(151.0, false), L"About 3 min left");
+        EXPECT_EQ(FormatTimeLeft(dSeconds, ELanguage::Russian), wzText) << dSeconds;
+    EXPECT_EQ(FormatTimeLeft(22.4, ELanguage::English), L"About 20 s left");
+    EXPECT_EQ(FormatTimeLeft(151.0, ELanguage::English), L"About 3 min left");
 }

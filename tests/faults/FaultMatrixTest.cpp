@@ -77,7 +77,8 @@ protected:
             Folder /= "nowhere";
         else if (ARow.eInput == EInput::FileAsFolder)
             Folder /= "flagdata.bin";
-        std::vector<std::string> Args = {IAP_CLI_PATH, "--folder", Folder.string()};
+        // In the window's language, so that both speak the rows' words.
+        std::vector<std::string> Args = {IAP_CLI_PATH, "--lang", "ru", "--folder", Folder.string()};
         if (!IsShipped())
             Args.insert(Args.end(), {"--stall-timeout", "2"});
         if (!IsShipped() && ARow.nWait != 0)
@@ -126,20 +127,21 @@ TEST_P(FaultMatrix, ShowsTheResultAndKeepsTheDeviceWhole)
             EXPECT_NE(ARun.strOut.find(ARow.szCliSays), std::string::npos) << ARun.strOut;
         } else {
             EXPECT_EQ(ARun.nExit, ARow.Expected.back().second == 0 ? 0 : 1) << ARun.strOut;
-            const std::string strCom = "Device on COM" + std::to_string(ARow.nCom);
-            EXPECT_NE(ARun.strOut.find(strCom + ": firmware 0102, data 0003, radar 1a2b"), std::string::npos)
-                << ARun.strOut;
+            const std::string strCom = "Устройство на COM" + std::to_string(ARow.nCom);
+            EXPECT_NE(ARun.strOut.find(strCom + ": ПО 0102, база 0003, радар 1a2b"), std::string::npos) << ARun.strOut;
             if (ARow.Expected.back().second == 0) {
-                EXPECT_NE(ARun.strOut.find(strCom + " now: firmware 0102, data 0003, radar 1a2b"), std::string::npos)
+                EXPECT_NE(ARun.strOut.find(strCom + " теперь: ПО 0102, база 0003, радар 1a2b"), std::string::npos)
                     << "the device as it is after the update: " << ARun.strOut;
             }
-            EXPECT_NE(ARun.strOut.find("Files (ver.txt): device RD-1, firmware 0102, data 0003, radar 1a2b"), std::string::npos)
+            EXPECT_NE(ARun.strOut.find("Файлы (ver.txt): устройство RD-1, ПО 0102, база 0003, радар 1a2b"),
+                      std::string::npos)
                 << ARun.strOut;
         }
     }
     EXPECT_EQ(Results, ARow.Expected);
     if (ARow.szWhy != nullptr && !ARow.Expected.empty()) {
-        const std::string strWhy = ARow.bCli ? ARun.strOut : WideToUtf8(m_pEngine->AWork.GetFailure().Describe());
+        const std::string strWhy =
+            ARow.bCli ? ARun.strOut : WideToUtf8(m_pEngine->AWork.GetFailure().Describe(ELanguage::Russian));
         EXPECT_TRUE(SaysWhy(ARow, strWhy)) << strWhy;
     }
     std::string strKept = "no device";

@@ -121,35 +121,35 @@ const std::vector<CFaultRow>& GetFaultRows()
         CFaultRow{"information_answer_lost_once", [](CSimOptions& A) { A.nLoseInfo = 1; }, Succeeds()},
         CFaultRow{.szName = "information_answers_all_lost", .Fault = [](CSimOptions& A) { A.nLoseInfo = -1; },
                   .bCli = true, .szWhy = "Устройство на COM3 ответило, но не прислало сведений о себе.",
-                  .nExit = 2, .szCliSays = "A device answered on COM3 but sent no information.", .nWait = 8},
+                  .nExit = 2, .szCliSays = "Устройство на COM3 ответило, но не прислало сведений о себе.", .nWait = 8},
         CFaultRow{.szName = "port_held_by_another_program", .bCli = true, .szWhy = "занят другой программой",
                   .ePort = EPort::HeldDevice, .nExit = 2,
-                  .szCliSays = "is held open by another program (busy). Close that program", .nWait = 3},
+                  .szCliSays = "держит открытым другая программа (занят). Закройте её и попробуйте снова", .nWait = 3},
         CFaultRow{.szName = "port_the_user_may_not_open", .bCli = true,
                   .szWhy = "закрыт для этого пользователя: нет прав доступа. Если программа установлена из "
                            "пакета, отключите адаптер и подключите его снова. Иначе добавьте пользователя в "
                            "группу dialout и войдите в систему заново.",
                   .ePort = EPort::Forbidden, .nExit = 2,
-                  .szCliSays = "may not be opened: permission denied. If IAP Tool was installed from its package, "
-                               "unplug the adapter and plug it back in; otherwise (or over ssh) add your user",
+                  .szCliSays = "не открыть: нет прав доступа. Если IAP Tool установлен из пакета, отключите адаптер и "
+                               "подключите его снова; иначе (или при работе через ssh) добавьте пользователя",
                   .nWait = 3},
         CFaultRow{.szName = "another_device_answers", .Fault = [](CSimOptions& A) {
                       A.eProbeFault = EProbeFault::OtherCommand, A.btProbeCommand = 0x13;
                   },
                   .bCli = true, .szWhy = "отвечает не это устройство", .nExit = 2,
-                  .szCliSays = "answered, but not as the device does: command 0x13 instead of 0x46.", .nWait = 3},
+                  .szCliSays = "ответили, но не так, как отвечает устройство: команда 0x13 вместо 0x46.", .nWait = 3},
         CFaultRow{.szName = "an_answer_too_short", .Fault = [](CSimOptions& A) { A.eProbeFault = EProbeFault::Short; },
                   .bCli = true, .szWhy = "отвечает не это устройство", .nExit = 2,
-                  .szCliSays = "answered, but not as the device does: its answer is too short.", .nWait = 3},
+                  .szCliSays = "ответили, но не так, как отвечает устройство: ответ слишком короткий.", .nWait = 3},
         // What iap-cli is given: checked before any port is opened.
         CFaultRow{.szName = "folder_that_does_not_exist", .bCli = true, .eInput = EInput::MissingFolder, .nExit = 64,
-                  .szCliSays = "does not exist"},
+                  .szCliSays = "iap-cli: папки обновления "},
         CFaultRow{.szName = "folder_that_is_a_file", .bCli = true, .eInput = EInput::FileAsFolder, .nExit = 64,
-                  .szCliSays = "is not a folder"},
+                  .szCliSays = " — не папка, а нужна папка обновления"},
         CFaultRow{.szName = "menu_file_missing", .bCli = true, .eInput = EInput::MissingMenu, .nExit = 64,
-                  .szCliSays = "cannot be read: No such file or directory"},
+                  .szCliSays = "не читается: No such file or directory"},
         CFaultRow{.szName = "menu_file_of_72_bytes", .bCli = true, .eInput = EInput::ShortMenu, .nExit = 64,
-                  .szCliSays = "holds 72 bytes; a device menu has 73"},
+                  .szCliSays = "байт: 72, а в меню устройства их 73"},
         // Folders as these users name them.
         CFaultRow{.szName = "folder_with_spaces_and_cyrillic", .Expected = Succeeds(), .bCli = true,
                   .szFolder = "Обновление радара 2026 (копия)"},
@@ -182,7 +182,7 @@ CWorkSettings RowSettings() { return IsShipped() ? CWorkSettings{} : CEngine::Fa
 
 std::string ShownText(const std::pair<int, int>& AResult)
 {
-    return WideToUtf8(GetStageText(AResult.first, AResult.second == 0 ? EStageText::Succeeded : EStageText::Failed));
+    return WideToUtf8(GetStageText(AResult.first, AResult.second == 0 ? EStageText::Succeeded : EStageText::Failed, ELanguage::Russian));
 }
 
 long MsSince(std::chrono::steady_clock::time_point tStart)

@@ -129,7 +129,7 @@ TEST_P(FaultWindow, LeavesTheDriverWithTheTruth)
         EXPECT_EQ(TextOf(AFrame, "lbl_status"), Utf8(kFound));
         EXPECT_EQ(TextOf(AFrame, "lbl_detail"), "");
         EXPECT_EQ(BarOf(AFrame), 0);
-        EXPECT_EQ(TextOf(AFrame, "lbl_usetime"), CFrame_Update::FormatElapsed(0));
+        EXPECT_EQ(TextOf(AFrame, "lbl_usetime"), CFrame_Update::FormatElapsed(0, ELanguage::Russian));
         ClickUpdate(AProgram);
         EXPECT_EQ(TextOf(AFrame, "lbl_status"), Utf8("Успешно обновлено!"));
         EXPECT_EQ(BarOf(AFrame), 100);

@@ -112,7 +112,7 @@ TEST(UpdateSource, ArchivesAreUnpackedOrRefusedWithNothingLeft)
         const auto Beside = List(ATop.GetPath());
         {
             const CUpdateSource ASource(Archive, kNames, Temp);
-            ASSERT_EQ(ASource.GetRefusal(), ACase.eWhy) << ASource.DescribeRefusal(false);
+            ASSERT_EQ(ASource.GetRefusal(), ACase.eWhy) << ASource.DescribeRefusal(ELanguage::English);
             if (ACase.eWhy == ERefusal::None) {
                 EXPECT_EQ(ASource.GetFolder().parent_path(), Temp);
                 std::map<std::string, std::string> Unpacked;
@@ -121,8 +121,8 @@ TEST(UpdateSource, ArchivesAreUnpackedOrRefusedWithNothingLeft)
                 EXPECT_EQ(Unpacked, ACase.Unpacked);
             } else {
                 EXPECT_TRUE(ASource.GetFolder().empty());
-                for (const bool bRussian : {false, true}) {
-                    const std::string strSaid = ASource.DescribeRefusal(bRussian);
+                for (const ELanguage eLanguage : {ELanguage::English, ELanguage::Russian}) {
+                    const std::string strSaid = ASource.DescribeRefusal(eLanguage);
                     EXPECT_NE(strSaid.find(WideToUtf8(PathToWide(Archive))), std::string::npos) << strSaid;
                     for (const std::string& strNamed : ACase.Named)
                         EXPECT_NE(strSaid.find(strNamed), std::string::npos) << strSaid;

@@ -73,14 +73,19 @@ void CChildProcess::Signal(int nSignal) const
 
 std::string CChildProcess::GetOutput() const { return ReadWholeFile(m_strOutput); }
 
+std::vector<std::string> LocaleEnv(const std::string& strLang)
+{
+    return {"LC_ALL=", "LC_MESSAGES=", "LANG=" + strLang};
+}
+
 bool CChildProcess::WaitOutput(std::string_view strText, std::chrono::milliseconds tLimit) const
 {
     return PollUntil([&] { return GetOutput().find(strText) != std::string::npos; }, tLimit);
 }
 
-CProgramRun RunProgram(std::vector<std::string> Args)
+CProgramRun RunProgram(std::vector<std::string> Args, const std::vector<std::string>& Env)
 {
-    CChildProcess AChild(std::move(Args));
+    CChildProcess AChild(std::move(Args), Env);
     const int nExit = AChild.WaitExit();
     return {nExit, AChild.GetOutput()};
 }

@@ -57,4 +57,9 @@ struct CProgramRun {
     int nExit = -1;
     std::string strOut;
 };
-CProgramRun RunProgram(std::vector<std::string> Args);
+CProgramRun RunProgram(std::vector<std::string> Args, const std::vector<std::string>& Env = {});
+
+// The environment of a program that is to speak the language of the locale
+// strLang ("C.UTF-8", "ru_RU.UTF-8") whatever the machine's own: LANG, and
+// the variables that would override it empty.
+std::vector<std::string> LocaleEnv(const std::string& strLang);

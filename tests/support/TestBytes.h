@@ -58,6 +58,15 @@ inline Bytes ReadFileBytes(const std::filesystem::path& Path)
     return Bytes(strBytes.begin(), strBytes.end());
 }
 
+// Whether UTF-8 text holds a Cyrillic letter (U+0400 to U+04FF).
+inline bool HasCyrillic(std::string_view strText)
+{
+    for (std::size_t n = 0; n + 1 < strText.size(); ++n)
+        if (const auto bt = static_cast<unsigned char>(strText[n]); bt >= 0xD0 && bt <= 0xD3)
+            return true;
+    return false;
+}
+
 // A temporary folder of update files, removed with the object. Its name
 // holds a space and a non-ASCII letter, so that every test that uses it
 // also shows that such folders work.

@@ -32,10 +32,10 @@ TEST(FrameUpdateTexts, ElapsedTimeAndPercentages)
 {
     for (const CElapsedRow& ARow : {CElapsedRow{0, "00:00:00"}, {999, "00:00:00"}, {3725000, "01:02:05"},
                                     {3725999, "01:02:05"}, {360000000, "100:00:00"}})
-        EXPECT_EQ(CFrame_Update::FormatElapsed(ARow.dwMs), QString::fromUtf8("Время обновления: ") + ARow.szText)
+        EXPECT_EQ(CFrame_Update::FormatElapsed(ARow.dwMs, ELanguage::Russian), QString::fromUtf8("Время обновления: ") + ARow.szText)
             << ARow.dwMs;
     // The start tick may lie before the counter rolled over.
-    EXPECT_EQ(CFrame_Update::FormatElapsed(std::uint32_t{5000} - std::uint32_t{0xFFFFF000}),
+    EXPECT_EQ(CFrame_Update::FormatElapsed(std::uint32_t{5000} - std::uint32_t{0xFFFFF000}, ELanguage::Russian),
               QString::fromUtf8("Время обновления: 00:00:09"));
 
     for (const CProgressRow& ARow : {CProgressRow{100, 0, true, 6, "0%"}, {100, 1, true, 6, "1%"},

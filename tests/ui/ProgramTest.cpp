@@ -166,7 +166,7 @@ TEST(Program, NotificationsDriveStatusBarAndButtons)
     EXPECT_FALSE(IsEnabled(AFrame, "btn_update"));
     Send(WM_STAGE_START, 2, 100);
     EXPECT_EQ(BarOf(AFrame), 0);
-    EXPECT_EQ(TextOf(AFrame, "lbl_status"), QString::fromWCharArray(GetStageText(2, EStageText::Running)));
+    EXPECT_EQ(TextOf(AFrame, "lbl_status"), QString::fromStdWString(GetStageText(2, EStageText::Running, ELanguage::Russian)));
     Send(WM_PROGRESS, 3, 2);
     EXPECT_EQ(TextOf(AFrame, "lbl_progress"), "66%");
     Send(WM_PROGRESS, 0, 7);
@@ -287,7 +287,7 @@ TEST(Program, KeepsTheComputerAwakeWhileWritingThenOffersTheReport)
     Click(AFrame, "btn_update");
     ASSERT_TRUE(WaitUntil([&] { return pDevice->GetCounters().nFramesReceived >= 7; }, 10s));
     EXPECT_EQ(ALogind.ListInhibitors(),
-              (std::vector<CInhibitorEntry>{{"sleep:idle", "IAP Tool", WideToUtf8(std::wstring(kSleepWhyRu)), "block"}}));
+              (std::vector<CInhibitorEntry>{{"sleep:idle", "IAP Tool", "Идёт обновление устройства: сон прервал бы запись", "block"}}));
     EXPECT_TRUE(WaitUntil([&] { return TextOf(AFrame, "lbl_left").startsWith(QString::fromUtf8("Осталось около ")); }));
     ASSERT_TRUE(WaitUntil([&] { return !AFrame.IsUpdating(); }));
     EXPECT_EQ(ALogind.ListInhibitors(), std::vector<CInhibitorEntry>{});

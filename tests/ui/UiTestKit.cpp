@@ -23,6 +23,11 @@ std::filesystem::path GetSkinFolder()
     return PathFromWide(QCoreApplication::applicationDirPath().toStdWString()) / "Skin";
 }
 
+std::filesystem::path GetTranslationFolder()
+{
+    return PathFromWide(QCoreApplication::applicationDirPath().toStdWString()) / "translations";
+}
+
 CProgramData MakeProgramData(const std::filesystem::path& ProgramFolder, const std::filesystem::path& SkinFolder)
 {
     CProgramData AData;

@@ -21,8 +21,10 @@
 // Runs the GUI thread's events until the condition holds or the time is up.
 bool WaitUntil(const std::function<bool()>& Condition, std::chrono::milliseconds tLimit = std::chrono::seconds(30));
 
-// The project's skins, copied beside the test program by the build.
+// The project's skins and the windows' translations, copied beside the test
+// program by the build.
 std::filesystem::path GetSkinFolder();
+std::filesystem::path GetTranslationFolder();
 
 // Program data whose skins are the project's own (or a given folder's) and
 // whose program folder is an update folder.

@@ -74,7 +74,7 @@ TEST_F(WindowBase, TheBridgeHoldsTheSenderUntilHandledAndClosingReleasesIt)
     EXPECT_FALSE(bReturned) << "the sender waits for the GUI thread";
     EXPECT_TRUE(WaitUntil([&] { return bReturned.load(); }));
     AWorker.join();
-    EXPECT_EQ(TextOf(*m_Program.pFrame, "lbl_status"), QString::fromWCharArray(GetStageText(3, EStageText::Running)));
+    EXPECT_EQ(TextOf(*m_Program.pFrame, "lbl_status"), QString::fromStdWString(GetStageText(3, EStageText::Running, ELanguage::Russian)));
 
     // The GUI thread shuts down without running its events: a waiting
     // sender must not keep it waiting.
@@ -84,7 +84,7 @@ TEST_F(WindowBase, TheBridgeHoldsTheSenderUntilHandledAndClosingReleasesIt)
     ASSERT_EQ(AWaiting.wait_for(10s), std::future_status::ready);
     EXPECT_EQ(AWaiting.get(), 0);
     WaitUntil([] { return false; }, 100ms);  // the queued delivery now finds the bridge closed
-    EXPECT_EQ(TextOf(*m_Program.pFrame, "lbl_status"), QString::fromWCharArray(GetStageText(3, EStageText::Running)));
+    EXPECT_EQ(TextOf(*m_Program.pFrame, "lbl_status"), QString::fromStdWString(GetStageText(3, EStageText::Running, ELanguage::Russian)));
 }
 
 TEST(WindowSkin, ASkinWithoutMostControlsStillRuns)
