@@ -55,6 +55,30 @@
         <source>Отчёт не сохранён: %1</source>
         <translation>Report not saved: %1</translation>
     </message>
+    <message>
+        <source> (архив не принят)</source>
+        <translation> (archive refused)</translation>
+    </message>
+    <message>
+        <source>Архив обновления</source>
+        <translation>Update archive</translation>
+    </message>
+    <message>
+        <source>Архивы обновления (*.zip *.7z *.rar)</source>
+        <translation>Update archives (*.zip *.7z *.rar)</translation>
+    </message>
+    <message>
+        <source>Папка с файлами обновления…</source>
+        <translation>Folder with the update files…</translation>
+    </message>
+    <message>
+        <source>Архив обновления (.zip, .7z, .rar)…</source>
+        <translation>Update archive (.zip, .7z, .rar)…</translation>
+    </message>
+    <message>
+        <source>Отпустите здесь папку с файлами обновления или архив обновления</source>
+        <translation>Drop the folder with the update files or the update archive here</translation>
+    </message>
 </context>
 <context>
     <name>CProgram</name>

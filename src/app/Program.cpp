@@ -68,7 +68,8 @@ std::string CProgram::Usage(ELanguage eLanguage)
     return std::string(GetText(eLanguage, "Использование: iap-tool [--lang ru|en] [ПАПКА]\n"
                                           "Обновляет радар-детектор на первом ответившем COM-порту, в окне.\n"
                                           "В ПАПКЕ лежат файлы обновления (AC7811_project.hex, flagdata.bin, audioHead.bin,\n"
-                                          "rdfw.bin) и ver.txt; файл означает свою папку. Без неё установленная программа\n"
+                                          "rdfw.bin) и ver.txt; вместо папки можно дать архив обновления (.zip, .7z, .rar),\n"
+                                          "другой файл означает свою папку. Без неё установленная программа\n"
                                           "читает папку, выбранную в прошлый раз, а программа рядом со своей папкой Skin, —\n"
                                           "свою папку.\n"
                                           "  --lang ru|en  язык окна (по умолчанию язык системы); запоминается\n"
@@ -113,17 +114,20 @@ int CProgram::Run(const QStringList& Args, const std::filesystem::path& ProgramF
         return Refuse(NoSkinsText(AFolders));
     AData.APaint.SetResourcePath(AFolders.GetSkinFolder());
     AData.bRememberFolder = AFolders.IsInstalled();
-    AData.UpdateFolder = AFolders.ChooseUpdateFolder(
+    // An archive is unpacked here, before the window opens; one that is
+    // refused is shown as refused, and the window reads no files.
+    const std::filesystem::path Named = AFolders.ChooseUpdateFolder(
         AData.APaint.GetInstancePath(), Argument,
         AFolders.IsInstalled() ? CProgramFolders::RecallUpdateFolder() : std::nullopt);
+    AData.pSource = OpenUpdateSource(Named);
     if (AData.bRememberFolder && Argument)
-        CProgramFolders::RememberUpdateFolder(AData.UpdateFolder);
+        CProgramFolders::RememberUpdateFolder(Named);
     // A portable program works in its own folder, as it always has; an
     // installed one never reads anything from beside itself.
     if (!AFolders.IsInstalled())
         CPaintManagerUI::SetCurrentPath(AData.APaint.GetInstancePath());
-    if (!AData.UpdateFolder.empty())
-        AData.aVersionTexts = ReadVersionFile(AData.UpdateFolder / "ver.txt");
+    if (const std::filesystem::path Folder = AData.GetUpdateFolder(); !Folder.empty())
+        AData.aVersionTexts = ReadVersionFile(Folder / "ver.txt");
 
     // Declared before the worker, so that it outlives every worker thread
     // that may still send a notification.

@@ -129,10 +129,12 @@ int main(int argc, char** argv)
     AData.eLanguage = AWindowLanguage.Install(Language.value_or(ELanguage::Russian),
                                               PathFromWide(QCoreApplication::applicationDirPath().toStdWString()) /
                                                   "translations");
-    AData.UpdateFolder = std::filesystem::absolute(PathFromWide(QString::fromLocal8Bit(Args[0].c_str()).toStdWString()));
-    AData.APaint.SetInstance(AData.UpdateFolder / "iap-tool");
+    const std::filesystem::path Folder =
+        std::filesystem::absolute(PathFromWide(QString::fromLocal8Bit(Args[0].c_str()).toStdWString()));
+    AData.pSource = OpenUpdateSource(Folder);
+    AData.APaint.SetInstance(Folder / "iap-tool");
     AData.APaint.SetResourcePath(PathFromWide(QCoreApplication::applicationDirPath().toStdWString()) / "Skin");
-    AData.aVersionTexts = ReadVersionFile(AData.UpdateFolder / "ver.txt");
+    AData.aVersionTexts = ReadVersionFile(Folder / "ver.txt");
 
     CNotifyBridge ABridge;
     CWork_BK AWork;

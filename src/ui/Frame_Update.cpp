@@ -1,6 +1,12 @@
 #include "Frame_Update.h"
 
 #include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QCursor>
+#include <QUrl>
 #include <QDir>
 #include <QEvent>
 #include <QFileDialog>
@@ -38,7 +44,14 @@ const char* const kFoundNoFolder = QT_TRANSLATE_NOOP(
     "CFrame_Update", "Устройство подключено. Выберите папку с файлами обновления («Папка…») или измените меню устройства.");
 const char* const kNoFolder = QT_TRANSLATE_NOOP("CFrame_Update", "Папка не выбрана");
 const char* const kNoSuchFolder = QT_TRANSLATE_NOOP("CFrame_Update", " (такой папки нет)");
+const char* const kArchiveRefused = QT_TRANSLATE_NOOP("CFrame_Update", " (архив не принят)");
 const char* const kChooseFolder = QT_TRANSLATE_NOOP("CFrame_Update", "Папка с файлами обновления");
+const char* const kChooseArchive = QT_TRANSLATE_NOOP("CFrame_Update", "Архив обновления");
+const char* const kArchiveFilter = QT_TRANSLATE_NOOP("CFrame_Update", "Архивы обновления (*.zip *.7z *.rar)");
+const char* const kMenuFolder = QT_TRANSLATE_NOOP("CFrame_Update", "Папка с файлами обновления…");
+const char* const kMenuArchive = QT_TRANSLATE_NOOP("CFrame_Update", "Архив обновления (.zip, .7z, .rar)…");
+const char* const kDropHint =
+    QT_TRANSLATE_NOOP("CFrame_Update", "Отпустите здесь папку с файлами обновления или архив обновления");
 
 QString Text(const char* szRussian) { return QCoreApplication::translate("CFrame_Update", szRussian); }
 
@@ -82,10 +95,26 @@ void CFrame_Update::InitWindow()
     ShowFileVersions();
     if (auto* pFolder = FindControl<QLabel>("lbl_folder"))
         pFolder->installEventFilter(this);
+    // A folder or an archive dropped on the window is taken as «Папка…»
+    // takes it; while one hovers, the window says so over its whole face.
+    setAcceptDrops(true);
+    m_pDropHint = new QLabel(Text(kDropHint), GetRoot() != nullptr ? GetRoot() : this);
+    m_pDropHint->setObjectName(QStringLiteral("lbl_drop"));
+    m_pDropHint->setAlignment(Qt::AlignCenter);
+    m_pDropHint->setWordWrap(true);
+    m_pDropHint->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_pDropHint->setStyleSheet(QStringLiteral("QLabel#lbl_drop { background: rgba(255, 255, 255, 225); color: #1a4f8b;"
+                                              " border: 3px dashed #1a4f8b; border-radius: 8px; font-size: 16px;"
+                                              " font-weight: bold; padding: 24px; }"));
+    m_pDropHint->hide();
+    // An archive given at start that was refused: say which and why.
+    if (m_Data.pSource && m_Data.pSource->GetRefusal() != CUpdateSource::ERefusal::None)
+        m_strRefusal = QString::fromStdString(m_Data.pSource->DescribeRefusal(m_Data.eLanguage));
+    SetText("lbl_detail", m_strRefusal);
     ShowFolder();
     SetText("lbl_app_version", QStringLiteral("IAP Tool %1").arg(QString::fromLatin1(kIapVersion)));
     m_Work.SetNotifyWnd(GetHWND());
-    m_Work.StartWork(kSearchPortBound, kLineBaud, FolderForWorker(m_Data.UpdateFolder));
+    m_Work.StartWork(kSearchPortBound, kLineBaud, FolderForWorker(m_Data.GetUpdateFolder()));
     SetIcon(108);
     CenterWindow();
     // Until «Обновить» can be pressed the window itself holds the focus, so
@@ -109,14 +138,21 @@ void CFrame_Update::ShowFolder()
     auto* pLabel = FindControl<QLabel>("lbl_folder");
     if (pLabel == nullptr)
         return;
-    if (m_Data.UpdateFolder.empty()) {
+    if (!m_Data.pSource) {
         pLabel->setText(Text(kNoFolder));
         pLabel->setToolTip(QString());
         return;
     }
-    const QString strFolder = QString::fromStdWString(PathToWide(m_Data.UpdateFolder));
+    // The folder or the archive as the driver named it, never the private
+    // folder an archive is unpacked into.
+    const std::filesystem::path& Given = m_Data.pSource->GetGiven();
+    const QString strFolder = QString::fromStdWString(PathToWide(Given));
     std::error_code AError;
-    const QString strMissing = std::filesystem::is_directory(m_Data.UpdateFolder, AError) ? QString() : Text(kNoSuchFolder);
+    QString strMissing;
+    if (m_Data.pSource->GetRefusal() != CUpdateSource::ERefusal::None)
+        strMissing = Text(kArchiveRefused);
+    else if (!CUpdateSource::IsArchive(Given) && !std::filesystem::is_directory(Given, AError))
+        strMissing = Text(kNoSuchFolder);
     // A long path keeps its start and its end, the parts a driver recognises.
     const int nWidth = std::max(pLabel->contentsRect().width(), 100);
     const QString strShown = pLabel->fontMetrics().elidedText(strFolder, Qt::ElideMiddle,
@@ -133,30 +169,114 @@ bool CFrame_Update::eventFilter(QObject* pObject, QEvent* pEvent)
     return WindowImplBase::eventFilter(pObject, pEvent);
 }
 
-void CFrame_Update::ChangeUpdateFolder(const std::filesystem::path& Folder)
+bool CFrame_Update::ChangeUpdateFolder(const std::filesystem::path& Given)
 {
-    if (m_bUpdating || !m_Work.SetUpdateFolder(FolderForWorker(Folder)))
-        return;
-    m_Data.UpdateFolder = Folder;
+    if (m_bUpdating)
+        return false;
+    std::unique_ptr<CUpdateSource> pSource = OpenUpdateSource(Given);
+    if (pSource && pSource->GetRefusal() != CUpdateSource::ERefusal::None) {
+        // The files read so far stay; the driver learns which archive was
+        // refused and why.
+        m_strRefusal = QString::fromStdString(pSource->DescribeRefusal(m_Data.eLanguage));
+        SetText("lbl_detail", m_strRefusal);
+        GrowToFit();
+        return false;
+    }
+    const std::filesystem::path Folder = pSource ? pSource->GetFolder() : std::filesystem::path();
+    if (!m_Work.SetUpdateFolder(FolderForWorker(Folder)))
+        return false;
+    // The worker reads the new folder from now on: an archive's private
+    // folder read before may go.
+    m_Data.pSource = std::move(pSource);
+    m_strRefusal.clear();
     m_Data.aVersionTexts = Folder.empty() ? std::array<std::wstring, 4>{} : ReadVersionFile(Folder / "ver.txt");
-    if (m_Data.bRememberFolder && !Folder.empty())
-        CProgramFolders::RememberUpdateFolder(Folder);
+    if (m_Data.bRememberFolder && !Given.empty())
+        CProgramFolders::RememberUpdateFolder(Given);
     ShowFileVersions();
     ShowFolder();
+    SetText("lbl_detail", QString());
     if (m_bDeviceReady)
         ShowReady();
+    return true;
 }
 
 void CFrame_Update::OnFolderClick()
 {
-    QFileDialog ADialog(this, Text(kChooseFolder));
-    ADialog.setFileMode(QFileDialog::Directory);
-    ADialog.setOption(QFileDialog::ShowDirsOnly);
-    ADialog.setDirectory(m_Data.UpdateFolder.empty() ? QDir::homePath()
-                                                    : QString::fromStdWString(PathToWide(m_Data.UpdateFolder)));
+    // A folder and a file cannot be chosen in one of the platform's
+    // dialogs: the button asks which, under itself, then opens the dialog
+    // for it.
+    QMenu AMenu(this);
+    AMenu.setObjectName(QStringLiteral("menu_folder"));
+    const QAction* pFolder = AMenu.addAction(Text(kMenuFolder));
+    const QAction* pArchive = AMenu.addAction(Text(kMenuArchive));
+    const QWidget* pButton = FindControl("btn_folder");
+    const QPoint APlace = pButton != nullptr ? pButton->mapToGlobal(QPoint(0, pButton->height())) : QCursor::pos();
+    const QAction* pChosen = AMenu.exec(APlace);
+    if (pChosen != pFolder && pChosen != pArchive)
+        return;
+    const bool bArchive = pChosen == pArchive;
+    QFileDialog ADialog(this, Text(bArchive ? kChooseArchive : kChooseFolder));
+    if (bArchive) {
+        ADialog.setFileMode(QFileDialog::ExistingFile);
+        ADialog.setNameFilter(Text(kArchiveFilter));
+    } else {
+        ADialog.setFileMode(QFileDialog::Directory);
+        ADialog.setOption(QFileDialog::ShowDirsOnly);
+    }
+    // Where the files were read from last: an archive's folder, or the folder.
+    std::filesystem::path Start;
+    if (m_Data.pSource)
+        Start = CUpdateSource::IsArchive(m_Data.pSource->GetGiven()) ? m_Data.pSource->GetGiven().parent_path()
+                                                                     : m_Data.pSource->GetGiven();
+    ADialog.setDirectory(Start.empty() ? QDir::homePath() : QString::fromStdWString(PathToWide(Start)));
     if (ADialog.exec() != QDialog::Accepted || ADialog.selectedFiles().isEmpty())
         return;
     ChangeUpdateFolder(PathFromWide(ADialog.selectedFiles().constFirst().toStdWString()));
+}
+
+std::optional<std::filesystem::path> CFrame_Update::TakesDrop(const QMimeData* pData) const
+{
+    // One folder or one update archive, and only when «Папка…» could be
+    // pressed.
+    if (m_bUpdating || pData == nullptr || !pData->hasUrls() || pData->urls().size() != 1 ||
+        !pData->urls().constFirst().isLocalFile())
+        return std::nullopt;
+    const std::filesystem::path Dropped = PathFromWide(pData->urls().constFirst().toLocalFile().toStdWString());
+    std::error_code AError;
+    if (std::filesystem::is_directory(Dropped, AError) ||
+        (std::filesystem::is_regular_file(Dropped, AError) && CUpdateSource::IsArchive(Dropped)))
+        return Dropped;
+    return std::nullopt;
+}
+
+void CFrame_Update::dragEnterEvent(QDragEnterEvent* pEvent)
+{
+    if (!TakesDrop(pEvent->mimeData())) {
+        pEvent->ignore();
+        return;
+    }
+    pEvent->acceptProposedAction();
+    m_pDropHint->setGeometry(m_pDropHint->parentWidget()->rect().adjusted(8, 8, -8, -8));
+    m_pDropHint->raise();
+    m_pDropHint->show();
+}
+
+void CFrame_Update::dragLeaveEvent(QDragLeaveEvent* pEvent)
+{
+    m_pDropHint->hide();
+    WindowImplBase::dragLeaveEvent(pEvent);
+}
+
+void CFrame_Update::dropEvent(QDropEvent* pEvent)
+{
+    m_pDropHint->hide();
+    const std::optional<std::filesystem::path> Dropped = TakesDrop(pEvent->mimeData());
+    if (!Dropped) {
+        pEvent->ignore();
+        return;
+    }
+    pEvent->acceptProposedAction();
+    ChangeUpdateFolder(*Dropped);
 }
 
 void CFrame_Update::ShowDeviceVersions(bool bShow)
@@ -234,6 +354,7 @@ void CFrame_Update::OnUpdateClick()
     m_Journal.Begin(m_Work.PlanUpdate(), std::chrono::steady_clock::now());
     ShowReportButton(false);
     SetText("lbl_status", tr("Старт обновления..."));
+    m_strRefusal.clear();
     SetText("lbl_detail", QString());
     SetText("lbl_progress", QString());
     SetText("lbl_left", QString());
@@ -278,7 +399,9 @@ CReportFacts CFrame_Update::GatherReport() const
     else
         AFacts.Adapters = ReadUsbAdapters();
     AFacts.SearchLines = m_SearchLines;
-    AFacts.Folder = m_Data.UpdateFolder;
+    AFacts.Folder = m_Data.GetUpdateFolder();
+    if (m_Data.pSource && !AFacts.Folder.empty() && CUpdateSource::IsArchive(m_Data.pSource->GetGiven()))
+        AFacts.Archive = m_Data.pSource->GetGiven();
     AFacts.DeviceBefore = m_DeviceBefore;
     AFacts.DeviceAfter = m_DeviceAfter;
     AFacts.bAfterUnanswered = m_bAfterUnanswered;
@@ -377,6 +500,8 @@ void CFrame_Update::ShowSearchState()
     // Once a search has ended the adapters are read again: on Windows that
     // asks the device tree, too slow for every tick of the timer.
     QStringList Lines;
+    if (!m_strRefusal.isEmpty())
+        Lines << m_strRefusal;
     if (!m_strLastResult.isEmpty())
         Lines << Text(kLastResult).arg(m_strLastResult);
     if (!AText.strMostUseful.empty())
@@ -431,8 +556,8 @@ void CFrame_Update::OnDeviceReady()
 
 void CFrame_Update::ShowReady()
 {
-    SetText("lbl_status", Text(m_Data.UpdateFolder.empty() ? kFoundNoFolder : kFound));
-    SetText("lbl_detail", QString());
+    SetText("lbl_status", Text(m_Data.GetUpdateFolder().empty() ? kFoundNoFolder : kFound));
+    SetText("lbl_detail", m_strRefusal);
     SetText("lbl_progress", QString());
     SetText("lbl_usetime", FormatElapsed(0, m_Data.eLanguage));
     SetProgress(0);

@@ -1,6 +1,9 @@
 #pragma once
 #include <optional>
 
+class QLabel;
+class QMimeData;
+
 #include "SleepInhibitor.h"
 #include "UpdateJournal.h"
 #include "UpdateReport.h"
@@ -21,11 +24,13 @@ public:
     CFrame_Update(std::wstring strSkinFile, CProgramData& AData, CNotifyWindow& ANotify, CWork_BK& AWork);
 
     bool IsUpdating() const { return m_bUpdating; }
-    // Reads the update files and "ver.txt" from Folder from now on (empty:
-    // none): the versions shown and the next update follow it at once, and
-    // an installed program keeps it for its next start. Ignored while an
-    // update runs.
-    void ChangeUpdateFolder(const std::filesystem::path& Folder);
+    // Reads the update files and "ver.txt" from Given from now on, a folder
+    // or an update archive (empty: none): the versions shown and the next
+    // update follow it at once, and an installed program keeps it for its
+    // next start. An archive that is refused changes nothing but the
+    // detail line, which says why. Ignored while an update runs. False when
+    // nothing changed.
+    bool ChangeUpdateFolder(const std::filesystem::path& Given);
 
     // The window's texts, kept here so that they can be checked as tables.
     static QString FormatElapsed(std::uint32_t dwElapsedMs, ELanguage eLanguage);
@@ -44,12 +49,17 @@ protected:
     void Notify(TNotifyUI& AMsg) override;
     bool CanClose() const override { return !m_bUpdating; }
     bool eventFilter(QObject* pObject, QEvent* pEvent) override;
+    void dragEnterEvent(QDragEnterEvent* pEvent) override;
+    void dragLeaveEvent(QDragLeaveEvent* pEvent) override;
+    void dropEvent(QDropEvent* pEvent) override;
 
 private:
     void OnUpdateClick();
     void OnSettingsClick();
     void OnFolderClick();
     void OnReportClick();
+    // The folder or archive a drop carries, when the window takes it now.
+    std::optional<std::filesystem::path> TakesDrop(const QMimeData* pData) const;
     // The report's facts as the window knows them now.
     CReportFacts GatherReport() const;
     void ShowReportButton(bool bShow);
@@ -84,6 +94,8 @@ private:
     bool m_bMenuRead = false;     // the connected device reported its menu
     bool m_bStageEnded = false;   // the current stage's result has come
     QString m_strLastResult;      // the last whole update's result text
+    QString m_strRefusal;         // why the archive named last was refused, until another is taken
+    QLabel* m_pDropHint = nullptr;  // over the window while a drop it takes hovers (a child: Qt owns it)
     std::uint32_t m_dwSearchesShown = 0;  // the worker's search count the detail tells of
     // From the first frame of an update to its result the computer is kept
     // awake.

@@ -5,9 +5,11 @@
 #include <system_error>
 
 #include "TextCodec.h"
+#include "UpdateSource.h"
 
 namespace {
 
+// A folder or an update archive; the name is older than archives.
 const char* const kFolderKey = "updateFolder";
 
 bool IsFolder(const std::filesystem::path& Path)
@@ -42,8 +44,9 @@ std::filesystem::path CProgramFolders::ChooseUpdateFolder(const std::filesystem:
     if (Argument && !Argument->empty()) {
         std::error_code AError;
         std::filesystem::path Folder = std::filesystem::absolute(*Argument, AError).lexically_normal();
-        // A file dropped on the program (its firmware, say) names its folder.
-        if (std::filesystem::is_regular_file(Folder, AError))
+        // A file dropped on the program (its firmware, say) names its
+        // folder; an update archive is read as it is.
+        if (std::filesystem::is_regular_file(Folder, AError) && !CUpdateSource::IsArchive(Folder))
             Folder = Folder.parent_path();
         return Folder;
     }

@@ -145,7 +145,7 @@ const std::vector<CFaultRow>& GetFaultRows()
         CFaultRow{.szName = "folder_that_does_not_exist", .bCli = true, .eInput = EInput::MissingFolder, .nExit = 64,
                   .szCliSays = "iap-cli: папки обновления "},
         CFaultRow{.szName = "folder_that_is_a_file", .bCli = true, .eInput = EInput::FileAsFolder, .nExit = 64,
-                  .szCliSays = " — не папка, а нужна папка обновления"},
+                  .szCliSays = " — не папка и не архив .zip, .7z или .rar, а нужна папка обновления"},
         CFaultRow{.szName = "menu_file_missing", .bCli = true, .eInput = EInput::MissingMenu, .nExit = 64,
                   .szCliSays = "не читается: No such file or directory"},
         CFaultRow{.szName = "menu_file_of_72_bytes", .bCli = true, .eInput = EInput::ShortMenu, .nExit = 64,

@@ -4,6 +4,10 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTimer>
@@ -17,12 +21,86 @@
 #include "MockLogind.h"
 #include "SleepInhibitor.h"
 #include "StageText.h"
+#include "TestArchive.h"
 #include "ProgramFolders.h"
 #include "TextCodec.h"
 #include "UiTestKit.h"
 #include "VersionFile.h"
 
 using namespace std::chrono_literals;
+
+namespace {
+
+// Acts on the next popup menu or modal dialog of type T while it is up:
+// the window opens them in event loops of their own, and a file dialog that
+// is still reading its folder may let the first acceptance pass.
+template <class T>
+void WhenUp(std::function<void(T*)> Act)
+{
+    auto* pTimer = new QTimer;
+    auto pSeen = std::make_shared<bool>(false);
+    QObject::connect(pTimer, &QTimer::timeout, [pTimer, pSeen, Act] {
+        T* pUp = qobject_cast<T*>(QApplication::activePopupWidget());
+        if (pUp == nullptr)
+            pUp = qobject_cast<T*>(QApplication::activeModalWidget());
+        if (pUp != nullptr) {
+            *pSeen = true;
+            Act(pUp);
+        } else if (*pSeen) {
+            pTimer->stop();
+            pTimer->deleteLater();
+        }
+    });
+    pTimer->start(50);
+}
+
+// «Папка…»'s menu, its nth item taken with the keyboard, then its dialog
+// given Path.
+void ChooseThroughFolderButton(CFrame_Update& AFrame, int nItem, const std::filesystem::path& Path)
+{
+    WhenUp<QMenu>([nItem](QMenu* pMenu) {
+        pMenu->setActiveAction(pMenu->actions().at(nItem));
+        QKeyEvent AEnter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(pMenu, &AEnter);
+    });
+    WhenUp<QFileDialog>([Path](QFileDialog* pDialog) {
+        const QString strPath = QString::fromStdWString(PathToWide(Path));
+        if (pDialog->fileMode() == QFileDialog::Directory)
+            pDialog->setDirectory(strPath);  // went into it
+        else if (auto* pName = pDialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+            pName->setText(strPath);  // typed in, as selectFile leaves a focused name alone
+        QMetaObject::invokeMethod(pDialog, "accept", Qt::DirectConnection);  // as its own button does
+    });
+    Click(AFrame, "btn_folder");
+}
+
+// Drags Path over the window and lets it go, as a file manager does;
+// whether the window took it. While it hovers the window must say that it
+// takes it.
+bool Drop(CFrame_Update& AFrame, const std::filesystem::path& Path)
+{
+    QMimeData AData;
+    AData.setUrls({QUrl::fromLocalFile(QString::fromStdWString(PathToWide(Path)))});
+    const QPoint APoint = AFrame.rect().center();
+    QDragEnterEvent AEnter(APoint, Qt::CopyAction, &AData, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&AFrame, &AEnter);
+    const QLabel* pHint = AFrame.FindControl<QLabel>("lbl_drop");
+    if (!AEnter.isAccepted()) {
+        EXPECT_FALSE(pHint != nullptr && pHint->isVisible()) << "a hint for a drop that is not taken";
+        return false;
+    }
+    EXPECT_TRUE(pHint != nullptr && pHint->isVisible()) << "no hint while a drop hovers";
+    if (pHint == nullptr)
+        return false;
+    QDropEvent ADrop(QPointF(APoint), Qt::CopyAction, &AData, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&AFrame, &ADrop);
+    EXPECT_FALSE(pHint->isVisible());
+    return ADrop.isAccepted();
+}
+
+QString Shown(const std::filesystem::path& Path) { return QString::fromStdWString(PathToWide(Path)); }
+
+} // namespace
 
 TEST(Program, ASecondCopyEndsAtOnceWithExitCodeZero)
 {
@@ -86,7 +164,7 @@ TEST(Program, TheUpdateFolderIsWhatTheWindowShowsAndTheUpdateSends)
     QStandardPaths::setTestModeEnabled(true);  // the remembered folder goes to a test location
 
     CUiProgram AProgram(AWorking.GetPath());
-    AProgram.AData.UpdateFolder.clear();
+    AProgram.AData.pSource.reset();
     AProgram.AData.bRememberFolder = true;
     ASSERT_TRUE(AProgram.Open());
     ASSERT_TRUE(AProgram.WaitReady());
@@ -100,14 +178,8 @@ TEST(Program, TheUpdateFolderIsWhatTheWindowShowsAndTheUpdateSends)
     EXPECT_EQ(TextOf(AFrame, "lbl_status"), QString::fromUtf8("Успешно обновлено!"));
     EXPECT_EQ(pDevice->GetSettings(), CBytes(AProgram.AData.aSharedSettings.begin(), AProgram.AData.aSharedSettings.end()));
 
-    // Through the button and the folder chooser, as the driver does it.
-    QTimer::singleShot(0, [&] {
-        auto* pDialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        ASSERT_NE(pDialog, nullptr) << "no folder chooser";
-        pDialog->setDirectory(QString::fromStdWString(PathToWide(AChosen.GetPath())));  // went into it
-        QMetaObject::invokeMethod(pDialog, "accept", Qt::DirectConnection);  // as its own button does
-    });
-    Click(AFrame, "btn_folder");
+    // Through the button's menu and the folder chooser, as the driver does it.
+    ChooseThroughFolderButton(AFrame, 0, AChosen.GetPath());
     EXPECT_EQ(AFrame.FindControl<QLabel>("lbl_folder")->toolTip().toStdWString(), PathToWide(AChosen.GetPath()));
     EXPECT_EQ(TextOf(AFrame, "lbl_device_type"), "RD-2");
     EXPECT_EQ(TextOf(AFrame, "lbl_file_firmwareversion"), "0201");
@@ -314,4 +386,56 @@ TEST(Program, KeepsTheComputerAwakeWhileWritingThenOffersTheReport)
     for (const char* szLine : {"Отчёт IAP Tool", "Программа: Qt 6.", "ответов 1 из 3  Не удалось обновить базу камер!",
                                "Итог: Ошибка обновления!", "До обновления: ПО 0102, база 0003, радар 1a2b"})
         EXPECT_NE(strReport.find(szLine), std::string::npos) << szLine << "\n" << strReport;
+}
+
+// An update archive dropped on the window is read as its folder would be
+// and updates the device; a folder dropped after it is taken too, and the
+// archive's private folder goes. A damaged archive chosen through «Папка…»
+// changes nothing but says which and why; a file that is neither is not
+// taken.
+TEST(Program, TakesAnArchiveOrAFolderDroppedOrChosenAndSaysWhyOneIsRefused)
+{
+    CTempPortDir APorts;
+    CUpdateFolder AStart, ATop;
+    AStart.Write("ver.txt", "RD-1\r\n0102\r\n0003\r\n1a2b\r\n");
+    const CBytes Sound = RandomBytes(9000, 3);
+    const std::filesystem::path Zip = ATop.GetPath() / "update 2026.zip";
+    WriteArchive(Zip, "zip",
+                 {{"Обновление/", "", CArchiveEntry::EKind::Folder},
+                  {"Обновление/VER.TXT", "RD-3\r\n0301\r\n0005\r\n3c4d\r\n"},
+                  {"Обновление/audioHead.bin", std::string(Sound.begin(), Sound.end())}});
+    const std::filesystem::path Cut = ATop.GetPath() / "cut.zip";
+    std::filesystem::copy_file(Zip, Cut);
+    std::filesystem::resize_file(Cut, std::filesystem::file_size(Zip) / 2);
+    const auto pDevice = StartDevice(APorts.GetPath(), 3);
+    CUiProgram AProgram(AStart.GetPath());
+    ASSERT_TRUE(AProgram.Open());
+    ASSERT_TRUE(AProgram.WaitReady());
+    CFrame_Update& AFrame = *AProgram.pFrame;
+    const auto* pFolder = AFrame.FindControl<QLabel>("lbl_folder");
+
+    ASSERT_TRUE(Drop(AFrame, Zip));
+    EXPECT_EQ(pFolder->toolTip(), Shown(Zip));
+    EXPECT_EQ(TextOf(AFrame, "lbl_device_type"), "RD-3");
+    const std::filesystem::path Private = AProgram.AData.GetUpdateFolder();
+    EXPECT_NE(Private.parent_path(), ATop.GetPath());
+    Click(AFrame, "btn_update");
+    ASSERT_TRUE(WaitUntil([&] { return !AFrame.IsUpdating(); }));
+    EXPECT_EQ(TextOf(AFrame, "lbl_status"), QString::fromUtf8("Успешно обновлено!"));
+    EXPECT_EQ(pDevice->GetImage(0x31), Sound);
+
+    ASSERT_TRUE(Drop(AFrame, AStart.GetPath()));
+    EXPECT_EQ(pFolder->toolTip(), Shown(AStart.GetPath()));
+    EXPECT_EQ(TextOf(AFrame, "lbl_device_type"), "RD-1");
+    EXPECT_FALSE(std::filesystem::exists(Private)) << "the archive's private folder stayed";
+
+    ChooseThroughFolderButton(AFrame, 1, Cut);
+    EXPECT_EQ(pFolder->toolTip(), Shown(AStart.GetPath()));
+    EXPECT_EQ(TextOf(AFrame, "lbl_device_type"), "RD-1");
+    const QString strDetail = TextOf(AFrame, "lbl_detail");
+    EXPECT_TRUE(strDetail.contains(Shown(Cut)) && strDetail.contains(QString::fromUtf8("повреждён"))) << strDetail.toStdString();
+
+    EXPECT_FALSE(Drop(AFrame, AStart.GetPath() / "ver.txt"));
+    EXPECT_EQ(std::vector<std::filesystem::path>(std::filesystem::directory_iterator(ATop.GetPath()), {}).size(), 2u)
+        << "something was written beside the archives";
 }

@@ -33,7 +33,7 @@ CProgramData MakeProgramData(const std::filesystem::path& ProgramFolder, const s
     CProgramData AData;
     AData.APaint.SetInstance(ProgramFolder / "iap-tool");
     AData.APaint.SetResourcePath(SkinFolder);
-    AData.UpdateFolder = ProgramFolder;
+    AData.pSource = OpenUpdateSource(ProgramFolder);
     return AData;
 }
 
