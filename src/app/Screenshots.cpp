@@ -8,6 +8,9 @@
 // beside the program).
 #include <QApplication>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -108,6 +111,23 @@ int ShootUpdate(CFrame_Update& AFrame, const QString& strOut, ELanguage eLanguag
     return nResult | !Save(AFrame, strOut, "update-finished.png");
 }
 
+// A folder hovering over the window, then an archive that is refused.
+int ShootDrop(CFrame_Update& AFrame, const QString& strOut, const std::filesystem::path& Folder,
+              const std::filesystem::path& Archive)
+{
+    QMimeData AData;
+    AData.setUrls({QUrl::fromLocalFile(QString::fromStdWString(PathToWide(Folder)))});
+    QDragEnterEvent AEnter(AFrame.rect().center(), Qt::CopyAction, &AData, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&AFrame, &AEnter);
+    Settle();
+    int nResult = !Save(AFrame, strOut, "update-drop.png");
+    QDragLeaveEvent ALeave;
+    QApplication::sendEvent(&AFrame, &ALeave);
+    AFrame.ChangeUpdateFolder(Archive);
+    Settle();
+    return nResult | !Save(AFrame, strOut, "update-refused.png");
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -118,9 +138,11 @@ int main(int argc, char** argv)
     const std::optional<ELanguage> Language = CCommandLine::FindLanguageOption(Args);
     if (const auto pLang = std::find(Args.begin(), Args.end(), "--lang"); pLang != Args.end() && pLang + 1 != Args.end())
         Args.erase(pLang, pLang + 2);
-    const std::string strMode = Args.size() == 3 ? Args[2] : "";
-    if (Args.size() != 2 && strMode != "--failure" && strMode != "--search") {
-        std::fprintf(stderr, "usage: iap-screenshots <program folder> <output folder> [--failure|--search] [--lang ru|en]\n");
+    const std::string strMode = Args.size() >= 3 ? Args[2] : "";
+    if (Args.size() != 2 && !(Args.size() == 3 && (strMode == "--failure" || strMode == "--search")) &&
+        !(Args.size() == 4 && strMode == "--drop")) {
+        std::fprintf(stderr, "usage: iap-screenshots <program folder> <output folder> [--failure|--search|--drop "
+                             "<refused archive>] [--lang ru|en]\n");
         return 64;
     }
     const QString strOut = QString::fromLocal8Bit(Args[1].c_str());
@@ -154,6 +176,8 @@ int main(int argc, char** argv)
         } else if (!WaitUntil([&] { return pUpdate->isEnabled() && pSettings->isEnabled(); }, 30)) {
             std::fprintf(stderr, "no device answered\n");
             nResult = 2;
+        } else if (strMode == "--drop") {
+            nResult = ShootDrop(AFrame, strOut, Folder, PathFromWide(QString::fromLocal8Bit(Args[3].c_str()).toStdWString()));
         } else {
             nResult = strMode == "--failure" ? ShootFailure(AFrame, strOut) : ShootUpdate(AFrame, strOut, AData.eLanguage);
         }

@@ -266,6 +266,7 @@ inline constexpr CTextRow kTextTable[] = {
     {"ПО радара", "radar firmware"},
     {"меню устройства", "device menu"},
     {"Файлы обновления в папке {1}:", "Update files in {1}:"},
+    {"Файлы обновления в архиве {1}:", "Update files in {1}:"},
     {"нет: этап пропускается", "absent: skipped"},
     {"ПОВРЕЖДЁН: {1}", "DAMAGED: {1}"},
     {"{1} байт, нечего отправлять: этап пропускается", "{1} bytes, nothing to send: skipped"},

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "UpdateSource.h"
 #include "TextCatalog.h"
 #include "TextCodec.h"
 #include "UpdateFailure.h"
@@ -135,7 +136,11 @@ std::vector<std::string> CUpdateCheck::GetWarnings() const
 std::string CUpdateCheck::FormatText() const
 {
     const ELanguage eLanguage = m_eLanguage;
-    std::string strText = ::FormatText(eLanguage, "Файлы обновления в папке {1}:", {m_strFolder}) + "\n";
+    std::string strText =
+        (CUpdateSource::IsArchive(PathFromUtf8(m_strFolder))
+             ? ::FormatText(eLanguage, "Файлы обновления в архиве {1}:", {m_strFolder})
+             : ::FormatText(eLanguage, "Файлы обновления в папке {1}:", {m_strFolder})) +
+        "\n";
     for (const CStageRow& ARow : m_Rows) {
         std::string strLine = "  " + std::to_string(ARow.pStage->nStage) + " " +
                               PadRight(StageName(*ARow.pStage, eLanguage), 16) + " " + PadRight(ARow.strFile, 20);
