@@ -5,6 +5,7 @@
 // the private folder, and the private folder goes with the reader.
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <fstream>
 #include <string_view>
 
@@ -37,13 +38,19 @@ std::size_t CountEntries(const std::filesystem::path& Folder)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSize)
 {
-    // One folder for the whole run: the input beside an empty temporary root.
+    // One folder for the whole run, removed at its end: the input beside an
+    // empty temporary root.
     static const std::filesystem::path Work = [] {
         std::string strTemplate = (std::filesystem::temp_directory_path() / "fuzz-archive-XXXXXX").string();
         FUZZ_REQUIRE(mkdtemp(strTemplate.data()) != nullptr);
         std::filesystem::create_directory(std::filesystem::path(strTemplate) / "tmp");
         return std::filesystem::path(strTemplate);
     }();
+    static const int nCleanup = std::atexit([] {
+        std::error_code AError;
+        std::filesystem::remove_all(Work, AError);
+    });
+    (void)nCleanup;
     const std::filesystem::path Input = Work / "update.zip";
     const std::filesystem::path Temp = Work / "tmp";
     {
