@@ -33,11 +33,12 @@ namespace {
 
 // Acts on the next popup menu or modal dialog of type T while it is up:
 // the window opens them in event loops of their own, and a file dialog that
-// is still reading its folder may let the first acceptance pass.
+// is still reading its folder may let the first acceptance pass. The poll
+// goes with AOwner at the latest.
 template <class T>
-void WhenUp(std::function<void(T*)> Act)
+void WhenUp(QObject& AOwner, std::function<void(T*)> Act)
 {
-    auto* pTimer = new QTimer;
+    auto* pTimer = new QTimer(&AOwner);
     auto pSeen = std::make_shared<bool>(false);
     QObject::connect(pTimer, &QTimer::timeout, [pTimer, pSeen, Act] {
         T* pUp = qobject_cast<T*>(QApplication::activePopupWidget());
@@ -58,12 +59,12 @@ void WhenUp(std::function<void(T*)> Act)
 // given Path.
 void ChooseThroughFolderButton(CFrame_Update& AFrame, int nItem, const std::filesystem::path& Path)
 {
-    WhenUp<QMenu>([nItem](QMenu* pMenu) {
+    WhenUp<QMenu>(AFrame, [nItem](QMenu* pMenu) {
         pMenu->setActiveAction(pMenu->actions().at(nItem));
         QKeyEvent AEnter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
         QApplication::sendEvent(pMenu, &AEnter);
     });
-    WhenUp<QFileDialog>([Path](QFileDialog* pDialog) {
+    WhenUp<QFileDialog>(AFrame, [Path](QFileDialog* pDialog) {
         const QString strPath = QString::fromStdWString(PathToWide(Path));
         if (pDialog->fileMode() == QFileDialog::Directory)
             pDialog->setDirectory(strPath);  // went into it
