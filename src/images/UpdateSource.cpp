@@ -17,34 +17,22 @@ using EStep = CArchiveReader::EStep;
 
 // Why an archive is refused. {1} is the archive, {2} and {3} what the
 // reason names: an entry, a bound, the folders.
-std::string_view RefusalText(ERefusal eWhy, ELanguage eLanguage)
-{
-    switch (eWhy) {
-    case ERefusal::Unreadable:
-        return GetText(eLanguage, "Архив {1} не удаётся открыть для чтения.");
-    case ERefusal::Damaged:
-        return GetText(eLanguage, "Архив {1} повреждён, не полон или упакован так, что его не прочитать.");
-    case ERefusal::Encrypted:
-        return GetText(eLanguage, "Архив {1} защищён паролем: распакуйте его сами и выберите папку.");
-    case ERefusal::AbsoluteName:
-        return GetText(eLanguage, "В архиве {1} есть запись с именем от корня диска ({2}): архив не распакован.");
-    case ERefusal::ClimbingName:
-        return GetText(eLanguage, "В архиве {1} есть запись, имя которой выводит из него через .. ({2}): архив не распакован.");
-    case ERefusal::Link:
-        return GetText(eLanguage, "В архиве {1} есть ссылка ({2}): архив не распакован, файлы обновления — обычные файлы.");
-    case ERefusal::TooManyEntries:
-        return GetText(eLanguage, "В архиве {1} больше {2} записей, куда больше, чем в обновлении: архив не распакован.");
-    case ERefusal::TooLarge:
-        return GetText(eLanguage, "Архив {1} распаковывается больше чем в {2} МиБ, куда больше обновления: архив не распакован.");
-    case ERefusal::TwoFolders:
-        return GetText(eLanguage, "В архиве {1} файлы обновления лежат в двух папках, {2} и {3}: распакуйте его и выберите одну из них.");
-    case ERefusal::NotUnpacked:
-        return GetText(eLanguage, "Архив {1} не распаковать: во временную папку {2} не удаётся записать.");
-    case ERefusal::None:
-        break;
-    }
-    return {};
-}
+struct CRefusalText {
+    ERefusal eWhy;
+    CTextKey AText;
+};
+constexpr CRefusalText kRefusalTexts[] = {
+    {ERefusal::Unreadable, "Архив {1} не удаётся открыть для чтения."},
+    {ERefusal::Damaged, "Архив {1} повреждён, не полон или упакован так, что его не прочитать."},
+    {ERefusal::Encrypted, "Архив {1} защищён паролем: распакуйте его сами и выберите папку."},
+    {ERefusal::AbsoluteName, "В архиве {1} есть запись с именем от корня диска ({2}): архив не распакован."},
+    {ERefusal::ClimbingName, "В архиве {1} есть запись, имя которой выводит из него через .. ({2}): архив не распакован."},
+    {ERefusal::Link, "В архиве {1} есть ссылка ({2}): архив не распакован, файлы обновления — обычные файлы."},
+    {ERefusal::TooManyEntries, "В архиве {1} больше {2} записей, куда больше, чем в обновлении: архив не распакован."},
+    {ERefusal::TooLarge, "Архив {1} распаковывается больше чем в {2} МиБ, куда больше обновления: архив не распакован."},
+    {ERefusal::TwoFolders, "В архиве {1} файлы обновления лежат в двух папках, {2} и {3}: распакуйте его и выберите одну из них."},
+    {ERefusal::NotUnpacked, "Архив {1} не распаковать: во временную папку {2} не удаётся записать."},
+};
 
 // A name as one line shows it: control characters, which an archive may
 // put into a name to rewrite a terminal, become '?'.
@@ -128,10 +116,12 @@ bool CUpdateSource::IsArchive(const std::filesystem::path& Path)
 
 std::string CUpdateSource::DescribeRefusal(ELanguage eLanguage) const
 {
-    const std::string_view strPattern = RefusalText(m_eRefusal, eLanguage);
-    if (strPattern.empty())
+    const auto pText = std::find_if(std::begin(kRefusalTexts), std::end(kRefusalTexts),
+                                    [&](const CRefusalText& A) { return A.eWhy == m_eRefusal; });
+    if (pText == std::end(kRefusalTexts))
         return {};
-    return FillIn(strPattern, {Printable(Utf8(m_Given)), Printable(m_strFirst), Printable(m_strSecond)});
+    return FillIn(GetText(eLanguage, pText->AText),
+                  {Printable(Utf8(m_Given)), Printable(m_strFirst), Printable(m_strSecond)});
 }
 
 void CUpdateSource::Unpack(std::span<const std::string_view> Names, const std::filesystem::path& TempRoot)
